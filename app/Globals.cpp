@@ -1,0 +1,4 @@
+#include "app/Globals.h"
+
+int DebugMode = 0;
+int LayeredMode = 0;

@@ -1,0 +1,365 @@
+#include "app/KestrovaDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/DwmApi.h"
+#include "app/Globals.h"
+#include "app/HomePage.h"
+#include "framework/App.h"
+#include "framework/Trace.h"
+#include "res/resource.h"
+
+#include <cstring>
+
+namespace {
+// The full ANSI structure, as the shell of Vista and later expects it.
+static_assert(sizeof(NOTIFYICONDATAA) == 508, "NOTIFYICONDATAA must be the full structure");
+const UINT kTrayDataSize = 508;
+// A shell that keeps timing out must not freeze the program; timer 103 tries again each second.
+const int kTrayAddAttempts = 3;
+const MARGINS kGlassMargins = {9, 8, 23, 14};
+}  // namespace
+
+UINT TaskbarCreatedMsg = 0;
+
+POINT PanelCornerPosition(const RECT& frame, const RECT& window, const RECT& work)
+{
+    const int frameWidth = frame.right - frame.left;
+    const int frameHeight = frame.bottom - frame.top;
+    const int windowWidth = window.right - window.left;
+    const int windowHeight = window.bottom - window.top;
+    POINT p;
+    p.x = work.right - frameWidth + (frameWidth - windowWidth) / 2;
+    p.y = work.bottom - frameHeight + (frameHeight - windowHeight) / 2;
+    return p;
+}
+
+BEGIN_MESSAGE_MAP(CKestrovaDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_WM_WINDOWPOSCHANGING()
+    ON_WM_TIMER()
+    ON_COMMAND(ID_TRAY_EXIT, &CKestrovaDlg::OnExit)
+    ON_COMMAND(ID_TRAY_MAINPANEL, &CKestrovaDlg::OnMainPanel)
+    ON_WM_MOVE()
+    ON_NOTIFY(NM_CLICK, IDC_HOMEPAGE_LINK, &CKestrovaDlg::OnClickHomePageLink)
+    ON_MESSAGE(WM_DWMCOMPOSITIONCHANGED, &CKestrovaDlg::OnCompositionChanged)
+    ON_WM_CTLCOLOR()
+END_MESSAGE_MAP()
+
+CKestrovaDlg::CKestrovaDlg(CWnd* parent)
+    : CDialog(IDD_KESTROVA_DIALOG, parent), m_hTrayWnd(nullptr), m_nid(), m_bPanelVisible(0), m_bComposition(FALSE),
+      m_glassMargins()
+{
+    m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_hTrayIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CKestrovaDlg::~CKestrovaDlg() {}
+
+void CKestrovaDlg::AddWindow(const std::vector<WindowEntry>* list)
+{
+    if (!list)
+        return;
+    for (const WindowEntry& entry : *list) {
+        AfxTrace("AddWindow() title=%s, exe=%s\n", entry.title.GetString(), entry.processName.GetString());
+        m_controlDlg.AddThumbnail(entry);
+    }
+}
+
+void CKestrovaDlg::DelWindow(const std::vector<WindowEntry>* list)
+{
+    if (!list)
+        return;
+    for (const WindowEntry& entry : *list) {
+        AfxTrace("DelWindow() title=%s, exe=%s\n", entry.title.GetString(), entry.processName.GetString());
+        m_controlDlg.RemoveThumbnail(entry);
+    }
+}
+
+LRESULT CKestrovaDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        TaskbarCreatedMsg = ::RegisterWindowMessageA("TaskbarCreated");
+        break;
+    case WM_ENDSESSION:
+        OnEndSession(wParam);
+        return 0;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMSUSPEND)
+            m_winListDlg.goSuspend();
+        else if (wParam == PBT_APMRESUMESUSPEND)
+            m_winListDlg.returnSuspend();
+        break;
+    case WM_TRAYNOTIFY:
+        switch (lParam) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            OnMainPanel();
+            return 0;
+        case WM_RBUTTONUP:
+            ShowTrayMenu();
+            return 0;
+        }
+        break;
+    default:
+        if (TaskbarCreatedMsg != 0 && message == TaskbarCreatedMsg)
+            AddTrayIcon();  // the taskbar was re-created
+        break;
+    }
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+// wParam FALSE means the end of the session was cancelled (ENDSESSION_LOGOFF may still be set):
+// the program runs on then.
+void CKestrovaDlg::OnEndSession(WPARAM wParam)
+{
+    if (!wParam)
+        return;
+    m_controlDlg.SaveExclusionData();
+    CDialog::OnOK();
+}
+
+void CKestrovaDlg::ShowTrayMenu()
+{
+    SetForegroundWindow();  // so the menu closes when the user clicks elsewhere
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    CMenu menu;
+    if (!menu.LoadMenu(IDR_TRAY))
+        return;
+    CMenu popup = menu.GetSubMenu(0);
+    popup.TrackPopupMenu(0, cursor.x, cursor.y, this);
+}
+
+BOOL CKestrovaDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+
+    CMenu sysMenu = GetSystemMenu(FALSE);
+    if (sysMenu.GetSafeHmenu()) {
+        CString aboutText;
+        aboutText.LoadString(IDS_ABOUTBOX);
+        if (!aboutText.IsEmpty()) {
+            sysMenu.AppendMenu(MF_SEPARATOR);
+            sysMenu.AppendMenu(MF_STRING, IDM_ABOUTBOX, aboutText);
+        }
+    }
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    m_controlDlg.Create(IDD_CONTROL_DIALOG, this);
+    m_controlDlg.ShowWindow(SW_SHOW);
+    m_limitDlg.Create(IDD_LIMIT_DIALOG, this);
+    m_limitDlg.ShowWindow(SW_SHOW);
+    m_controlDlg.m_pLimitDlg = &m_limitDlg;
+    m_limitDlg.SetIniPath(m_controlDlg.m_strIniPath);
+
+    // The listener is in place before the first tracking tick.
+    m_winListDlg.m_listeners.push_back(this);
+    m_winListDlg.Create(IDD_WINLIST_DIALOG, this);
+
+    if (DebugMode == 1) {
+        OnMainPanel();
+        PlaceWindowList();
+    }
+    InitTrayIconData();
+    AddTrayIcon();
+    ShowPanel(FALSE);
+
+    SafeDwmIsCompositionEnabled(&m_bComposition);
+    ApplyGlassFrame();
+    SetTimer(IDT_TRAYCHECK, 1000);
+    return TRUE;
+}
+
+void CKestrovaDlg::InitTrayIconData()
+{
+    std::memset(&m_nid, 0, sizeof(m_nid));
+    m_hTrayWnd = m_hWnd;
+    m_nid.cbSize = kTrayDataSize;
+    m_nid.hWnd = m_hWnd;
+    m_nid.uID = 0;
+    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_nid.uCallbackMessage = WM_TRAYNOTIFY;
+    m_nid.hIcon = m_hTrayIcon;
+    lstrcpynA(m_nid.szTip, "Kestrova", sizeof(m_nid.szTip));
+}
+
+void CKestrovaDlg::AddTrayIcon()
+{
+    if (::Shell_NotifyIconA(NIM_ADD, &m_nid))
+        return;
+    for (int attempt = 1;; ++attempt) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_TIMEOUT) {
+            AfxTrace("通知領域にアイコンを登録できませんでした。 err=%d\n", static_cast<int>(error));
+            return;
+        }
+        // The shell may have added the icon although it timed out.
+        if (::Shell_NotifyIconA(NIM_MODIFY, &m_nid))
+            return;
+        if (attempt >= kTrayAddAttempts)
+            return;
+        ::Sleep(1000);
+        if (::Shell_NotifyIconA(NIM_ADD, &m_nid))
+            return;
+    }
+}
+
+void CKestrovaDlg::OnTimer(UINT_PTR id)
+{
+    if (id == IDT_TRAYCHECK && !::Shell_NotifyIconA(NIM_MODIFY, &m_nid))
+        AddTrayIcon();  // the icon is gone
+    CDialog::OnTimer(id);
+}
+
+void CKestrovaDlg::ShowPanel(BOOL show)
+{
+    m_bPanelVisible = show ? 1 : 0;
+    ShowWindow(show ? SW_SHOW : SW_HIDE);
+    if (show) {
+        ShowWindow(SW_SHOWNORMAL);  // restores a minimised panel
+        if (DebugMode == 1 && m_winListDlg.m_hWnd)
+            m_winListDlg.ShowWindow(SW_SHOW);
+    } else if (m_winListDlg.m_hWnd) {
+        m_winListDlg.ShowWindow(SW_HIDE);
+    }
+}
+
+void CKestrovaDlg::OnWindowPosChanging(WINDOWPOS* pos)
+{
+    CDialog::OnWindowPosChanging(pos);
+    if (m_bPanelVisible)
+        pos->flags |= SWP_SHOWWINDOW;
+    else
+        pos->flags &= ~SWP_SHOWWINDOW;
+}
+
+void CKestrovaDlg::OnMainPanel()
+{
+    if (!m_bPanelVisible) {
+        RECT frame, window, work;
+        GetFrameAndWindowRect(m_hWnd, &frame, &window);
+        ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        const POINT corner = PanelCornerPosition(frame, window, work);
+        ::SetWindowPos(m_hWnd, HWND_TOP, corner.x, corner.y, 0, 0, SWP_NOSIZE);
+        ShowPanel(TRUE);
+    }
+    if (IsIconic())
+        ShowWindow(SW_SHOWNORMAL);
+    SetForegroundWindow();
+}
+
+void CKestrovaDlg::PlaceWindowList()
+{
+    if (!m_winListDlg.m_hWnd || !m_winListDlg.IsWindowVisible())
+        return;
+    CRect main, page;
+    GetWindowRect(&main);
+    m_winListDlg.GetWindowRect(&page);
+    ::SetWindowPos(m_winListDlg.m_hWnd, HWND_NOTOPMOST, main.left - page.Width(),
+                   main.top + ::GetSystemMetrics(SM_CYCAPTION), 0, 0, SWP_NOSIZE);
+}
+
+void CKestrovaDlg::OnMove(int x, int y)
+{
+    CDialog::OnMove(x, y);
+    PlaceWindowList();
+}
+
+void CKestrovaDlg::ApplyGlassFrame()
+{
+    if (m_bComposition) {
+        if (m_glassMargins.cyTopHeight != 0) {
+            SafeDwmExtendFrameIntoClientArea(m_hWnd, &m_glassMargins);
+        } else if (SafeDwmExtendFrameIntoClientArea(m_hWnd, &kGlassMargins) >= 0) {
+            m_glassMargins = kGlassMargins;
+        }
+    }
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+LRESULT CKestrovaDlg::OnCompositionChanged(WPARAM, LPARAM)
+{
+    SafeDwmIsCompositionEnabled(&m_bComposition);
+    ApplyGlassFrame();
+    return Default();
+}
+
+HBRUSH CKestrovaDlg::OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor)
+{
+    HBRUSH brush = CDialog::OnCtlColor(dc, wnd, ctlColor);
+    if (m_bComposition) {
+        dc->SetBkMode(TRANSPARENT);
+        return static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    }
+    return brush;
+}
+
+void CKestrovaDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    CRect client;
+    GetClientRect(&client);
+    const int x = (client.Width() - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.Height() - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CKestrovaDlg::OnQueryDragIcon()
+{
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CKestrovaDlg::OnSysCommand(UINT id, LPARAM lParam)
+{
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(id, lParam);
+}
+
+void CKestrovaDlg::OnClickHomePageLink(NMHDR*, LRESULT* result)
+{
+    OpenHomePage(m_hWnd);
+    *result = 0;
+}
+
+void CKestrovaDlg::OnExit()
+{
+    ShowPanel(FALSE);
+    SendMessage(WM_ENDSESSION, TRUE, 0);
+}
+
+void CKestrovaDlg::OnOK()
+{
+    ShowPanel(FALSE);
+}
+
+// Escape and the close box hide the panel through ShowPanel, so the tray can show it again.
+void CKestrovaDlg::OnCancel()
+{
+    ShowPanel(FALSE);
+}
+
+void CKestrovaDlg::PostNcDestroy()
+{
+    NOTIFYICONDATAA nid;
+    std::memset(&nid, 0, sizeof(nid));
+    nid.cbSize = kTrayDataSize;
+    nid.hWnd = m_hTrayWnd;
+    nid.uID = 0;
+    ::Shell_NotifyIconA(NIM_DELETE, &nid);
+    CDialog::PostNcDestroy();
+}

@@ -1,0 +1,70 @@
+#pragma once
+#include "framework/Dialog.h"
+#include "strip/ControlDlg.h"
+#include "tracking/LimitDlg.h"
+#include "tracking/WinListDlg.h"
+#include "tracking/WindowEntry.h"
+
+#include <shellapi.h>
+#include <uxtheme.h>
+
+const UINT WM_TRAYNOTIFY = WM_USER + 100;
+const UINT_PTR IDT_TRAYCHECK = 103;
+extern UINT TaskbarCreatedMsg;
+
+// Where the panel's window goes so that its visible frame touches the work area's bottom-right
+// corner; frame is the visible frame, window the window rectangle (both from the same moment).
+POINT PanelCornerPosition(const RECT& frame, const RECT& window, const RECT& work);
+
+// The main window: hidden most of the time, reached through the tray icon. Hosts the pages and
+// turns tray commands, session end and power events into the program's reactions.
+class CKestrovaDlg : public CDialog, public CWinListListener {
+public:
+    explicit CKestrovaDlg(CWnd* parent = nullptr);
+    ~CKestrovaDlg() override;
+
+    void AddWindow(const std::vector<WindowEntry>* list) override;
+    void DelWindow(const std::vector<WindowEntry>* list) override;
+
+    void ShowPanel(BOOL show);
+    void InitTrayIconData();
+    void AddTrayIcon();
+    void PlaceWindowList();
+    void ApplyGlassFrame();
+
+    HICON m_hIcon;
+    HICON m_hTrayIcon;
+    CWinListDlg m_winListDlg;
+    CControlDlg m_controlDlg;
+    CLimitDlg m_limitDlg;
+    HWND m_hTrayWnd;
+    NOTIFYICONDATAA m_nid;
+    int m_bPanelVisible;
+    BOOL m_bComposition;
+    MARGINS m_glassMargins;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void PostNcDestroy() override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    void OnSysCommand(UINT id, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnWindowPosChanging(WINDOWPOS* pos);
+    void OnTimer(UINT_PTR id);
+    void OnExit();
+    void OnMainPanel();
+    void OnMove(int x, int y);
+    void OnClickHomePageLink(NMHDR* hdr, LRESULT* result);
+    LRESULT OnCompositionChanged(WPARAM wParam, LPARAM lParam);
+    HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void OnEndSession(WPARAM wParam);
+    void ShowTrayMenu();
+};

@@ -1,0 +1,52 @@
+#include "app/TaskBarControl.h"
+
+#include <new>
+
+CTaskBarControl* CTaskBarControl::m_pInstance = nullptr;
+
+namespace {
+
+HRESULT CreateShellTaskbarList(ITaskbarList** taskbarList) {
+    return CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList,
+                            reinterpret_cast<void**>(taskbarList));
+}
+
+}  // namespace
+
+CTaskBarControl::CTaskBarControl() : CTaskBarControl(CreateShellTaskbarList) {}
+
+CTaskBarControl::CTaskBarControl(TaskbarListFactory factory)
+    : m_pTaskbarList(nullptr), m_bEnableDeleteTab(1), m_bComInitialized(false) {
+    m_bComInitialized = SUCCEEDED(CoInitialize(nullptr));  // S_FALSE too: already initialised here
+    ITaskbarList* taskbarList = nullptr;
+    if (!factory || FAILED(factory(&taskbarList))) taskbarList = nullptr;
+    if (taskbarList && FAILED(taskbarList->HrInit())) {
+        taskbarList->Release();
+        taskbarList = nullptr;
+    }
+    m_pTaskbarList = taskbarList;
+}
+
+CTaskBarControl::~CTaskBarControl() {
+    if (m_pTaskbarList) m_pTaskbarList->Release();
+    if (m_bComInitialized) CoUninitialize();
+}
+
+CTaskBarControl* CTaskBarControl::GetInstance() {
+    if (!m_pInstance) m_pInstance = new (std::nothrow) CTaskBarControl;
+    return m_pInstance;
+}
+
+void CTaskBarControl::ReleaseInstance() {
+    delete m_pInstance;
+    m_pInstance = nullptr;
+}
+
+BOOL CTaskBarControl::AddTab(HWND hwnd) {
+    return m_pTaskbarList && m_pTaskbarList->AddTab(hwnd) == S_OK;
+}
+
+BOOL CTaskBarControl::DeleteTab(HWND hwnd) {
+    if (m_bEnableDeleteTab == 0) return TRUE;
+    return m_pTaskbarList && m_pTaskbarList->DeleteTab(hwnd) == S_OK;
+}

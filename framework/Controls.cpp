@@ -1,0 +1,47 @@
+#include "framework/Controls.h"
+
+int CListCtrl::InsertColumn(int column, LPCSTR heading, int format, int width)
+{
+    LVCOLUMNA col = {};
+    col.mask = LVCF_TEXT | LVCF_FMT | (width >= 0 ? LVCF_WIDTH : 0);
+    col.fmt = format;
+    col.cx = width;
+    col.pszText = const_cast<LPSTR>(heading);
+    return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)));
+}
+
+int CListCtrl::InsertItem(int item, LPCSTR text)
+{
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_TEXT;
+    lvi.iItem = item;
+    lvi.pszText = const_cast<LPSTR>(text);
+    return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&lvi)));
+}
+
+BOOL CListCtrl::SetItemText(int item, int subItem, LPCSTR text)
+{
+    LVITEMA lvi = {};
+    lvi.iSubItem = subItem;
+    lvi.pszText = const_cast<LPSTR>(text);
+    return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
+}
+
+CString CListCtrl::GetItemText(int item, int subItem) const
+{
+    char buffer[1024] = {};
+    LVITEMA lvi = {};
+    lvi.iSubItem = subItem;
+    lvi.pszText = buffer;
+    lvi.cchTextMax = sizeof(buffer);
+    ::SendMessageA(m_hWnd, LVM_GETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi));
+    return CString(buffer);
+}
+
+BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask)
+{
+    LVITEMA lvi = {};
+    lvi.stateMask = mask;
+    lvi.state = state;
+    return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Thin control wrappers, bound to dialog controls through DDX_Control.
+#include "framework/Wnd.h"
+
+#include <commctrl.h>
+
+class CButton : public CWnd {
+public:
+    int GetCheck() const { return static_cast<int>(::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0)); }
+    void SetCheck(int check) { ::SendMessageA(m_hWnd, BM_SETCHECK, static_cast<WPARAM>(check), 0); }
+};
+
+class CStatic : public CWnd {};
+
+class CEdit : public CWnd {
+public:
+    void SetLimitText(UINT max) { ::SendMessageA(m_hWnd, EM_SETLIMITTEXT, max, 0); }
+    void SetSel(int start, int end) { ::SendMessageA(m_hWnd, EM_SETSEL, static_cast<WPARAM>(start), end); }
+};
+
+class CLinkCtrl : public CWnd {};
+
+class CListCtrl : public CWnd {
+public:
+    DWORD SetExtendedStyle(DWORD style) { return static_cast<DWORD>(::SendMessageA(m_hWnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style)); }
+    int InsertColumn(int column, LPCSTR heading, int format = LVCFMT_LEFT, int width = -1);
+    int InsertItem(int item, LPCSTR text);
+    BOOL SetItemText(int item, int subItem, LPCSTR text);
+    CString GetItemText(int item, int subItem) const;
+    BOOL DeleteItem(int item) { return ListView_DeleteItem(m_hWnd, item); }
+    BOOL DeleteAllItems() { return ListView_DeleteAllItems(m_hWnd); }
+    int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
+    int GetNextItem(int item, int flags) const { return ListView_GetNextItem(m_hWnd, item, flags); }
+    int GetSelectionMark() const { return ListView_GetSelectionMark(m_hWnd); }
+    BOOL SetItemState(int item, UINT state, UINT mask);
+    BOOL EnsureVisible(int item, BOOL partialOK) { return ListView_EnsureVisible(m_hWnd, item, partialOK); }
+};

@@ -1,0 +1,16 @@
+#pragma once
+// The framework in one include.
+#include "framework/App.h"
+#include "framework/Controls.h"
+#include "framework/DDX.h"
+#include "framework/Dialog.h"
+#include "framework/Exceptions.h"
+#include "framework/File.h"
+#include "framework/Gdi.h"
+#include "framework/Guard.h"
+#include "framework/Mbcs.h"
+#include "framework/Menu.h"
+#include "framework/String.h"
+#include "framework/Trace.h"
+#include "framework/Types.h"
+#include "framework/Wnd.h"

@@ -1,0 +1,619 @@
+#include "e2e.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <stdexcept>
+
+namespace kv {
+
+namespace {
+
+struct TestAbort {};
+
+std::string g_currentTest;
+int g_failures = 0;
+HANDLE g_job = nullptr;
+std::vector<std::pair<HANDLE, DWORD>> g_started;  // duplicated handles of every process we started
+
+std::string Format(const char* fmt, va_list args)
+{
+    char buf[2048];
+    vsnprintf(buf, sizeof(buf), fmt, args);
+    return buf;
+}
+
+void Report(const char* kind, const std::string& what)
+{
+    printf("%s [%s] %s\n", kind, g_currentTest.c_str(), what.c_str());
+    fflush(stdout);
+}
+
+// Folder part of a path; a DBCS trail byte 0x5C is no separator.
+std::string ParentOf(const std::string& path)
+{
+    size_t cut = std::string::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+            ++i;
+            continue;
+        }
+        if (path[i] == '\\') cut = i;
+    }
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string ModuleFolder()
+{
+    char buf[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, buf, sizeof(buf));
+    return ParentOf(std::string(buf, n));
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = path + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+void MakeFolders(const std::string& path)
+{
+    if (path.empty() || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+    MakeFolders(ParentOf(path));
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+HANDLE Job()
+{
+    if (!g_job) {
+        g_job = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION info = {};
+        info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (g_job) SetInformationJobObject(g_job, JobObjectExtendedLimitInformation, &info, sizeof(info));
+    }
+    return g_job;
+}
+
+HANDLE NulHandle(DWORD access)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    return CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+}
+
+void KillPid(DWORD pid)
+{
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!h) return;
+    TerminateProcess(h, 1);
+    WaitForSingleObject(h, 5000);
+    CloseHandle(h);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- registry
+
+std::vector<TestCase>& Registry()
+{
+    static std::vector<TestCase> tests;
+    return tests;
+}
+
+const std::string& CurrentTest() { return g_currentTest; }
+
+int RunTest(const std::string& name)
+{
+    for (const TestCase& t : Registry()) {
+        if (name == t.name) return RunCase(t.name, t.fn);
+    }
+    printf("no test named %s\n", name.c_str());
+    return 2;
+}
+
+int RunCase(const char* name, TestFn fn)
+{
+    g_currentTest = name;
+    g_failures = 0;
+    KillLeftovers();
+    DWORD start = GetTickCount();
+    try {
+        fn();
+    } catch (const TestAbort&) {
+    } catch (const std::exception& e) {
+        Expect(false, "exception: %s", e.what());
+    } catch (...) {
+        Expect(false, "unknown exception");
+    }
+    KillLeftovers();
+    Report(g_failures ? "FAILED" : "PASSED", std::to_string(GetTickCount() - start) + " ms");
+    return g_failures ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- reporting
+
+void Log(const char* fmt, ...)
+{
+    va_list args;
+    va_start(args, fmt);
+    Report("..", Format(fmt, args));
+    va_end(args);
+}
+
+bool Expect(bool ok, const char* fmt, ...)
+{
+    if (ok) return true;
+    va_list args;
+    va_start(args, fmt);
+    Report("FAIL", Format(fmt, args));
+    va_end(args);
+    ++g_failures;
+    return false;
+}
+
+void Require(bool ok, const char* fmt, ...)
+{
+    if (ok) return;
+    va_list args;
+    va_start(args, fmt);
+    Report("FAIL", Format(fmt, args));
+    va_end(args);
+    ++g_failures;
+    throw TestAbort();
+}
+
+// ---------------------------------------------------------------- waiting
+
+void Pump(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= ms) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!cond()) {
+        if (GetTickCount() - start >= timeoutMs) return cond();
+        Pump(20);
+    }
+    return true;
+}
+
+bool HoldsFor(const std::function<bool()>& cond, DWORD periodMs)
+{
+    DWORD start = GetTickCount();
+    while (cond()) {
+        if (GetTickCount() - start >= periodMs) return true;
+        Pump(20);
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- files
+
+std::string BuildDir()
+{
+    char buf[MAX_PATH];
+    DWORD n = GetCurrentDirectoryA(sizeof(buf), buf);
+    return std::string(buf, n);
+}
+
+std::string BuiltFile(const char* name)
+{
+    std::string folder = ModuleFolder();
+    for (int up = 0; up < 3 && !folder.empty(); ++up, folder = ParentOf(folder)) {
+        std::string path = folder + "\\" + name;
+        if (FileExists(path)) return path;
+    }
+    return std::string();
+}
+
+bool FileExists(const std::string& path)
+{
+    DWORD attr = GetFileAttributesA(path.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::string bytes;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    char buf[4096];
+    DWORD got = 0;
+    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got) bytes.append(buf, got);
+    CloseHandle(h);
+    return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    Require(h != INVALID_HANDLE_VALUE, "cannot create %s", path.c_str());
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    Require(written == bytes.size(), "short write to %s", path.c_str());
+}
+
+std::vector<std::string> ListFolder(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = fd.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Scratch::Scratch() : m_root(BuildDir() + "\\e2e-scratch\\" + g_currentTest)
+{
+    RemoveTree(m_root);
+    MakeFolders(m_root);
+    Require(GetFileAttributesA(m_root.c_str()) != INVALID_FILE_ATTRIBUTES, "cannot create %s", m_root.c_str());
+}
+
+std::string Scratch::Folder(const std::string& name) const
+{
+    std::string path = m_root + "\\" + name;
+    MakeFolders(path);
+    Require(GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES, "cannot create %s", path.c_str());
+    return path;
+}
+
+std::string Scratch::InstallApp(const std::string& folder) const
+{
+    std::string app = BuiltFile("Kestrova.exe");
+    Require(!app.empty(), "Kestrova.exe not found beside or above %s", ModuleFolder().c_str());
+    std::string copy = folder + "\\Kestrova.exe";
+    Require(CopyFileA(app.c_str(), copy.c_str(), FALSE), "cannot copy Kestrova.exe to %s", folder.c_str());
+    return copy;
+}
+
+std::string Scratch::InstallHelper(const std::string& folder, const std::string& exeName) const
+{
+    std::string helper = BuiltFile("kv_helper.exe");
+    Require(!helper.empty(), "kv_helper.exe not found");
+    std::string copy = folder + "\\" + exeName;
+    Require(CopyFileA(helper.c_str(), copy.c_str(), FALSE), "cannot copy kv_helper.exe to %s", copy.c_str());
+    return copy;
+}
+
+// ---------------------------------------------------------------- processes
+
+Process::Process(Process&& o) noexcept : m_handle(o.m_handle), m_pid(o.m_pid) { o.m_handle = nullptr; }
+
+Process& Process::operator=(Process&& o) noexcept
+{
+    std::swap(m_handle, o.m_handle);
+    std::swap(m_pid, o.m_pid);
+    return *this;
+}
+
+Process::~Process()
+{
+    if (m_handle) CloseHandle(m_handle);
+}
+
+bool Process::Running() const { return m_handle && WaitForSingleObject(m_handle, 0) == WAIT_TIMEOUT; }
+
+bool Process::WaitExit(DWORD timeoutMs) const
+{
+    return WaitFor([&] { return !Running(); }, timeoutMs);
+}
+
+DWORD Process::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    if (m_handle) GetExitCodeProcess(m_handle, &code);
+    return code;
+}
+
+bool Process::WaitIdle(DWORD timeoutMs) const
+{
+    return m_handle && WaitForInputIdle(m_handle, timeoutMs) == 0;
+}
+
+Process Start(const std::string& exe, const std::string& args, const std::string& cwd)
+{
+    static HANDLE nulIn = NulHandle(GENERIC_READ);
+    static HANDLE nulOut = NulHandle(GENERIC_WRITE);
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    std::vector<char> cmdBuf(cmd.begin(), cmd.end());
+    cmdBuf.push_back(0);
+    std::string dir = cwd.empty() ? ParentOf(exe) : cwd;
+
+    // Standard handles on NUL, so that no child writes into CTest's pipes.
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nulIn;
+    si.hStdOutput = nulOut;
+    si.hStdError = nulOut;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(exe.c_str(), cmdBuf.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED | DETACHED_PROCESS,
+                        nullptr, dir.c_str(), &si, &pi)) {
+        Require(false, "cannot start %s (error %lu)", cmd.c_str(), GetLastError());
+    }
+    if (!AssignProcessToJobObject(Job(), pi.hProcess)) Log("job assignment failed: %lu", GetLastError());
+    ResumeThread(pi.hThread);
+    CloseHandle(pi.hThread);
+    HANDLE dup = nullptr;
+    DuplicateHandle(GetCurrentProcess(), pi.hProcess, GetCurrentProcess(), &dup, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    g_started.push_back({dup, pi.dwProcessId});
+    return Process(pi.hProcess, pi.dwProcessId);
+}
+
+void KillLeftovers()
+{
+    std::set<DWORD> doomed;
+    for (auto& p : g_started) doomed.insert(p.second);
+
+    // Our processes, their children (a debug console's host) and any Kestrova.exe.
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap != INVALID_HANDLE_VALUE) {
+        std::vector<PROCESSENTRY32> all;
+        PROCESSENTRY32 pe = {};
+        pe.dwSize = sizeof(pe);
+        for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) all.push_back(pe);
+        CloseHandle(snap);
+        for (const PROCESSENTRY32& e : all) {
+            if (!_stricmp(e.szExeFile, "Kestrova.exe")) doomed.insert(e.th32ProcessID);
+        }
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (const PROCESSENTRY32& e : all) {
+                if (doomed.count(e.th32ParentProcessID) && !doomed.count(e.th32ProcessID)) {
+                    doomed.insert(e.th32ProcessID);
+                    grew = true;
+                }
+            }
+        }
+    }
+    doomed.erase(GetCurrentProcessId());
+    if (g_job) TerminateJobObject(g_job, 1);
+    for (DWORD pid : doomed) KillPid(pid);
+    for (auto& p : g_started) {
+        WaitForSingleObject(p.first, 5000);
+        CloseHandle(p.first);
+    }
+    g_started.clear();
+}
+
+// ---------------------------------------------------------------- windows
+
+std::string ClassOf(HWND hwnd)
+{
+    char buf[256] = "";
+    GetClassNameA(hwnd, buf, sizeof(buf));
+    return buf;
+}
+
+std::string TextOf(HWND hwnd)
+{
+    char buf[1024] = "";
+    GetWindowTextA(hwnd, buf, sizeof(buf));
+    return buf;
+}
+
+namespace {
+
+struct PidWindows {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectPidWindow(HWND hwnd, LPARAM lp)
+{
+    auto* c = reinterpret_cast<PidWindows*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == c->pid) c->found.push_back(hwnd);
+    return TRUE;
+}
+
+struct ChildById {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindChildById(HWND hwnd, LPARAM lp)
+{
+    auto* c = reinterpret_cast<ChildById*>(lp);
+    if (GetDlgCtrlID(hwnd) != c->id) return TRUE;
+    c->found = hwnd;
+    return FALSE;
+}
+
+}  // namespace
+
+std::vector<HWND> TopWindows(DWORD pid)
+{
+    PidWindows ctx = {pid, {}};
+    EnumWindows(CollectPidWindow, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+HWND FindTopWindow(DWORD pid, const char* className, const char* caption)
+{
+    for (HWND hwnd : TopWindows(pid)) {
+        if (className && ClassOf(hwnd) != className) continue;
+        if (caption && TextOf(hwnd) != caption) continue;
+        return hwnd;
+    }
+    return nullptr;
+}
+
+HWND FindDescendant(HWND root, int ctrlId)
+{
+    ChildById ctx = {ctrlId, nullptr};
+    EnumChildWindows(root, FindChildById, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+RECT WindowRectOf(HWND hwnd)
+{
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+RECT FrameBounds(HWND hwnd)
+{
+    using GetAttr = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+    static HMODULE dwm = LoadLibraryA("dwmapi.dll");
+    static auto getAttr =
+        dwm ? reinterpret_cast<GetAttr>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmGetWindowAttribute")))
+            : nullptr;
+    RECT r = {};
+    const DWORD kExtendedFrameBounds = 9;
+    if (getAttr && getAttr(hwnd, kExtendedFrameBounds, &r, sizeof(r)) >= 0) return r;
+    return WindowRectOf(hwnd);
+}
+
+RECT WorkArea()
+{
+    RECT r = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
+    return r;
+}
+
+std::string RectText(const RECT& r)
+{
+    char buf[64];
+    snprintf(buf, sizeof(buf), "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
+    return buf;
+}
+
+bool Foreground(HWND hwnd)
+{
+    return WaitFor(
+        [&] {
+            if (GetForegroundWindow() == hwnd) return true;
+            SetForegroundWindow(hwnd);
+            return false;
+        },
+        3000);
+}
+
+void SendKey(WORD vk)
+{
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+// ---------------------------------------------------------------- Kestrova
+
+HWND MainWindowOf(DWORD pid) { return FindTopWindow(pid, "#32770", "Kestrova"); }
+
+App StartApp(const std::string& exePath, const std::string& args, const std::string& cwd)
+{
+    App app;
+    app.proc = Start(exePath, args, cwd);
+    const DWORD pid = app.proc.Pid();
+    bool found = WaitFor([&] { return (app.main = MainWindowOf(pid)) != nullptr || !app.proc.Running(); }, 15000);
+    Require(found && app.main, "Kestrova %s: no main window (running: %d, exit code %lu)", args.c_str(),
+            app.proc.Running(), app.proc.ExitCode());
+    Require(app.proc.WaitIdle(10000), "Kestrova %s never went idle", args.c_str());
+    return app;
+}
+
+void PostTray(HWND mainWnd, UINT mouseMsg) { PostMessageA(mainWnd, kTrayNotify, 0, mouseMsg); }
+
+bool ExitByTray(const App& app, DWORD timeoutMs)
+{
+    PostMessageA(app.main, WM_COMMAND, kCmdTrayExit, 0);
+    return app.proc.WaitExit(timeoutMs);
+}
+
+// ---------------------------------------------------------------- message boxes
+
+HWND WaitMessageBox(DWORD pid, const char* caption, DWORD timeoutMs)
+{
+    HWND box = nullptr;
+    WaitFor([&] { return (box = FindTopWindow(pid, "#32770", caption)) && IsWindowVisible(box); }, timeoutMs);
+    return box && IsWindowVisible(box) ? box : nullptr;
+}
+
+std::string MessageBoxText(HWND box)
+{
+    // The message is the box's static text; 0xFFFF is its id on Windows and Wine alike.
+    HWND text = GetDlgItem(box, 0xFFFF);
+    return text ? TextOf(text) : std::string();
+}
+
+void PressButton(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// ---------------------------------------------------------------- console
+
+bool ReadConsoleOf(DWORD pid, std::string* text)
+{
+    // Attaching rebinds the standard handles; keep ours.
+    HANDLE saved[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                       GetStdHandle(STD_ERROR_HANDLE)};
+    FreeConsole();
+    bool attached = AttachConsole(pid);
+    if (attached && text) {
+        text->clear();
+        HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+        CONSOLE_SCREEN_BUFFER_INFO info;
+        if (out != INVALID_HANDLE_VALUE && GetConsoleScreenBufferInfo(out, &info)) {
+            // Rows as they are, padding included, so that a wrapped line stays contiguous.
+            const int width = info.dwSize.X;
+            const int rows = std::min<int>(info.dwCursorPosition.Y + 1, info.dwSize.Y);
+            std::vector<char> buf(static_cast<size_t>(width) * rows + 1, 0);
+            DWORD got = 0;
+            // Wine fills the buffer but reports 0 characters read.
+            if (ReadConsoleOutputCharacterA(out, buf.data(), width * rows, COORD{0, 0}, &got)) text->assign(buf.data());
+        }
+        if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    }
+    if (attached) FreeConsole();
+    SetStdHandle(STD_INPUT_HANDLE, saved[0]);
+    SetStdHandle(STD_OUTPUT_HANDLE, saved[1]);
+    SetStdHandle(STD_ERROR_HANDLE, saved[2]);
+    return attached;
+}
+
+}  // namespace kv

@@ -1,0 +1,188 @@
+// Opens the windows its command line describes and paints a known pattern in them.
+//   kv_helper.exe [--hold] [OPTIONS] [--window OPTIONS]...
+// Each --window starts another window; options before the first one describe the first.
+// Ends when its last window is gone, except with --hold (then it waits until it is killed).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kv_pattern.h"
+
+namespace {
+
+struct WindowDesc {
+    std::string title = "kv_helper";
+    std::string className = "KvHelperWindow";
+    DWORD style = WS_OVERLAPPEDWINDOW;
+    DWORD exStyle = 0;
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, cx = 320, cy = 240;
+    int show = SW_SHOWNORMAL;
+    int pattern = 0;
+    int alpha = -1;  // layered alpha, set when >= 0
+};
+
+struct Flag {
+    const char* name;
+    DWORD value;
+};
+
+const Flag kStyles[] = {
+    {"overlappedwindow", WS_OVERLAPPEDWINDOW}, {"popup", WS_POPUP}, {"caption", WS_CAPTION},
+    {"sysmenu", WS_SYSMENU}, {"thickframe", WS_THICKFRAME}, {"minimizebox", WS_MINIMIZEBOX},
+    {"maximizebox", WS_MAXIMIZEBOX}, {"border", WS_BORDER}, {"disabled", WS_DISABLED},
+};
+
+const Flag kExStyles[] = {
+    {"layered", WS_EX_LAYERED}, {"toolwindow", WS_EX_TOOLWINDOW}, {"topmost", WS_EX_TOPMOST},
+    {"appwindow", WS_EX_APPWINDOW}, {"noactivate", WS_EX_NOACTIVATE}, {"transparent", WS_EX_TRANSPARENT},
+};
+
+// "a|b,c" of table names, or a number ("0x80000").
+template <size_t N>
+bool ParseFlags(const char* text, const Flag (&table)[N], DWORD* out)
+{
+    DWORD value = 0;
+    std::string s(text);
+    size_t pos = 0;
+    while (pos <= s.size()) {
+        size_t end = s.find_first_of("|,", pos);
+        if (end == std::string::npos) end = s.size();
+        std::string token = s.substr(pos, end - pos);
+        bool found = false;
+        for (const Flag& f : table) {
+            if (token == f.name) { value |= f.value; found = true; }
+        }
+        if (!found) {
+            char* stop = nullptr;
+            unsigned long n = strtoul(token.c_str(), &stop, 0);
+            if (token.empty() || *stop) return false;
+            value |= n;
+        }
+        pos = end + 1;
+    }
+    *out = value;
+    return true;
+}
+
+using Apply = bool (*)(WindowDesc&, const char* arg);
+
+struct Option {
+    const char* name;
+    bool takesArg;
+    Apply apply;
+};
+
+const Option kOptions[] = {
+    {"--title", true, [](WindowDesc& w, const char* a) { w.title = a; return true; }},
+    {"--class", true, [](WindowDesc& w, const char* a) { w.className = a; return *a != 0; }},
+    {"--style", true, [](WindowDesc& w, const char* a) { return ParseFlags(a, kStyles, &w.style); }},
+    {"--exstyle", true, [](WindowDesc& w, const char* a) { return ParseFlags(a, kExStyles, &w.exStyle); }},
+    {"--size", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%dx%d", &w.cx, &w.cy) == 2; }},
+    {"--pos", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%d,%d", &w.x, &w.y) == 2; }},
+    {"--pattern", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%d", &w.pattern) == 1; }},
+    {"--alpha", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%d", &w.alpha) == 1; }},
+    {"--minimized", false, [](WindowDesc& w, const char*) { w.show = SW_SHOWMINNOACTIVE; return true; }},
+    {"--maximized", false, [](WindowDesc& w, const char*) { w.show = SW_SHOWMAXIMIZED; return true; }},
+    {"--noactivate", false, [](WindowDesc& w, const char*) { w.show = SW_SHOWNOACTIVATE; return true; }},
+    {"--hidden", false, [](WindowDesc& w, const char*) { w.show = SW_HIDE; return true; }},
+    {"--nominbox", false, [](WindowDesc& w, const char*) { w.style &= ~WS_MINIMIZEBOX; return true; }},
+    {"--nosysmenu", false, [](WindowDesc& w, const char*) { w.style &= ~WS_SYSMENU; return true; }},
+};
+
+int g_liveWindows = 0;
+bool g_hold = false;
+
+void Paint(HWND hwnd, HDC dc)
+{
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    kv::PaintPattern(dc, rc, static_cast<int>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)));
+}
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_NCCREATE: {
+        auto* desc = static_cast<const WindowDesc*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, desc->pattern);
+        break;
+    }
+    case WM_ERASEBKGND:
+        Paint(hwnd, reinterpret_cast<HDC>(wp));
+        return 1;
+    case WM_PRINTCLIENT:
+        Paint(hwnd, reinterpret_cast<HDC>(wp));
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        Paint(hwnd, dc);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_DESTROY:
+        if (--g_liveWindows == 0 && !g_hold) PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+bool Open(const WindowDesc& w)
+{
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    wc.lpszClassName = w.className.c_str();
+    if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+
+    HWND hwnd = CreateWindowExA(w.exStyle, w.className.c_str(), w.title.c_str(), w.style, w.x, w.y, w.cx, w.cy,
+                                nullptr, nullptr, wc.hInstance, const_cast<WindowDesc*>(&w));
+    if (!hwnd) return false;
+    ++g_liveWindows;
+    if (w.alpha >= 0) SetLayeredWindowAttributes(hwnd, 0, static_cast<BYTE>(w.alpha), LWA_ALPHA);
+    ShowWindow(hwnd, w.show);
+    UpdateWindow(hwnd);
+    return true;
+}
+
+bool ParseCommandLine(int argc, char** argv, std::vector<WindowDesc>* windows)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (!strcmp(arg, "--hold")) { g_hold = true; continue; }
+        if (!strcmp(arg, "--window")) { windows->emplace_back(); continue; }
+        const Option* opt = nullptr;
+        for (const Option& o : kOptions) {
+            if (!strcmp(arg, o.name)) opt = &o;
+        }
+        if (!opt || (opt->takesArg && i + 1 >= argc)) return false;
+        if (windows->empty()) windows->emplace_back();
+        if (!opt->apply(windows->back(), opt->takesArg ? argv[++i] : nullptr)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    std::vector<WindowDesc> windows;
+    if (!ParseCommandLine(__argc, __argv, &windows)) return 2;
+    if (windows.empty() && !g_hold) return 0;
+    for (const WindowDesc& w : windows) {
+        if (!Open(w)) return 3;
+    }
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}

@@ -1,0 +1,33 @@
+// The picture kv_helper paints: four quadrants, colours picked by the pattern number.
+#pragma once
+#include <windows.h>
+
+namespace kv {
+
+inline COLORREF PatternColor(int pattern, int quadrant)  // quadrant: 0 TL, 1 TR, 2 BL, 3 BR
+{
+    static const COLORREF kPalette[8] = {
+        RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0),
+        RGB(0, 255, 255), RGB(255, 0, 255), RGB(255, 255, 255), RGB(0, 0, 0),
+    };
+    return kPalette[((pattern % 8) + 8 + quadrant) % 8];
+}
+
+inline void PaintPattern(HDC dc, const RECT& client, int pattern)
+{
+    const int midX = (client.left + client.right) / 2;
+    const int midY = (client.top + client.bottom) / 2;
+    const RECT parts[4] = {
+        {client.left, client.top, midX, midY},
+        {midX, client.top, client.right, midY},
+        {client.left, midY, midX, client.bottom},
+        {midX, midY, client.right, client.bottom},
+    };
+    for (int q = 0; q < 4; ++q) {
+        HBRUSH brush = CreateSolidBrush(PatternColor(pattern, q));
+        FillRect(dc, &parts[q], brush);
+        DeleteObject(brush);
+    }
+}
+
+}  // namespace kv

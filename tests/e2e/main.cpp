@@ -1,0 +1,95 @@
+// kv_e2e.exe --test NAME      run one end-to-end test (CTest runs each as e2e.NAME)
+//            --list           list the tests
+//            --bench          run the benchmarks
+//            --desktop-info   print the desktop's size, work area, taskbar and code page
+//            --wait-main MS   wait until a Kestrova main window exists
+//            --exit-running   end every running Kestrova by the tray's exit command
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "bench.h"
+#include "e2e.h"
+
+namespace {
+
+int DesktopInfo()
+{
+    RECT work = kv::WorkArea();
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    printf("screen=%dx%d workarea=%ld,%ld,%ld,%ld taskbar=%d acp=%u\n", GetSystemMetrics(SM_CXSCREEN),
+           GetSystemMetrics(SM_CYSCREEN), work.left, work.top, work.right, work.bottom,
+           tray && IsWindowVisible(tray) ? 1 : 0, GetACP());
+    return 0;
+}
+
+std::vector<DWORD> RunningApps()
+{
+    std::vector<DWORD> pids;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return pids;
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof(pe);
+    for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) {
+        if (!_stricmp(pe.szExeFile, "Kestrova.exe")) pids.push_back(pe.th32ProcessID);
+    }
+    CloseHandle(snap);
+    return pids;
+}
+
+int WaitMain(DWORD timeoutMs)
+{
+    bool found = kv::WaitFor(
+        [] {
+            for (DWORD pid : RunningApps()) {
+                if (kv::MainWindowOf(pid)) return true;
+            }
+            return false;
+        },
+        timeoutMs);
+    printf(found ? "main window up\n" : "no main window\n");
+    return found ? 0 : 1;
+}
+
+int ExitRunning()
+{
+    int failures = 0;
+    for (DWORD pid : RunningApps()) {
+        HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+        HWND main = kv::MainWindowOf(pid);
+        if (!h || !main) {
+            ++failures;
+            continue;
+        }
+        PostMessageA(main, WM_COMMAND, kv::kCmdTrayExit, 0);
+        bool ended = WaitForSingleObject(h, 10000) == WAIT_OBJECT_0;
+        printf("Kestrova %lu %s\n", pid, ended ? "ended" : "did not end");
+        failures += ended ? 0 : 1;
+        CloseHandle(h);
+    }
+    return failures ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--test" && argc > 2) return kv::RunTest(argv[2]);
+    if (mode == "--list") {
+        for (const kv::TestCase& t : kv::Registry()) printf("%s\n", t.name);
+        return 0;
+    }
+    if (mode == "--bench") return kv::RunBenchmarks(argc > 2 ? argv[2] : nullptr);
+    if (mode == "--desktop-info") return DesktopInfo();
+    if (mode == "--wait-main" && argc > 2) return WaitMain(strtoul(argv[2], nullptr, 10));
+    if (mode == "--exit-running") return ExitRunning();
+    fprintf(stderr, "usage: kv_e2e.exe --test NAME | --list | --bench [NAME] | --desktop-info | --wait-main MS | "
+                    "--exit-running\n");
+    return 2;
+}

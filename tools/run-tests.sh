@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs the CTest suite on a private X server and Wine desktop; with --bench, the benchmarks instead.
+# Further arguments go to ctest (e.g. -R e2e). Exit status: ctest's.
+set -uo pipefail
+KV_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$KV_ROOT/tools/wine-env.sh"
+
+trap kv_bench_down EXIT
+trap 'exit 130' INT TERM HUP
+
+t0=$SECONDS
+kv_bench_up || exit 1
+kv_log "bench up in $((SECONDS - t0)) s"
+
+if [ "${1:-}" = "--bench" ]; then
+    (cd "$KV_BUILD" && wine "$KV_E2E_BIN/kv_e2e.exe" --bench </dev/null)
+    status=$?
+else
+    ctest --test-dir "$KV_BUILD" --output-on-failure --timeout 120 "$@" </dev/null
+    status=$?
+fi
+kv_log "done in $((SECONDS - t0)) s, status $status"
+exit $status

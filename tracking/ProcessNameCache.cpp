@@ -1,0 +1,59 @@
+#include "tracking/ProcessNameCache.h"
+
+#include "tracking/WindowEntry.h"
+
+namespace {
+
+ULONGLONG ReadCreationTime(DWORD processId)
+{
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (!process)
+        return 0;
+    FILETIME created, exited, kernel, user;
+    ULONGLONG result = 0;
+    if (::GetProcessTimes(process, &created, &exited, &kernel, &user))
+        result = (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    ::CloseHandle(process);
+    return result;
+}
+
+}  // namespace
+
+ULONGLONG (*ProcessNameCache::CreationTime)(DWORD) = &ReadCreationTime;
+
+void ProcessNameCache::GetProcessNameFromIdDefault(DWORD processId, CString& name)
+{
+    GetProcessNameFromId(processId, name);
+}
+
+ProcessNameCache::ProcessNameCache(NameLookup lookup) : m_lookup(lookup), m_scan(0) {}
+
+void ProcessNameCache::BeginScan()
+{
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->second.scan != m_scan)
+            it = m_entries.erase(it);
+        else
+            ++it;
+    }
+    ++m_scan;
+}
+
+CString ProcessNameCache::Lookup(DWORD processId)
+{
+    const ULONGLONG created = CreationTime(processId);
+    auto it = m_entries.find(processId);
+    if (created != 0 && it != m_entries.end() && it->second.created == created) {
+        it->second.scan = m_scan;
+        return it->second.name;
+    }
+    CString name;
+    m_lookup(processId, name);
+    if (created == 0 || name.IsEmpty()) {
+        if (it != m_entries.end())
+            m_entries.erase(it);
+        return name;
+    }
+    m_entries[processId] = Entry{created, name, m_scan};
+    return name;
+}

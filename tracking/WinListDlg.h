@@ -1,0 +1,77 @@
+#pragma once
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "tracking/ProcessNameCache.h"
+#include "tracking/WindowEntry.h"
+
+#include <vector>
+
+const UINT_PTR IDT_WINLIST_SCAN = 101;
+
+// What the filters need to know of one top-level window.
+struct WindowFacts {
+    HWND hwnd;
+    DWORD style;
+    CString title;  // at most 255 bytes
+    DWORD processId;
+    CString processName;
+    RECT rect;      // the normal-position rectangle when minimised
+};
+
+// Why a window is not tracked; Tracked when it passes every filter. The order is the order in
+// which the filters are applied.
+enum WindowVerdict {
+    Tracked,
+    SkipOwnPage,
+    SkipStyle,
+    SkipProgramManager,
+    SkipEmptyTitle,
+    SkipOwnProcess,
+    SkipEmptyProcessName,
+    SkipOwnProgramName,
+    SkipEmptyRect,
+};
+// The style and title filters, which need no process lookup.
+WindowVerdict FilterBeforeProcess(const WindowFacts& w, HWND ownPage, DWORD ownProcessId);
+WindowVerdict FilterAfterProcess(const WindowFacts& w);
+
+// The window detection page: finds the desktop's ordinary top-level windows once a second and
+// reports to its listeners which appeared and which went.
+class CWinListDlg : public CDialog {
+public:
+    explicit CWinListDlg(CWnd* parent = nullptr);
+    ~CWinListDlg() override;
+
+    void goSuspend();
+    void returnSuspend();
+    // One tracking tick's work (timer 101 re-arms around it).
+    void Tick();
+
+    CListCtrl m_list;
+    std::vector<CWinListListener*> m_listeners;
+    std::vector<WindowEntry> m_scanList;
+    std::vector<WindowEntry> m_currentList;
+    std::vector<WindowEntry> m_addedList;
+    std::vector<WindowEntry> m_removedList;
+    int m_nextAddition;
+    std::vector<WindowEntry> m_deliveryList;
+    int m_bSuspended;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    void OnTimer(UINT_PTR id);
+
+    void Rescan();
+    // Fills m_scanList with the qualifying windows; tests replace the desktop here.
+    virtual void EnumerateWindows();
+    void CollectWindow(HWND hwnd);
+    void DiffWindowLists();
+    void DeliverNextAddition();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    static BOOL CALLBACK EnumWindowsProc(HWND hwnd, LPARAM context);
+    ProcessNameCache m_processNames;
+};
