@@ -20,8 +20,6 @@ bool IsReaderBlank(char ch) {
 
 bool IsQuote(char ch) { return ch == '"' || ch == '\''; }
 
-}  // namespace
-
 CString IniValueText(LPCSTR value) {
     const CString text = OneLine(value);
     const int length = text.GetLength();
@@ -33,6 +31,8 @@ CString IniValueText(LPCSTR value) {
                           (length >= 2 && IsQuote(first) && last == first);
     return stripped ? "\"" + text + "\"" : text;
 }
+
+}  // namespace
 
 CWriteIniFile::CWriteIniFile() : m_nMode(modeProfile) {}
 

@@ -1,15 +1,15 @@
 #pragma once
 // Writes an ini file, either key by key through WritePrivateProfileStringA or, in sequential-file
 // mode, as one text file from start to end with a header whenever the section changes.
+//
+// In both modes a value is written so that the profile reader gives it back: CR and LF become
+// blanks (CR and LF in section and key names too), and a value the reader would strip (a blank at
+// either end, or one pair of quotes around it) goes inside double quotes. Any other value is
+// written as it is.
 #include <windows.h>
 
 #include "framework/File.h"
 #include "framework/String.h"
-
-// The text written for a value so that the profile reader gives the value back: CR and LF become
-// blanks (a value stays on its line), and a value the reader would strip (blank at either end, or
-// one pair of quotes around it) goes inside double quotes. Any other value is written as it is.
-CString IniValueText(LPCSTR value);
 
 class CWriteIniFile {
 public:

@@ -37,14 +37,23 @@ void DDX_Control(CDataExchange* dx, int id, CWnd& control)
         dx->Fail();
 }
 
+namespace {
+
+void GetControlText(HWND control, CString& text)
+{
+    const int length = ::GetWindowTextLengthA(control);
+    char* buffer = text.GetBufferSetLength(length + 1);
+    const int copied = ::GetWindowTextA(control, buffer, length + 1);
+    text.ReleaseBuffer(copied > 0 ? copied : 0);
+}
+
+}  // namespace
+
 void DDX_Text(CDataExchange* dx, int id, CString& value)
 {
     HWND control = dx->PrepareCtrl(id);
     if (dx->m_bSaveAndValidate) {
-        const int length = ::GetWindowTextLengthA(control);
-        char* buffer = value.GetBufferSetLength(length + 1);
-        const int copied = ::GetWindowTextA(control, buffer, length + 1);
-        value.ReleaseBuffer(copied > 0 ? copied : 0);
+        GetControlText(control, value);
     } else {
         ::SetWindowTextA(control, value);
     }
@@ -73,10 +82,11 @@ void DDX_Text(CDataExchange* dx, int id, int& value)
 {
     HWND control = dx->PrepareCtrl(id);
     if (dx->m_bSaveAndValidate) {
-        char buffer[64] = {};
-        ::GetWindowTextA(control, buffer, sizeof(buffer));
+        // The whole text: a fixed buffer would cut off trailing junk or the digits after blanks.
+        CString text;
+        GetControlText(control, text);
         int parsed = 0;
-        if (!AfxParseInt(buffer, &parsed)) {
+        if (!AfxParseInt(text, &parsed)) {
             AfxMessageBox("整数を入力してください。", MB_ICONEXCLAMATION);
             dx->Fail();
         }

@@ -1,6 +1,6 @@
 #pragma once
 // Framework exceptions. Thrown by value, caught by const reference; never allowed to cross a
-// window procedure, dialog procedure, hook or callback (see CatchBoundary in Wnd.cpp).
+// window procedure, dialog procedure, hook or callback (see AfxCallGuarded in Guard.h).
 #include <windows.h>
 
 class CException {

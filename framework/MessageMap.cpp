@@ -10,7 +10,9 @@ bool Matches(const MessageEntry& e, UINT message, WPARAM wParam, LPARAM lParam)
     case MessageEntry::Message:
         return e.message == message;
     case MessageEntry::Command:
-        return message == WM_COMMAND && e.id == LOWORD(wParam) && e.code == HIWORD(wParam);
+        // A command entry (code 0) answers menus and accelerators (code 1) alike.
+        return message == WM_COMMAND && e.id == LOWORD(wParam) &&
+               (e.code == HIWORD(wParam) || (e.code == 0 && HIWORD(wParam) == 1));
     case MessageEntry::Notify: {
         if (message != WM_NOTIFY || !lParam)
             return false;

@@ -56,7 +56,14 @@ LRESULT CALLBACK CreateHookProc(int code, WPARAM wParam, LPARAM lParam)
     if (code == HCBT_CREATEWND && g_pWndInit) {
         CWnd* wnd = g_pWndInit;
         g_pWndInit = nullptr;
-        Bind(wnd, reinterpret_cast<HWND>(wParam));
+        const bool bound = AfxCallGuarded("creation hook", false, [&] {
+            Bind(wnd, reinterpret_cast<HWND>(wParam));
+            return true;
+        });
+        if (!bound) {
+            wnd->m_hWnd = nullptr;
+            return 1;  // refuse a window that no object would see the messages of
+        }
     }
     return ::CallNextHookEx(g_hCreateHook, code, wParam, lParam);
 }
@@ -173,6 +180,9 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD st
                                   parent ? parent->m_hWnd : nullptr,
                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), AfxGetInstanceHandle(), param);
     AfxUnhookWindowCreate();
+    // A CBT hook that refuses the window destroys it without WM_NCDESTROY: drop the dead binding.
+    if (!hwnd && m_hWnd && !::IsWindow(m_hWnd))
+        UnsubclassWindow();
     return hwnd != nullptr;
 }
 

@@ -1,35 +1,407 @@
 #include "strip/ControlDlg.h"
 
+#include "app/DwmApi.h"
+#include "app/Globals.h"
+#include "app/MultiDisplay.h"
+#include "app/TaskBarControl.h"
+#include "framework/App.h"
+#include "framework/Trace.h"
 #include "res/resource.h"
+#include "strip/Thumbnail.h"
 #include "tracking/ExclusionStore.h"
+#include "tracking/LimitDlg.h"
+
+CControlDlg* ControlDialog = nullptr;
+
+namespace {
+
+const char kSection[] = "SYSTEM";
+
+}  // namespace
+
+void CloseThumbnail(Cthumbnail* thumbnail, int closeState)
+{
+    if (!thumbnail)
+        return;
+    thumbnail->m_nPrevState = thumbnail->m_nState;
+    thumbnail->m_nState = closeState;
+    thumbnail->DestroyWindow();
+}
 
 BEGIN_MESSAGE_MAP(CControlDlg, CDialog)
+    ON_BN_CLICKED(IDC_CHANGE_PROPERTIES, &CControlDlg::OnChangeProperties)
+    ON_WM_CTLCOLOR()
+    ON_BN_CLICKED(IDC_CHANGE_TRANSPARENCY, &CControlDlg::OnTransparencyChange)
+    ON_BN_CLICKED(IDC_ARRANGE, &CControlDlg::OnArrange)
+    ON_BN_CLICKED(IDC_EXCLUDE, &CControlDlg::OnExclude)
+    ON_WM_TIMER()
+    ON_BN_CLICKED(IDC_MOVE_UP, &CControlDlg::OnMoveUp)
+    ON_BN_CLICKED(IDC_MOVE_DOWN, &CControlDlg::OnMoveDown)
+    ON_BN_CLICKED(IDC_MOVE_FIRST, &CControlDlg::OnMoveFirst)
+    ON_BN_CLICKED(IDC_MOVE_LAST, &CControlDlg::OnMoveLast)
 END_MESSAGE_MAP()
 
-CString SettingsFilePath(const char* fileName)
+CControlDlg::CControlDlg(CWnd* parent)
+    : CDialog(IDD_CONTROL_DIALOG, parent), m_nLocation(1), m_nSize(1), m_nTopMargin(10), m_nLeftMargin(20),
+      m_nRightMargin(10), m_nBottomMargin(30), m_nTransparent(60), m_nLimit(6), m_nInterval(5),
+      m_bEnableDeleteTab(0), m_bFrame(0), m_nHoverHotKey('W'), m_nHoverModifiers(MOD_WIN), m_nThumbWidth(0),
+      m_nThumbHeight(0), m_pLimitDlg(nullptr), m_nRefreshIndex(0), m_nHoverCountdown(0)
 {
-    char folder[261] = {};
-    const DWORD length = ::GetCurrentDirectoryA(sizeof(folder), folder);
-    if (length == 0 || length >= sizeof(folder))
-        return CString();
-    CString path(folder);
-    path += "\\";
-    path += fileName;
-    return path;
-}
-
-CControlDlg::CControlDlg(CWnd* parent) : CDialog(IDD_CONTROL_DIALOG, parent), m_pLimitDlg(nullptr)
-{
+    ControlDialog = this;
     m_strIniPath = SettingsFilePath("Kestrova.ini");
+    m_brYellow.CreateSolidBrush(0x00B4FFFF);
+    m_brGray.CreateSolidBrush(0x00E6E6E6);
 }
 
-CControlDlg::~CControlDlg() {}
+CControlDlg::~CControlDlg()
+{
+    if (ControlDialog == this)
+        ControlDialog = nullptr;
+}
 
-void CControlDlg::AddThumbnail(WindowEntry) {}
+// ---- settings
 
-void CControlDlg::RemoveThumbnail(WindowEntry) {}
+int CControlDlg::ReadSetting(const char* key, int defaultValue) const
+{
+    if (m_strIniPath.IsEmpty())
+        return defaultValue;  // no known folder: no file is used
+    return static_cast<int>(::GetPrivateProfileIntA(kSection, key, defaultValue, m_strIniPath));
+}
+
+void CControlDlg::WriteSetting(const char* key, int value) const
+{
+    CString text;
+    text.Format("%d", value);
+    ::WritePrivateProfileStringA(kSection, key, text, m_strIniPath);
+}
+
+void CControlDlg::LoadSettings()
+{
+    m_nLocation = ReadSetting("LOCATION", 1);
+    m_nSize = ReadSetting("SIZE", 1);
+    CalcThumbnailSize();
+    m_nLeftMargin = ReadSetting("LEFTMARGIN", 20);
+    m_nTopMargin = ReadSetting("TOPMARGIN", 10);
+    m_nRightMargin = ReadSetting("RIGHTMARGIN", 10);
+    m_nBottomMargin = ReadSetting("BOTTOMMARGIN", 30);
+    m_nTransparent = ReadSetting("TRANSPARENT", 60);
+    m_nLimit = ReadSetting("LIMIT", 16);
+    m_nInterval = ReadSetting("INTERVAL", 5);
+    // Parked windows keep their taskbar buttons: the service never removes one.
+    m_bEnableDeleteTab = 0;
+    if (CTaskBarControl* taskBar = CTaskBarControl::GetInstance())
+        taskBar->m_bEnableDeleteTab = m_bEnableDeleteTab;
+    m_bFrame = ReadSetting("FRAME", 0);
+    m_nHoverHotKey = ReadSetting("HVHOTKEY", m_nHoverHotKey);
+    m_nHoverModifiers = ReadSetting("HVMODIFIERS", m_nHoverModifiers);
+}
+
+void CControlDlg::SaveSettings()
+{
+    if (m_strIniPath.IsEmpty())
+        return;
+    WriteSetting("LOCATION", m_nLocation);
+    WriteSetting("SIZE", m_nSize);
+    WriteSetting("LEFTMARGIN", m_nLeftMargin);
+    WriteSetting("TOPMARGIN", m_nTopMargin);
+    WriteSetting("RIGHTMARGIN", m_nRightMargin);
+    WriteSetting("BOTTOMMARGIN", m_nBottomMargin);
+    WriteSetting("TRANSPARENT", m_nTransparent);
+    WriteSetting("LIMIT", m_nLimit);
+    WriteSetting("INTERVAL", m_nInterval);
+    WriteSetting("FRAME", m_bFrame);
+    WriteSetting("HVHOTKEY", m_nHoverHotKey);
+    WriteSetting("HVMODIFIERS", m_nHoverModifiers);
+}
+
+void CControlDlg::CalcThumbnailSize()
+{
+    SIZE size;
+    if (ThumbnailSizeFor(m_nSize, &size)) {
+        m_nThumbWidth = size.cx;
+        m_nThumbHeight = size.cy;
+    }
+}
+
+void CControlDlg::UpdateStatusLabels()
+{
+    SetDlgItemText(IDC_LOCATION_TEXT, LocationText(m_nLocation));
+    SetDlgItemText(IDC_SIZE_TEXT, SizeText(m_nSize));
+    const struct {
+        int id;
+        int value;
+    } numbers[] = {
+        {IDC_TOPMARGIN_TEXT, m_nTopMargin},       {IDC_LEFTMARGIN_TEXT, m_nLeftMargin},
+        {IDC_RIGHTMARGIN_TEXT, m_nRightMargin},   {IDC_BOTTOMMARGIN_TEXT, m_nBottomMargin},
+        {IDC_LIMIT_TEXT, m_nLimit},               {IDC_INTERVAL_TEXT, m_nInterval},
+    };
+    for (const auto& n : numbers) {
+        CString text;
+        text.Format("%d", n.value);
+        SetDlgItemText(n.id, text);
+    }
+    CMultiDisplay* displays = CMultiDisplay::GetInstance();
+    // The registry is read only from Windows Vista on.
+    const BOOL aero = IsOsVersionAtLeast(6, 0, 0) && IsAeroEnabled();
+    SetDlgItemText(IDC_MODE_TEXT, ModeLetters(displays ? displays->m_nMonitorCount : 0, LayeredMode, aero, m_bFrame));
+}
+
+void CControlDlg::ShowTransparency()
+{
+    CString text;
+    text.Format("%d", m_nTransparent);
+    SetDlgItemText(IDC_TRANSPARENT_TEXT, text);
+}
 
 void CControlDlg::SaveExclusionData()
 {
     ExclusionStore::GetInstance()->Save();
 }
+
+// ---- the page's window
+
+void CControlDlg::DoDataExchange(CDataExchange* dx)
+{
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_THUMB_LIST, m_list);
+}
+
+BOOL CControlDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    LoadSettings();
+    m_list.SetExtendedStyle(IsVistaOrLater() ? (LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES) : LVS_EX_FULLROWSELECT);
+    m_list.InsertColumn(0, "Title", LVCFMT_LEFT, 220);
+    m_list.InsertColumn(1, "ProcessName", LVCFMT_LEFT, 100);
+    m_list.InsertColumn(2, "WinHandle", LVCFMT_LEFT, 100);
+    ArrangeThumbnails();
+    UpdateStatusLabels();
+    ShowTransparency();
+    SetTimer(IDT_REFRESH, RefreshPeriodMs(m_nInterval));
+    if (!::RegisterHotKey(m_hWnd, IDHK_HOVER, static_cast<UINT>(m_nHoverModifiers), static_cast<UINT>(m_nHoverHotKey))) {
+        AfxTrace("RegisterHotKey() Error=%d\n", static_cast<int>(::GetLastError()));
+        AfxMessageBox("HOVERキーの登録が重複しています.他のキーに変更してください.", MB_OK);
+    }
+    SetTimer(IDT_HOVER, 100);
+    return TRUE;
+}
+
+BOOL CControlDlg::DestroyWindow()
+{
+    ::UnregisterHotKey(m_hWnd, IDHK_HOVER);
+    return CDialog::DestroyWindow();
+}
+
+void CControlDlg::PostNcDestroy()
+{
+    // The grid leaves the page first, so nothing a closing thumbnail sets off can reach it.
+    std::vector<ThumbSlot> slots;
+    slots.swap(m_slots);
+    for (ThumbSlot& slot : slots) {
+        if (slot.used == 1)
+            CloseThumbnail(slot.thumbnail, THUMB_CLOSE);
+    }
+    CDialog::PostNcDestroy();
+}
+
+LRESULT CControlDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APP_REFRESH_NEXT)
+        RefreshNextThumbnail();
+    return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CControlDlg::OnTimer(UINT_PTR id)
+{
+    if (id == IDT_REFRESH) {
+        KillTimer(IDT_REFRESH);
+        // Posted, so that the refresh comes behind the messages already queued.
+        PostMessage(WM_APP_REFRESH_NEXT);
+        SetTimer(IDT_REFRESH, RefreshPeriodMs(m_nInterval));
+    }
+    CDialog::OnTimer(id);
+}
+
+HBRUSH CControlDlg::OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor)
+{
+    HBRUSH brush = CDialog::OnCtlColor(dc, wnd, ctlColor);
+    switch (ctlColor) {
+    case CTLCOLOR_BTN:
+    case CTLCOLOR_DLG:
+        return m_brGray;
+    case CTLCOLOR_STATIC:
+        dc->SetBkMode(TRANSPARENT);
+        switch (wnd ? wnd->GetDlgCtrlID() : 0) {
+        case IDC_LOCATION_TEXT:
+        case IDC_SIZE_TEXT:
+        case IDC_TOPMARGIN_TEXT:
+        case IDC_LEFTMARGIN_TEXT:
+        case IDC_RIGHTMARGIN_TEXT:
+        case IDC_BOTTOMMARGIN_TEXT:
+        case IDC_TRANSPARENT_TEXT:
+        case IDC_LIMIT_TEXT:
+        case IDC_INTERVAL_TEXT:
+        case IDC_MODE_TEXT:
+            return m_brYellow;
+        case IDC_MARGIN_LABEL:
+        case IDC_LIMIT_LABEL:
+            dc->SetTextColor(0x00FF0000);
+            return m_brGray;
+        default:
+            return m_brGray;
+        }
+    default:
+        return brush;
+    }
+}
+
+// ---- the slot grid
+
+void CControlDlg::FillGrid(int edge, std::vector<ThumbSlot>& slots)
+{
+    slots.clear();
+    RECT screen;
+    ::GetWindowRect(::GetDesktopWindow(), &screen);
+    const SIZE slot = {m_nThumbWidth, m_nThumbHeight};
+    const GridMargins margins = {m_nLeftMargin, m_nTopMargin, m_nRightMargin, m_nBottomMargin};
+    for (const RECT& rect : BuildSlots(edge, slot, margins, screen)) {
+        ThumbSlot cell;
+        cell.rect = rect;
+        slots.push_back(cell);
+    }
+}
+
+void CControlDlg::BuildSlotsTop(std::vector<ThumbSlot>& slots) { FillGrid(kEdgeTop, slots); }
+void CControlDlg::BuildSlotsLeft(std::vector<ThumbSlot>& slots) { FillGrid(kEdgeLeft, slots); }
+void CControlDlg::BuildSlotsRight(std::vector<ThumbSlot>& slots) { FillGrid(kEdgeRight, slots); }
+void CControlDlg::BuildSlotsBottom(std::vector<ThumbSlot>& slots) { FillGrid(kEdgeBottom, slots); }
+
+void CControlDlg::ArrangeThumbnails()
+{
+    std::vector<ThumbSlot> fresh;
+    switch (m_nLocation) {
+    case kEdgeTop:
+        BuildSlotsTop(fresh);
+        break;
+    case kEdgeLeft:
+        BuildSlotsLeft(fresh);
+        break;
+    case kEdgeRight:
+        BuildSlotsRight(fresh);
+        break;
+    case kEdgeBottom:
+        BuildSlotsBottom(fresh);
+        break;
+    default:
+        break;  // no edge, no grid
+    }
+
+    std::vector<ThumbSlot> old;
+    old.swap(m_slots);
+    const ArrangePlan plan = PlanArrangement(UsedFlags(old), m_nLimit, fresh.size());
+    for (size_t j = 0; j < plan.kept.size(); ++j) {
+        const ThumbSlot& from = old[plan.kept[j]];
+        fresh[j].used = 1;
+        fresh[j].thumbnail = from.thumbnail;
+        fresh[j].entry = from.entry;
+    }
+    // The new grid stands before any thumbnail closes.
+    m_slots.swap(fresh);
+    for (int index : plan.closed) {
+        AfxTrace("location変更によりWindowを破棄しました %s\n", old[index].entry.title.GetString());
+        CloseThumbnail(old[index].thumbnail, THUMB_CLOSE);
+    }
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (m_slots[i].used == 1)
+            m_slots[i].thumbnail->SetSlot(m_slots[i].rect);
+    }
+}
+
+void CControlDlg::OnArrange() { ArrangeThumbnails(); }
+
+void CControlDlg::arrange() { ArrangeThumbnails(); }
+
+// ---- admitting and removing thumbnails
+
+void CControlDlg::AddThumbnail(WindowEntry entry)
+{
+    const bool layered = (::GetWindowLongA(entry.hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+    std::function<bool()> allowed;
+    if (m_pLimitDlg)
+        allowed = [&] { return m_pLimitDlg->IsWindowAllowed(entry.title, entry.processName) != 0; };
+    const AdmitDecision decision = DecideAdmission(layered, UsedFlags(m_slots), m_nLimit, allowed);
+    switch (decision.verdict) {
+    case kIgnoreLayered:
+    case kIgnoreAtLimit:
+    case kIgnoreRefused:
+        return;
+    case kNoFreeSlot:
+        break;
+    case kAdmit: {
+        const size_t index = static_cast<size_t>(decision.slot);
+        const size_t gridSize = m_slots.size();
+        const RECT rect = m_slots[index].rect;
+        Cthumbnail* thumbnail = new Cthumbnail(entry, rect, AlphaFromTransparency(m_nTransparent), this);
+        // Without a window, or when the grid changed while the window was made, it is closed again.
+        if (!thumbnail->m_hWnd || m_slots.size() != gridSize || m_slots[index].used == 1 ||
+            !::EqualRect(&m_slots[index].rect, &rect)) {
+            CloseThumbnail(thumbnail, THUMB_CLOSE);
+            break;
+        }
+        ThumbSlot& slot = m_slots[index];
+        slot.used = 1;
+        slot.entry = entry;
+        slot.thumbnail = thumbnail;
+        m_nRefreshIndex = static_cast<int>(index);
+        AfxTrace("Entry title=%s, handle=0x%08x\n", entry.title.GetString(),
+                 static_cast<unsigned>(reinterpret_cast<UINT_PTR>(entry.hwnd)));
+        break;
+    }
+    }
+    RefreshWindowList();
+}
+
+void CControlDlg::RemoveThumbnail(WindowEntry entry)
+{
+    for (ThumbSlot& slot : m_slots) {
+        if (slot.used == 1 && slot.entry.hwnd == entry.hwnd) {
+            // Freed before the close, which may let other messages in.
+            Cthumbnail* thumbnail = slot.thumbnail;
+            slot.used = 0;
+            slot.thumbnail = nullptr;
+            CloseThumbnail(thumbnail, THUMB_CLOSE_ANIMATED);
+            break;
+        }
+    }
+    RefreshWindowList();
+}
+
+// ---- not built yet: the thumbnail list, reordering and exclusion, the settings dialogs, the refresh step
+
+void CControlDlg::RefreshWindowList() {}
+
+void CControlDlg::RefreshNextThumbnail() {}
+
+void CControlDlg::moveToTop(HWND) {}
+
+void CControlDlg::moveForward(HWND) {}
+
+void CControlDlg::moveBackward(HWND) {}
+
+void CControlDlg::moveToEnd(HWND) {}
+
+void CControlDlg::exclude(HWND) {}
+
+void CControlDlg::OnChangeProperties() {}
+
+void CControlDlg::OnTransparencyChange() {}
+
+void CControlDlg::OnExclude() {}
+
+void CControlDlg::OnMoveUp() {}
+
+void CControlDlg::OnMoveDown() {}
+
+void CControlDlg::OnMoveFirst() {}
+
+void CControlDlg::OnMoveLast() {}

@@ -1,27 +1,109 @@
 #pragma once
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "strip/SlotGrid.h"
+#include "strip/StripSettings.h"
+#include "strip/ThumbnailListener.h"
 #include "tracking/WindowEntry.h"
+
+#include <vector>
 
 class CLimitDlg;
 
+const UINT_PTR IDT_REFRESH = 105;
+const UINT_PTR IDT_HOVER = 107;
+const int IDHK_HOVER = 1000;
+const UINT WM_APP_REFRESH_NEXT = WM_APP + 1;
+
 // The control page: owns the thumbnails, the slot grid and the strip's settings.
-class CControlDlg : public CDialog {
+class CControlDlg : public CDialog, public CthumbnailListener {
 public:
     explicit CControlDlg(CWnd* parent = nullptr);
     ~CControlDlg() override;
+    BOOL DestroyWindow() override;
 
-    void AddThumbnail(WindowEntry entry);
-    void RemoveThumbnail(WindowEntry entry);
+    // Settings of section "SYSTEM" in "Kestrova.ini".
+    void LoadSettings();
+    void SaveSettings();
+    void CalcThumbnailSize();
+    void UpdateStatusLabels();
+    void ShowTransparency();
     void SaveExclusionData();
 
+    // The slot grid.
+    void BuildSlotsTop(std::vector<ThumbSlot>& slots);
+    void BuildSlotsLeft(std::vector<ThumbSlot>& slots);
+    void BuildSlotsRight(std::vector<ThumbSlot>& slots);
+    void BuildSlotsBottom(std::vector<ThumbSlot>& slots);
+    void ArrangeThumbnails();
+
+    // Tracked windows coming and going.
+    void AddThumbnail(WindowEntry entry);
+    void RemoveThumbnail(WindowEntry entry);
+
+    // The thumbnail list and the refresh cycle.
+    void RefreshWindowList();
+    void RefreshNextThumbnail();
+
+    // CthumbnailListener
+    void arrange() override;
+    void moveToTop(HWND source) override;
+    void moveForward(HWND source) override;
+    void moveBackward(HWND source) override;
+    void moveToEnd(HWND source) override;
+    void exclude(HWND source) override;
+
+    CListCtrl m_list;
     CString m_strIniPath;
+    std::vector<ThumbSlot> m_slots;
+    int m_nLocation;
+    int m_nSize;
+    int m_nTopMargin;
+    int m_nLeftMargin;
+    int m_nRightMargin;
+    int m_nBottomMargin;
+    int m_nTransparent;
+    int m_nLimit;
+    int m_nInterval;
+    int m_bEnableDeleteTab;
+    int m_bFrame;
+    int m_nHoverHotKey;
+    int m_nHoverModifiers;
+    int m_nThumbWidth;
+    int m_nThumbHeight;
+    CBrush m_brYellow;
+    CBrush m_brGray;
     CLimitDlg* m_pLimitDlg;
+    int m_nRefreshIndex;
+    int m_nHoverCountdown;
 
 protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void PostNcDestroy() override;
+    BOOL OnInitDialog() override;
+
+    void OnChangeProperties();
+    HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor);
+    void OnTransparencyChange();
+    void OnArrange();
+    void OnExclude();
+    void OnTimer(UINT_PTR id);
+    void OnMoveUp();
+    void OnMoveDown();
+    void OnMoveFirst();
+    void OnMoveLast();
+
     DECLARE_MESSAGE_MAP()
+
+private:
+    void FillGrid(int edge, std::vector<ThumbSlot>& slots);
+    int ReadSetting(const char* key, int defaultValue) const;
+    void WriteSetting(const char* key, int value) const;
 };
 
-// The settings file's path: the current folder, a backslash and the name. Empty when the current
-// folder cannot be read whole, so a file never lands at a drive root.
-CString SettingsFilePath(const char* fileName);
+// The one control page, set by its constructor; the thumbnails read FRAME through it.
+extern CControlDlg* ControlDialog;
+
+// The control page's part of the close protocol. The pointer is dead when this returns.
+void CloseThumbnail(Cthumbnail* thumbnail, int closeState);

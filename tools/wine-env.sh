@@ -14,18 +14,22 @@ KV_PREFIX_STAMP=$WINEPREFIX/.kv-prefix-v2
 KV_XVFB_PID=
 KV_HOLDER_PID=
 KV_SERVER_STARTED=
-KV_LOCK_FD=
+KV_LOCK_FILE=
 
 kv_log() { echo "[bench] $*" >&2; }
 
 # One bench per prefix: two wineservers on one prefix would share one desktop.
 kv_lock_prefix() {
+    local other
     mkdir -p "$KV_BUILD"
-    exec {KV_LOCK_FD}>"$KV_BUILD/.wineprefix.lock"
-    if ! flock -n "$KV_LOCK_FD"; then
-        kv_log "another test or run session is using $WINEPREFIX"
+    KV_LOCK_FILE=$KV_BUILD/.bench.pid
+    other=$(cat "$KV_LOCK_FILE" 2>/dev/null)
+    if [ -n "$other" ] && [ "$other" != $$ ] && kill -0 "$other" 2>/dev/null; then
+        kv_log "process $other is using $WINEPREFIX"
+        KV_LOCK_FILE=
         return 1
     fi
+    echo $$ >"$KV_LOCK_FILE"
 }
 
 kv_start_xvfb() {
@@ -53,7 +57,7 @@ kv_stale_server_pids() {
     local dir pid
     dir=$(printf '/tmp/.wine-%d/server-%x-%x' "$(id -u)" \
         "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
-    for pid in $(pgrep -x 'wineserver(32|64)?'); do
+    for pid in $(pgrep '^wineserver'); do
         [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$dir" ] && echo "$pid"
     done
 }
@@ -80,14 +84,16 @@ kv_prefix_init() {
     kv_log "prefix ready in $((SECONDS - t0)) s"
 }
 
-kv_start_wine() {
+kv_stop_stale_server() {
     local pid
     for pid in $(kv_stale_server_pids); do
         kv_log "stopping stale wineserver $pid on $WINEPREFIX"
         kill "$pid" 2>/dev/null
     done
+}
+
+kv_start_wine() {
     wineserver -p </dev/null >/dev/null 2>&1
-    KV_SERVER_STARTED=1
     kv_wine wineboot
     # Explorer leaves a second after the last Wine program; the holder keeps it.
     wine "$KV_E2E_BIN/kv_helper.exe" --hold </dev/null >/dev/null 2>&1 &
@@ -114,25 +120,35 @@ kv_bench_up() {
     done
     kv_lock_prefix || return 1
     kv_start_xvfb || return 1
+    kv_stop_stale_server
+    # From here on every wineserver on the prefix is ours.
+    KV_SERVER_STARTED=1
     kv_prefix_init || return 1
     kv_start_wine || return 1
     kv_wait_desktop
 }
 
 kv_bench_down() {
-    if [ -n "$KV_SERVER_STARTED" ]; then
-        wineserver -k </dev/null >/dev/null 2>&1
-        timeout 10 wineserver -w </dev/null >/dev/null 2>&1
-        KV_SERVER_STARTED=
-    fi
+    # A second Ctrl+C must not cut the clean-up short.
+    trap '' INT TERM HUP
+    # The holder first: a holder still starting up would boot a fresh server after -k.
     if [ -n "$KV_HOLDER_PID" ]; then
         kill "$KV_HOLDER_PID" 2>/dev/null
         wait "$KV_HOLDER_PID" 2>/dev/null
         KV_HOLDER_PID=
     fi
+    if [ -n "$KV_SERVER_STARTED" ]; then
+        wineserver -k </dev/null >/dev/null 2>&1
+        timeout 10 wineserver -w </dev/null >/dev/null 2>&1
+        KV_SERVER_STARTED=
+    fi
     if [ -n "$KV_XVFB_PID" ]; then
         kill "$KV_XVFB_PID" 2>/dev/null
         wait "$KV_XVFB_PID" 2>/dev/null
         KV_XVFB_PID=
+    fi
+    if [ -n "$KV_LOCK_FILE" ]; then
+        rm -f "$KV_LOCK_FILE"
+        KV_LOCK_FILE=
     fi
 }

@@ -34,14 +34,14 @@ CString ReadText(LPCSTR section, LPCSTR key, const CString& path) {
     char buffer[260] = {};
     const DWORD length = GetPrivateProfileStringA(section, key, "", buffer, sizeof buffer, path);
     if (length == sizeof buffer - 1) return CString(buffer, LengthWithoutLoneLeadByte(buffer));  // cut to fit
-    return CString(buffer, static_cast<int>(length));
+    return CString(buffer);
 }
 
-void WriteRules(const CString& path, const std::vector<ExclusionRule>& rules, BOOL& opened) {
+// False when the file cannot be opened (the writer traces it); a failed write raises CFileException.
+bool WriteRules(const CString& path, const std::vector<ExclusionRule>& rules) {
     CWriteIniFile writer;
     writer.m_nMode = CWriteIniFile::modeSequential;
-    opened = writer.openFile(path);
-    if (!opened) return;
+    if (!writer.openFile(path)) return false;
     writer.WriteIniValue("SYSTEM", "EXCLUSIONNUM", NumberText(static_cast<int>(rules.size())), path);
     for (size_t i = 0; i < rules.size(); ++i) {
         const ExclusionRule& rule = rules[i];
@@ -54,6 +54,7 @@ void WriteRules(const CString& path, const std::vector<ExclusionRule>& rules, BO
         writer.WriteIniValue(section, "TPART", rule.titlePattern, path);
     }
     writer.closeFile();
+    return true;
 }
 
 }  // namespace
@@ -124,15 +125,16 @@ void ExclusionStore::Save() {
             return;
         }
         tempPath = iniPath + kTempSuffix;
-        BOOL opened = FALSE;
-        WriteRules(tempPath, rules, opened);
-        if (!opened) return;  // the writer has traced it; the old file is untouched
+        if (!WriteRules(tempPath, rules)) return;  // the old file is untouched
         if (MoveFileExA(tempPath, iniPath, MOVEFILE_REPLACE_EXISTING)) return;
-        AfxTrace("ExclusionStore::Save(%s) Error! MoveFileEx %lu\n", iniPath.GetString(), GetLastError());
+        const DWORD error = GetLastError();
+        AfxTrace("ExclusionStore::Save(%s) Error! MoveFileEx %lu\n", iniPath.GetString(), error);
     } catch (const CException& e) {
         AfxTrace("ExclusionStore::Save(%s) Error! %s\n", iniPath.GetString(), e.What());
     } catch (const std::exception& e) {
         AfxTrace("ExclusionStore::Save(%s) Error! %s\n", iniPath.GetString(), e.what());
+    } catch (...) {
+        AfxTrace("ExclusionStore::Save(%s) Error! unknown exception\n", iniPath.GetString());
     }
     if (!tempPath.IsEmpty()) DeleteFileA(tempPath);
 }

@@ -1,13 +1,89 @@
 #include "tracking/LimitDlg.h"
 
+#include "app/DwmApi.h"
+#include "framework/App.h"
+#include "framework/Mbcs.h"
 #include "res/resource.h"
+#include "tracking/ExclusionStore.h"
+#include "tracking/LimitSettingDlg.h"
+
+namespace {
+
+const char kSelectRuleText[] = "除外条件を一覧で選択してください";
+
+bool SameRule(const ExclusionRule& a, const ExclusionRule& b)
+{
+    return a.useTitle == b.useTitle && a.useProcessName == b.useProcessName && a.title == b.title &&
+           a.processName == b.processName && a.fullNameMatch == b.fullNameMatch && a.titlePattern == b.titlePattern;
+}
+
+}  // namespace
+
+int RelocateRule(const std::vector<ExclusionRule>& rules, int row, const ExclusionRule& picked)
+{
+    const int count = static_cast<int>(rules.size());
+    if (row >= 0 && row < count && SameRule(rules[row], picked))
+        return row;
+    for (int i = 0; i < count; ++i) {
+        if (SameRule(rules[i], picked))
+            return i;
+    }
+    return -1;
+}
+
+ExclusionRule RuleForWindow(const CString& title, const CString& processName)
+{
+    ExclusionRule rule;
+    rule.useTitle = 1;
+    rule.useProcessName = 1;
+    rule.title = title;
+    rule.processName = processName;
+    rule.fullNameMatch = 1;
+    return rule;
+}
+
+bool HasRuleForWindow(const std::vector<ExclusionRule>& rules, const CString& title, const CString& processName)
+{
+    for (const ExclusionRule& r : rules) {
+        if (r.useTitle == 1 && r.useProcessName == 1 && r.fullNameMatch == 1 && r.title == title &&
+            r.processName == processName)
+            return true;
+    }
+    return false;
+}
 
 BEGIN_MESSAGE_MAP(CLimitDlg, CDialog)
+    ON_NOTIFY(NM_CLICK, IDC_RULE_LIST, &CLimitDlg::OnClickRuleList)
+    ON_NOTIFY(LVN_ITEMCHANGED, IDC_RULE_LIST, &CLimitDlg::OnRuleSelectionChanged)
+    ON_BN_CLICKED(IDC_EDIT_RULE, &CLimitDlg::OnEditRule)
+    ON_BN_CLICKED(IDC_DELETE_RULE, &CLimitDlg::OnDeleteRule)
+    ON_WM_CTLCOLOR()
 END_MESSAGE_MAP()
 
-CLimitDlg::CLimitDlg(CWnd* parent) : CDialog(IDD_LIMIT_DIALOG, parent) {}
+CLimitDlg::CLimitDlg(CWnd* parent) : CDialog(IDD_LIMIT_DIALOG, parent)
+{
+    m_brushYellow.CreateSolidBrush(RGB(255, 255, 180));
+    m_brushGreen.CreateSolidBrush(RGB(0, 255, 0));
+    m_brushRed.CreateSolidBrush(RGB(255, 0, 0));
+    m_brushGray.CreateSolidBrush(RGB(230, 230, 230));
+}
 
 CLimitDlg::~CLimitDlg() {}
+
+void CLimitDlg::DoDataExchange(CDataExchange* dx)
+{
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_RULE_LIST, m_list);
+}
+
+BOOL CLimitDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_list.SetExtendedStyle(IsVistaOrLater() ? (LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES) : LVS_EX_FULLROWSELECT);
+    m_list.InsertColumn(0, "ProcessName", LVCFMT_LEFT, 100);
+    m_list.InsertColumn(1, "Title", LVCFMT_LEFT, 150);
+    return TRUE;
+}
 
 void CLimitDlg::SetIniPath(CString path)
 {
@@ -15,4 +91,165 @@ void CLimitDlg::SetIniPath(CString path)
     LoadExclusionRules();
 }
 
-void CLimitDlg::LoadExclusionRules() {}
+void CLimitDlg::LoadExclusionRules()
+{
+    m_rules = ExclusionStore::GetInstance()->rules;
+    RefreshRuleList();
+}
+
+void CLimitDlg::SaveExclusionRules()
+{
+    ExclusionStore::GetInstance()->rules = m_rules;
+}
+
+BOOL CLimitDlg::MatchesExclusionRule(ExclusionRule rule, CString title, CString processName)
+{
+    return ::MatchesExclusionRule(rule, title, processName);
+}
+
+BOOL CLimitDlg::IsWindowAllowed(CString title, CString processName)
+{
+    return ::IsWindowAllowed(m_rules, title, processName);
+}
+
+void CLimitDlg::AddExclusionRule(CString title, CString processName)
+{
+    if (HasRuleForWindow(m_rules, title, processName))
+        return;
+    m_rules.insert(m_rules.begin(), RuleForWindow(title, processName));
+    RefreshRuleList();
+    SaveExclusionRules();
+}
+
+void CLimitDlg::RefreshRuleList()
+{
+    const int mark = m_list.GetSelectionMark();
+    m_list.SendMessage(WM_SETREDRAW, FALSE);
+    m_list.DeleteAllItems();
+    for (int i = 0; i < static_cast<int>(m_rules.size()); ++i) {
+        const ExclusionRule& rule = m_rules[i];
+        m_list.InsertItem(i, rule.useProcessName ? rule.processName.GetString() : "");
+        m_list.SetItemText(i, 1, rule.useTitle ? rule.title.GetString() : "");
+    }
+    if (mark >= 0) {
+        ListView_SetSelectionMark(m_list.m_hWnd, mark);
+        m_list.SetItemState(mark, LVIS_SELECTED, LVIS_SELECTED);
+        ListView_SetHotItem(m_list.m_hWnd, mark);
+        m_list.EnsureVisible(mark, FALSE);
+    }
+    m_list.SendMessage(WM_SETREDRAW, TRUE);
+    ShowRuleDetails(mark);
+}
+
+void CLimitDlg::ShowRuleDetails(int index)
+{
+    if (index < 0 || index >= static_cast<int>(m_rules.size())) {
+        SetDlgItemText(IDC_TITLE_STATE, "");
+        SetDlgItemText(IDC_PNAME_STATE, "");
+        SetDlgItemText(IDC_MATCH_KIND, "");
+        SetDlgItemText(IDC_TITLE_PATTERN, "");
+        return;
+    }
+    const ExclusionRule& rule = m_rules[index];
+    SetDlgItemText(IDC_TITLE_STATE, rule.useTitle ? "タイトル有効" : "タイトル無効");
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_MATCH_KIND), rule.useTitle ? TRUE : FALSE);
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_TITLE_PATTERN), rule.useTitle ? TRUE : FALSE);
+    SetDlgItemText(IDC_PNAME_STATE, rule.useProcessName ? "プロセス名有効" : "プロセス名無効");
+    SetDlgItemText(IDC_MATCH_KIND, rule.fullNameMatch ? "フルネーム一致" : "部分文字列一致");
+    SetDlgItemText(IDC_TITLE_PATTERN, rule.titlePattern);
+}
+
+void CLimitDlg::OnClickRuleList(NMHDR*, LRESULT* result)
+{
+    const int mark = m_list.GetSelectionMark();
+    if (mark >= 0)
+        ShowRuleDetails(mark);
+    *result = 0;
+}
+
+// A selection moved with the keyboard shows its rule too, so change and delete act on what the
+// user sees.
+void CLimitDlg::OnRuleSelectionChanged(NMHDR* hdr, LRESULT* result)
+{
+    const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(hdr);
+    if ((change->uChanged & LVIF_STATE) && (change->uNewState & LVIS_SELECTED) && !(change->uOldState & LVIS_SELECTED))
+        ShowRuleDetails(change->iItem);
+    *result = 0;
+}
+
+void CLimitDlg::OnEditRule()
+{
+    const int mark = m_list.GetSelectionMark();
+    if (mark == -1) {
+        AfxMessageBox(kSelectRuleText);
+        return;
+    }
+    if (mark < 0 || mark >= static_cast<int>(m_rules.size()))
+        return;
+    const ExclusionRule picked = m_rules[mark];
+    CLimitSettingDlg dlg;
+    dlg.m_bUseTitle = picked.useTitle;
+    dlg.m_bUseProcessName = picked.useProcessName;
+    dlg.m_bFullNameMatch = picked.fullNameMatch;
+    dlg.m_strTitlePattern = picked.titlePattern;
+    dlg.m_strTitle = picked.title;
+    if (dlg.DoModal() != IDOK)
+        return;
+    const int row = RelocateRule(m_rules, mark, picked);
+    if (row < 0)
+        return;
+    ExclusionRule& rule = m_rules[row];
+    rule.useTitle = dlg.m_bUseTitle;
+    rule.useProcessName = dlg.m_bUseProcessName;
+    rule.fullNameMatch = dlg.m_bFullNameMatch;
+    rule.titlePattern = dlg.m_strTitlePattern;
+    RefreshRuleList();
+    ShowRuleDetails(row);
+    SaveExclusionRules();
+}
+
+void CLimitDlg::OnDeleteRule()
+{
+    const int mark = m_list.GetSelectionMark();
+    if (mark == -1) {
+        AfxMessageBox(kSelectRuleText);
+        return;
+    }
+    const bool valid = mark >= 0 && mark < static_cast<int>(m_rules.size());
+    const ExclusionRule picked = valid ? m_rules[mark] : ExclusionRule();
+    if (AfxMessageBox("除外条件を削除しますか？", MB_YESNO) == IDNO)
+        return;
+    if (!valid)
+        return;
+    const int row = RelocateRule(m_rules, mark, picked);
+    if (row < 0)
+        return;
+    m_rules.erase(m_rules.begin() + row);
+    RefreshRuleList();
+    SaveExclusionRules();
+}
+
+HBRUSH CLimitDlg::OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor)
+{
+    HBRUSH brush = CDialog::OnCtlColor(dc, wnd, ctlColor);
+    if (ctlColor == CTLCOLOR_BTN || ctlColor == CTLCOLOR_DLG)
+        return m_brushGray;
+    if (ctlColor != CTLCOLOR_STATIC)
+        return brush;
+    dc->SetBkMode(TRANSPARENT);
+    switch (wnd ? wnd->GetDlgCtrlID() : 0) {
+    case IDC_TITLE_STATE:
+    case IDC_PNAME_STATE: {
+        CString text;
+        wnd->GetWindowText(text);
+        if (text.IsEmpty())
+            return m_brushYellow;
+        return MbcsFindString(text, "有効") ? m_brushGreen : m_brushRed;
+    }
+    case IDC_TITLE_PATTERN:
+    case IDC_MATCH_KIND:
+        return m_brushYellow;
+    default:
+        return m_brushGray;
+    }
+}

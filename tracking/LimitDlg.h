@@ -1,19 +1,50 @@
 #pragma once
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "tracking/ExclusionRule.h"
 
-// The exclusion list page: the rules that keep windows out of the strip.
+#include <vector>
+
+// Where the rule the user picked stands now: a nested modal loop (the editor, the delete
+// question) may have let a thumbnail's exclusion insert a rule meanwhile. -1 when it is gone.
+int RelocateRule(const std::vector<ExclusionRule>& rules, int row, const ExclusionRule& picked);
+// The rule a thumbnail's exclusion adds: both tests on, whole title.
+ExclusionRule RuleForWindow(const CString& title, const CString& processName);
+// An exclusion rule equal to one made for this window already exists.
+bool HasRuleForWindow(const std::vector<ExclusionRule>& rules, const CString& title, const CString& processName);
+
+// The exclusion list page: the rules that keep windows out of the strip, with the details of the
+// selected rule and the change and delete buttons.
 class CLimitDlg : public CDialog {
 public:
     explicit CLimitDlg(CWnd* parent = nullptr);
     ~CLimitDlg() override;
 
     void SetIniPath(CString path);
+    void LoadExclusionRules();
+    void SaveExclusionRules();
+    BOOL MatchesExclusionRule(ExclusionRule rule, CString title, CString processName);
+    BOOL IsWindowAllowed(CString title, CString processName);
+    void AddExclusionRule(CString title, CString processName);
 
+    CListCtrl m_list;
+    std::vector<ExclusionRule> m_rules;
     CString m_strIniPath;
+    CBrush m_brushYellow;
+    CBrush m_brushGreen;
+    CBrush m_brushRed;
+    CBrush m_brushGray;
 
 protected:
-    void LoadExclusionRules();
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    void RefreshRuleList();
+    void ShowRuleDetails(int index);
+    void OnClickRuleList(NMHDR* hdr, LRESULT* result);
+    void OnRuleSelectionChanged(NMHDR* hdr, LRESULT* result);
+    void OnEditRule();
+    void OnDeleteRule();
+    HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -295,12 +295,12 @@ std::string Scratch::Folder(const std::string& name) const
     return path;
 }
 
-std::string Scratch::InstallApp(const std::string& folder) const
+std::string Scratch::InstallApp(const std::string& folder, const std::string& exeName) const
 {
     std::string app = BuiltFile("Kestrova.exe");
     Require(!app.empty(), "Kestrova.exe not found beside or above %s", ModuleFolder().c_str());
-    std::string copy = folder + "\\Kestrova.exe";
-    Require(CopyFileA(app.c_str(), copy.c_str(), FALSE), "cannot copy Kestrova.exe to %s", folder.c_str());
+    std::string copy = folder + "\\" + exeName;
+    Require(CopyFileA(app.c_str(), copy.c_str(), FALSE), "cannot copy Kestrova.exe to %s", copy.c_str());
     return copy;
 }
 

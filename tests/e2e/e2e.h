@@ -62,8 +62,8 @@ public:
     const std::string& Root() const { return m_root; }
     // Creates Root()\name (name may hold DBCS text) and returns its path.
     std::string Folder(const std::string& name) const;
-    // Copies Kestrova.exe into folder; returns the copy's path.
-    std::string InstallApp(const std::string& folder) const;
+    // Copies Kestrova.exe into folder as exeName; returns the copy's path.
+    std::string InstallApp(const std::string& folder, const std::string& exeName = "Kestrova.exe") const;
     // Copies kv_helper.exe into folder as exeName ("firefox.exe"); returns the copy's path.
     std::string InstallHelper(const std::string& folder, const std::string& exeName) const;
 

@@ -3,6 +3,7 @@
 //            --bench          run the benchmarks
 //            --desktop-info   print the desktop's size, work area, taskbar and code page
 //            --wait-main MS   wait until a Kestrova main window exists
+//            --show-panel     open the panel of the running Kestrova by a tray double click
 //            --exit-running   end every running Kestrova by the tray's exit command
 #include <windows.h>
 #include <tlhelp32.h>
@@ -55,6 +56,15 @@ int WaitMain(DWORD timeoutMs)
     return found ? 0 : 1;
 }
 
+int ShowPanel()
+{
+    std::vector<DWORD> pids = RunningApps();
+    HWND main = pids.empty() ? nullptr : kv::MainWindowOf(pids.front());
+    if (!main) return 1;
+    kv::PostTray(main, WM_LBUTTONDBLCLK);
+    return kv::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 5000) ? 0 : 1;
+}
+
 int ExitRunning()
 {
     int failures = 0;
@@ -88,8 +98,9 @@ int main(int argc, char** argv)
     if (mode == "--bench") return kv::RunBenchmarks(argc > 2 ? argv[2] : nullptr);
     if (mode == "--desktop-info") return DesktopInfo();
     if (mode == "--wait-main" && argc > 2) return WaitMain(strtoul(argv[2], nullptr, 10));
+    if (mode == "--show-panel") return ShowPanel();
     if (mode == "--exit-running") return ExitRunning();
     fprintf(stderr, "usage: kv_e2e.exe --test NAME | --list | --bench [NAME] | --desktop-info | --wait-main MS | "
-                    "--exit-running\n");
+                    "--show-panel | --exit-running\n");
     return 2;
 }

@@ -145,20 +145,20 @@ KV_E2E_TEST(runs_in_dbcs_folder)
     Require(!strcmp("表示", "\x95\x5c\x8e\xa6"), "sources are not compiled to CP932");
     struct Case {
         const char* folder;
+        const char* exe;
         const char* args;
     } cases[] = {
-        {"表示", ""},
-        {"表示\\ソフト", "-D574"},
+        {"表示", "Kestrova.exe", ""},
+        {"表示\\ソフト", "Kestrova.exe", "-D574"},
+        // 表's 0x5C is the last in the path: a byte-wise search takes the folder as 表\ソフト plus a lead byte.
+        {"表", "ソフト表示.exe", ""},
     };
     Scratch s;
     for (const Case& c : cases) {
         const std::string folder = s.Folder(c.folder);
         // Started from the scratch root: only the program's own folder change puts its files beside it.
-        App app = StartApp(s.InstallApp(folder), c.args, s.Root());
-        std::string text;
-        if (DebugConsole(app, &text)) {
-            Expect(Contains(text, "CurrentDir=" + folder), "[%s]: console shows [%s]", c.folder, text.c_str());
-        }
+        // Wine's console garbles DBCS trace text, so the folder is judged by where the files land.
+        App app = StartApp(s.InstallApp(folder, c.exe), c.args, s.Root());
         ExpectCleanExit(app, c.folder);
         Expect(FileExists(folder + "\\" + kRulesFile), "[%s]: no %s in the program's folder", c.folder,
                kRulesFile.c_str());

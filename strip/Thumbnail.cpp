@@ -1,0 +1,311 @@
+#include "strip/Thumbnail.h"
+
+#include "app/DwmApi.h"
+#include "framework/Trace.h"
+#include "framework/WndClass.h"
+#include "strip/ControlDlg.h"
+
+#include <cstring>
+
+BOOL FitRect(const RECT& slot, int srcW, int srcH, RECT* window)
+{
+    if (srcW <= 0 || srcH <= 0)
+        return FALSE;
+    const int slotW = slot.right - slot.left;
+    const int slotH = slot.bottom - slot.top;
+    const double rx = static_cast<double>(slotW) / srcW;
+    const double ry = static_cast<double>(slotH) / srcH;
+    int x, y, width, height;
+    if (ry > rx) {
+        width = slotW;
+        height = static_cast<int>(srcH * rx);
+        x = slot.left;
+        y = slot.top + (slotH - height) / 2;
+    } else {
+        height = slotH;
+        width = static_cast<int>(srcW * ry);
+        x = slot.left + (slotW - width) / 2;
+        y = slot.top;
+    }
+    *window = {x, y, x + width, y + height};
+    return TRUE;
+}
+
+bool ShouldPutBackSource(int prevState, int state)
+{
+    return prevState == THUMB_PARKED || state == THUMB_PARKED;
+}
+
+BEGIN_MESSAGE_MAP(Cthumbnail, CWnd)
+    ON_WM_PAINT()
+    ON_WM_SIZE()
+    ON_WM_NCHITTEST()
+END_MESSAGE_MAP()
+
+Cthumbnail::Cthumbnail(WindowEntry entry, RECT slot, BYTE alpha, CthumbnailListener* listener)
+    : m_pListener(listener), m_entry(entry), m_rcSlot(slot), m_nFitWidth(0), m_nFitHeight(0), m_byAlpha(alpha),
+      m_bWebReload(0), m_nReloadInterval(30), m_dwSavedStyle(0), m_dwSavedExStyle(0), m_hSource(entry.hwnd),
+      m_rcLastSource{0, 0, 0, 0}, m_nBitmapWidth(0), m_nBitmapHeight(0), m_dScaleX(1.0), m_dScaleY(1.0),
+      m_bHover(0), m_bHoverKey(0), m_rcSourceWindow{0, 0, 0, 0}, m_rcDesktop{0, 0, 0, 0}, m_nState(THUMB_NEW),
+      m_nPrevState(THUMB_NEW), m_wpSaved(), m_nZoomX(100), m_nZoomY(100), m_nViewWidth(0), m_nViewHeight(0),
+      m_nViewLeft(0), m_nViewTop(0), m_nPanX(0), m_nPanY(0), m_bDragging(0), m_ptDragLast{0, 0},
+      m_dDragRemX(0.0), m_dDragRemY(0.0), m_hThumbnail(0), m_bComposition(FALSE), m_rcLiveSource{0, 0, 0, 0},
+      m_crBackground(0xDCDCDC), m_bConstructing(true), m_bCloseRequested(false), m_bSourcePutBack(false)
+{
+    m_wpSaved.length = sizeof(m_wpSaved);
+
+    if (IsVistaOrLater()) {
+        AfxTrace("ON VISTA !\n");
+        BOOL enabled = FALSE;
+        m_bComposition = SUCCEEDED(SafeDwmIsCompositionEnabled(&enabled)) && enabled;
+        AfxTrace(m_bComposition ? "ON AERO!\n" : "NOT AERO!\n");
+    } else {
+        AfxTrace("Before VISTA!\n");
+        m_bComposition = FALSE;
+    }
+    ::GetWindowRect(::GetDesktopWindow(), &m_rcDesktop);
+
+    // Without a window the object stays in its slot until the control page closes it.
+    LPCSTR windowClass = AfxRegisterWndClass(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS);
+    CreateEx(WS_EX_WINDOWEDGE, windowClass, nullptr, WS_POPUP | WS_VISIBLE, CRect(0, 0, 0, 0), nullptr, 0);
+    m_bConstructing = false;
+}
+
+Cthumbnail::~Cthumbnail() {}
+
+LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnCreateWindow();
+        break;
+    case WM_WINDOWPOSCHANGING:
+        // Whoever moves a thumbnail in the z-order, it stays at the bottom unless hovered.
+        reinterpret_cast<WINDOWPOS*>(lParam)->hwndInsertAfter = m_bHover || m_bHoverKey ? HWND_TOPMOST : HWND_BOTTOM;
+        break;
+    case WM_LBUTTONDOWN:
+        if (m_nZoomX == 100 && m_nZoomY == 100) {
+            // The system's move loop drags the whole thumbnail; the window may go meanwhile.
+            ::SendMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+            if (!m_hWnd)
+                return 0;
+        }
+        break;
+    case WM_PRINTCLIENT: {
+        // The show and hide animations draw the thumbnail through this message.
+        CBrush grey(kThumbGrey);
+        RECT fit = {0, 0, m_nFitWidth, m_nFitHeight};
+        ::FillRect(reinterpret_cast<HDC>(wParam), &fit, grey);
+        break;
+    }
+    case WM_CLOSE:
+        return 0;  // only the control page ends a thumbnail, or its slot would point at nothing
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+            return 0;  // Alt+F4
+        break;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+}
+
+void Cthumbnail::OnCreateWindow()
+{
+    ModifyStyle(WS_BORDER, 0);
+    ModifyStyleEx(0, WS_EX_LAYERED | WS_EX_TOOLWINDOW);
+    if (ControlDialog && ControlDialog->m_bFrame)
+        SetFrame(TRUE);
+    ApplyAlpha();
+    if (!::IsWindow(m_hSource))
+        return;  // nothing to show: an empty window that waits for the control page to close it
+
+    if (::IsIconic(m_hSource)) {
+        ParkSourceWindow();
+        m_nState = THUMB_PARKED;
+        AfxTrace("CREATE: LAYERED START(%s)\n", m_entry.title.GetString());
+    } else {
+        SaveSourceState();
+        m_nState = THUMB_NORMAL;
+        AfxTrace("CREATE: NORMAL START(%s)\n", m_entry.title.GetString());
+    }
+    // The normal position: a maximised or minimised source is fitted by its restored size.
+    FitToSlot(m_wpSaved.rcNormalPosition, TRUE);
+    ResetZoom();
+    ::AnimateWindow(m_hWnd, 200, AW_ACTIVATE | AW_CENTER);
+    if (m_bComposition)
+        RegisterLiveThumbnail();
+    SetTimer(IDT_THUMB_POLL, 200);
+}
+
+BOOL Cthumbnail::DestroyWindow()
+{
+    m_bCloseRequested = true;
+    if (!m_hWnd) {
+        PutBackSource();
+        m_bmpCapture.DeleteObject();
+        delete this;
+        return TRUE;
+    }
+    if (m_nState == THUMB_CLOSE_ANIMATED)
+        ::AnimateWindow(m_hWnd, 200, AW_HIDE | AW_CENTER);
+    UnregisterLiveThumbnail();
+    KillTimer(IDT_THUMB_POLL);
+    KillTimer(IDT_WEB_RELOAD);
+    return CWnd::DestroyWindow();  // PostNcDestroy deletes the object
+}
+
+void Cthumbnail::PostNcDestroy()
+{
+    CWnd::PostNcDestroy();
+    PutBackSource();
+    m_bmpCapture.DeleteObject();
+    // Destroyed outside the close protocol (or while being created): the slot still points here,
+    // so the object lives until the control page closes it.
+    if (m_bCloseRequested && !m_bConstructing)
+        delete this;
+}
+
+void Cthumbnail::PutBackSource()
+{
+    if (m_bSourcePutBack)
+        return;
+    m_bSourcePutBack = true;
+    if (!ShouldPutBackSource(m_nPrevState, m_nState) || !::IsWindow(m_hSource))
+        return;
+    UnparkSourceWindow();
+    if (m_entry.processName == "chrome.exe") {
+        // This browser is left restored at its saved position rather than minimised. A time-out,
+        // so that a source that does not answer cannot hold up the exit.
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutA(m_hSource, WM_SYSCOMMAND, SC_RESTORE, 0, SMTO_ABORTIFHUNG, 1000, &result);
+        RestoreSourcePosition();
+    }
+}
+
+void Cthumbnail::OnPaint()
+{
+    CPaintDC dc(this);
+    CRect client;
+    GetClientRect(&client);
+    const bool hasImage =
+        m_bComposition || (m_nBitmapWidth != 0 && (m_nState == THUMB_NORMAL || m_nState == THUMB_PARKED));
+    if (hasImage)
+        return;  // the captured image or the live thumbnail covers the window
+    dc.FillSolidRect(client, kThumbGrey);
+    dc.SetBkColor(kThumbGrey);
+    dc.DrawText(m_entry.title, m_entry.title.GetLength(), client, DT_SINGLELINE);
+}
+
+void Cthumbnail::OnSize(UINT type, int cx, int cy)
+{
+    CWnd::OnSize(type, cx, cy);
+    if (m_bComposition)
+        AdjustToSourceAspect();
+}
+
+LRESULT Cthumbnail::OnNcHitTest(CPoint point)
+{
+    const LRESULT hit = CWnd::OnNcHitTest(point);
+    return hit == HTTOP ? HTCAPTION : hit;  // the top edge of the frame moves the thumbnail
+}
+
+// ---- placement, opacity and frame
+
+void Cthumbnail::SetSlot(RECT slot)
+{
+    m_rcSlot = slot;
+    RECT source = {0, 0, 0, 0};
+    if (::IsIconic(m_hSource)) {
+        source = m_wpSaved.rcNormalPosition;
+    } else if (!::GetWindowRect(m_hSource, &source)) {
+        source = {0, 0, 0, 0};
+    }
+    FitToSlot(CRect(0, 0, source.right - source.left, source.bottom - source.top), TRUE);
+    ResetZoom();
+}
+
+void Cthumbnail::FitToSlot(RECT source, BOOL move)
+{
+    RECT window;
+    if (!FitRect(m_rcSlot, source.right - source.left, source.bottom - source.top, &window))
+        return;  // a source without area keeps the current size
+    m_nFitWidth = window.right - window.left;
+    m_nFitHeight = window.bottom - window.top;
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, window.left, window.top, m_nFitWidth, m_nFitHeight,
+                   SWP_NOACTIVATE | (move ? 0 : SWP_NOMOVE));
+}
+
+void Cthumbnail::ApplyAlpha()
+{
+    ::SetLayeredWindowAttributes(m_hWnd, 0, m_bHover ? 255 : m_byAlpha, LWA_ALPHA);
+}
+
+void Cthumbnail::SetFrame(BOOL on)
+{
+    const bool has = (GetStyle() & WS_THICKFRAME) != 0;
+    if ((on != FALSE) == has)
+        return;
+    AfxTrace(on ? "frame ON\n" : "frame OFF\n");
+    if (on)
+        ModifyStyle(0, WS_THICKFRAME);
+    else
+        ModifyStyle(WS_THICKFRAME, 0);
+    // Two moves make the system draw the changed frame.
+    CRect r;
+    GetWindowRect(&r);
+    MoveWindow(r.left, r.top, r.Width() + 1, r.Height(), TRUE);
+    MoveWindow(r.left, r.top, r.Width(), r.Height(), TRUE);
+}
+
+// ---- zoom and pan
+
+void Cthumbnail::ResetZoom()
+{
+    m_nZoomX = 100;
+    m_nZoomY = 100;
+    m_nViewWidth = m_nViewHeight = m_nViewLeft = m_nViewTop = 0;
+    m_nPanX = m_nPanY = 0;
+}
+
+// ---- parking of a minimised source
+
+void Cthumbnail::SaveStylesAndPlacement()
+{
+    const DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_STYLE));
+    m_dwSavedStyle = style & ~WS_MINIMIZE;
+    m_dwSavedExStyle = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_EXSTYLE));
+    WINDOWPLACEMENT placement;
+    std::memset(&placement, 0, sizeof(placement));
+    placement.length = sizeof(placement);
+    if (::GetWindowPlacement(m_hSource, &placement))
+        m_wpSaved = placement;
+}
+
+void Cthumbnail::SaveSourceState()
+{
+    if (!::IsWindow(m_hSource))
+        return;
+    SaveStylesAndPlacement();
+}
+
+// Parking itself comes with the refresh of minimised sources; until then the state is saved only.
+void Cthumbnail::ParkSourceWindow()
+{
+    if (!::IsWindow(m_hSource))
+        return;
+    SaveStylesAndPlacement();
+}
+
+void Cthumbnail::UnparkSourceWindow() {}
+
+void Cthumbnail::RestoreSourcePosition() {}
+
+// ---- the live DWM thumbnail
+
+void Cthumbnail::RegisterLiveThumbnail() {}
+
+void Cthumbnail::UnregisterLiveThumbnail()
+{
+    SafeDwmUnregisterThumbnail(m_hThumbnail);
+}
+
+void Cthumbnail::AdjustToSourceAspect() {}

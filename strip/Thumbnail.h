@@ -1,0 +1,117 @@
+#pragma once
+// Cthumbnail: one borderless layered tool popup that shows one source window in one slot of the
+// strip. The control page creates it with new and ends it through the close protocol: it writes
+// m_nPrevState := m_nState, then m_nState := THUMB_CLOSE or THUMB_CLOSE_ANIMATED, calls
+// DestroyWindow and never touches the pointer again. The thumbnail deletes itself.
+#include <windows.h>
+#include <dwmapi.h>
+
+#include "framework/Gdi.h"
+#include "framework/Wnd.h"
+#include "strip/ThumbnailListener.h"
+#include "tracking/WindowEntry.h"
+
+enum ThumbState {
+    THUMB_NEW = 0,             // constructed; stays so when the source was gone at creation
+    THUMB_NORMAL = 1,          // the source is shown directly
+    THUMB_PARKED = 2,          // the source was minimised and is kept live by parking
+    THUMB_CLOSE = 3,           // closed by the control page without animation
+    THUMB_CLOSE_ANIMATED = 4,  // closed by the control page with the hide animation
+};
+
+const UINT_PTR IDT_THUMB_POLL = 104;
+const UINT_PTR IDT_WEB_RELOAD = 110;
+
+// Grey of the opening and closing animations and of a thumbnail without an image.
+const COLORREF kThumbGrey = 0xC8C8C8;
+
+// Where a source of srcW x srcH goes in slot: the slot's width or height, the source's aspect,
+// centred across (an odd leftover pixel below or right). FALSE for a source without area.
+BOOL FitRect(const RECT& slot, int srcW, int srcH, RECT* window);
+
+// A thumbnail that goes by any road puts back a source it has parked.
+bool ShouldPutBackSource(int prevState, int state);
+
+class Cthumbnail : public CWnd {
+public:
+    Cthumbnail(WindowEntry entry, RECT slot, BYTE alpha, CthumbnailListener* listener);
+    ~Cthumbnail() override;
+
+    // The second half of the close protocol: the object is gone when this returns. Safe on a
+    // thumbnail whose window could not be created or has gone already.
+    BOOL DestroyWindow() override;
+
+    // Placement, opacity and frame.
+    void SetSlot(RECT slot);
+    void FitToSlot(RECT source, BOOL move);
+    void ApplyAlpha();
+    void SetFrame(BOOL on);
+
+    // Zoom and pan.
+    void ResetZoom();
+
+    // Parking of a minimised source.
+    void SaveSourceState();
+    void ParkSourceWindow();
+    void UnparkSourceWindow();
+    void RestoreSourcePosition();
+
+    // The live DWM thumbnail.
+    void RegisterLiveThumbnail();
+    void UnregisterLiveThumbnail();
+    void AdjustToSourceAspect();
+
+    CthumbnailListener* m_pListener;
+    WindowEntry m_entry;
+    RECT m_rcSlot;
+    int m_nFitWidth;
+    int m_nFitHeight;
+    BYTE m_byAlpha;
+    int m_bWebReload;
+    int m_nReloadInterval;
+    DWORD m_dwSavedStyle;
+    DWORD m_dwSavedExStyle;
+    HWND m_hSource;
+    RECT m_rcLastSource;
+    int m_nBitmapWidth;
+    int m_nBitmapHeight;
+    CBitmap m_bmpCapture;
+    double m_dScaleX;
+    double m_dScaleY;
+    int m_bHover;
+    int m_bHoverKey;
+    RECT m_rcSourceWindow;
+    RECT m_rcDesktop;
+    int m_nState;
+    int m_nPrevState;
+    WINDOWPLACEMENT m_wpSaved;
+    int m_nZoomX, m_nZoomY;
+    int m_nViewWidth, m_nViewHeight, m_nViewLeft, m_nViewTop;
+    int m_nPanX, m_nPanY;
+    int m_bDragging;
+    POINT m_ptDragLast;
+    double m_dDragRemX, m_dDragRemY;
+    HTHUMBNAIL m_hThumbnail;
+    BOOL m_bComposition;
+    RECT m_rcLiveSource;
+    COLORREF m_crBackground;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void PostNcDestroy() override;
+
+    void OnPaint();
+    void OnSize(UINT type, int cx, int cy);
+    LRESULT OnNcHitTest(CPoint point);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void OnCreateWindow();
+    void PutBackSource();
+    void SaveStylesAndPlacement();
+
+    bool m_bConstructing;     // a window that fails during CreateEx must not delete the object under new
+    bool m_bCloseRequested;   // DestroyWindow ran: the object may delete itself
+    bool m_bSourcePutBack;    // the parked source has been put back already
+};
