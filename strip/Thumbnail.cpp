@@ -230,7 +230,9 @@ void Cthumbnail::FitToSlot(RECT source, BOOL move)
         return;  // a source without area keeps the current size
     m_nFitWidth = window.right - window.left;
     m_nFitHeight = window.bottom - window.top;
-    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, window.left, window.top, m_nFitWidth, m_nFitHeight,
+    // The z-order rule picks the place. A request the system finds redundant never reaches it, and
+    // HWND_NOTOPMOST is one for a window that is not topmost, so a new thumbnail would stay on top.
+    ::SetWindowPos(m_hWnd, HWND_BOTTOM, window.left, window.top, m_nFitWidth, m_nFitHeight,
                    SWP_NOACTIVATE | (move ? 0 : SWP_NOMOVE));
 }
 

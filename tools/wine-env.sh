@@ -18,17 +18,27 @@ KV_LOCK_FILE=
 
 kv_log() { echo "[bench] $*" >&2; }
 
+kv_alive() {
+    local state
+    state=$(ps -o stat= -p "$1" 2>/dev/null)
+    [ -n "$state" ] && [ "${state:0:1}" != Z ]
+}
+
 # One bench per prefix: two wineservers on one prefix would share one desktop.
+# The lock file holds the owner's pid and its Xvfb's, so a killed run's X server can be stopped.
 kv_lock_prefix() {
-    local other
+    local owner= xvfb=
     mkdir -p "$KV_BUILD"
-    KV_LOCK_FILE=$KV_BUILD/.bench.pid
-    other=$(cat "$KV_LOCK_FILE" 2>/dev/null)
-    if [ -n "$other" ] && [ "$other" != $$ ] && kill -0 "$other" 2>/dev/null; then
-        kv_log "process $other is using $WINEPREFIX"
-        KV_LOCK_FILE=
+    read -r owner xvfb 2>/dev/null <"$KV_BUILD/.bench.pid"
+    if [ -n "$owner" ] && [ "$owner" != $$ ] && kv_alive "$owner"; then
+        kv_log "process $owner is using $WINEPREFIX"
         return 1
     fi
+    if [ -n "$xvfb" ] && [ "$(cat "/proc/$xvfb/comm" 2>/dev/null)" = Xvfb ]; then
+        kv_log "stopping Xvfb $xvfb of a killed run"
+        kill "$xvfb"
+    fi
+    KV_LOCK_FILE=$KV_BUILD/.bench.pid
     echo $$ >"$KV_LOCK_FILE"
 }
 
@@ -48,17 +58,19 @@ kv_start_xvfb() {
     done
     export DISPLAY=:$(head -n1 "$fdfile")
     rm -f "$fdfile"
+    echo "$$ $KV_XVFB_PID" >"$KV_LOCK_FILE"
     kv_log "Xvfb on $DISPLAY (pid $KV_XVFB_PID)"
 }
 
 # A wineserver left on our prefix by a killed run (its desktop sits on a dead display).
+# The server works in a folder named after the prefix's device and inode.
 kv_stale_server_pids() {
     [ -d "$WINEPREFIX" ] || return 0
-    local dir pid
-    dir=$(printf '/tmp/.wine-%d/server-%x-%x' "$(id -u)" \
-        "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+    local name pid cwd
+    name=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
     for pid in $(pgrep '^wineserver'); do
-        [ "$(readlink "/proc/$pid/cwd" 2>/dev/null)" = "$dir" ] && echo "$pid"
+        cwd=$(readlink "/proc/$pid/cwd" 2>/dev/null)
+        [ "${cwd##*/}" = "$name" ] && echo "$pid"
     done
 }
 
@@ -85,11 +97,13 @@ kv_prefix_init() {
 }
 
 kv_stop_stale_server() {
-    local pid
-    for pid in $(kv_stale_server_pids); do
-        kv_log "stopping stale wineserver $pid on $WINEPREFIX"
-        kill "$pid" 2>/dev/null
-    done
+    local pids
+    pids=$(kv_stale_server_pids)
+    [ -n "$pids" ] || return 0
+    kv_log "stopping stale wineserver $pids on $WINEPREFIX"
+    # -k: the server ends its programs, then itself.
+    wineserver -k </dev/null >/dev/null 2>&1
+    timeout 10 wineserver -w </dev/null >/dev/null 2>&1
 }
 
 kv_start_wine() {

@@ -6,7 +6,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <stdexcept>
 
 namespace kv {
@@ -97,6 +96,27 @@ HANDLE NulHandle(DWORD access)
 {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     return CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+}
+
+std::string CopyBuilt(const char* built, const std::string& folder, const std::string& exeName)
+{
+    std::string from = BuiltFile(built);
+    Require(!from.empty(), "%s not found beside or above %s", built, ModuleFolder().c_str());
+    std::string copy = folder + "\\" + exeName;
+    Require(CopyFileA(from.c_str(), copy.c_str(), FALSE), "cannot copy %s to %s", built, copy.c_str());
+    return copy;
+}
+
+std::vector<PROCESSENTRY32> AllProcesses()
+{
+    std::vector<PROCESSENTRY32> all;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return all;
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof(pe);
+    for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) all.push_back(pe);
+    CloseHandle(snap);
+    return all;
 }
 
 void KillPid(DWORD pid)
@@ -297,20 +317,12 @@ std::string Scratch::Folder(const std::string& name) const
 
 std::string Scratch::InstallApp(const std::string& folder, const std::string& exeName) const
 {
-    std::string app = BuiltFile("Kestrova.exe");
-    Require(!app.empty(), "Kestrova.exe not found beside or above %s", ModuleFolder().c_str());
-    std::string copy = folder + "\\" + exeName;
-    Require(CopyFileA(app.c_str(), copy.c_str(), FALSE), "cannot copy Kestrova.exe to %s", copy.c_str());
-    return copy;
+    return CopyBuilt("Kestrova.exe", folder, exeName);
 }
 
 std::string Scratch::InstallHelper(const std::string& folder, const std::string& exeName) const
 {
-    std::string helper = BuiltFile("kv_helper.exe");
-    Require(!helper.empty(), "kv_helper.exe not found");
-    std::string copy = folder + "\\" + exeName;
-    Require(CopyFileA(helper.c_str(), copy.c_str(), FALSE), "cannot copy kv_helper.exe to %s", copy.c_str());
-    return copy;
+    return CopyBuilt("kv_helper.exe", folder, exeName);
 }
 
 // ---------------------------------------------------------------- processes
@@ -378,35 +390,21 @@ Process Start(const std::string& exe, const std::string& args, const std::string
     return Process(pi.hProcess, pi.dwProcessId);
 }
 
+std::vector<DWORD> PidsNamed(const char* exeName)
+{
+    std::vector<DWORD> pids;
+    for (const PROCESSENTRY32& e : AllProcesses()) {
+        if (!_stricmp(e.szExeFile, exeName)) pids.push_back(e.th32ProcessID);
+    }
+    return pids;
+}
+
 void KillLeftovers()
 {
-    std::set<DWORD> doomed;
-    for (auto& p : g_started) doomed.insert(p.second);
-
-    // Our processes, their children (a debug console's host) and any Kestrova.exe.
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap != INVALID_HANDLE_VALUE) {
-        std::vector<PROCESSENTRY32> all;
-        PROCESSENTRY32 pe = {};
-        pe.dwSize = sizeof(pe);
-        for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) all.push_back(pe);
-        CloseHandle(snap);
-        for (const PROCESSENTRY32& e : all) {
-            if (!_stricmp(e.szExeFile, "Kestrova.exe")) doomed.insert(e.th32ProcessID);
-        }
-        for (bool grew = true; grew;) {
-            grew = false;
-            for (const PROCESSENTRY32& e : all) {
-                if (doomed.count(e.th32ParentProcessID) && !doomed.count(e.th32ProcessID)) {
-                    doomed.insert(e.th32ProcessID);
-                    grew = true;
-                }
-            }
-        }
-    }
-    doomed.erase(GetCurrentProcessId());
+    // The job takes our processes and theirs (a debug console's host); the name sweep any Kestrova.exe.
     if (g_job) TerminateJobObject(g_job, 1);
-    for (DWORD pid : doomed) KillPid(pid);
+    for (auto& p : g_started) KillPid(p.second);
+    for (DWORD pid : PidsNamed("Kestrova.exe")) KillPid(pid);
     for (auto& p : g_started) {
         WaitForSingleObject(p.first, 5000);
         CloseHandle(p.first);

@@ -99,6 +99,7 @@ private:
 // Starts exe with args (CP932 text) in folder cwd (empty: the exe's folder).
 // The process joins the harness's job, so it dies with the harness.
 Process Start(const std::string& exe, const std::string& args, const std::string& cwd = "");
+std::vector<DWORD> PidsNamed(const char* exeName);
 // Kills every process started so far and every Kestrova.exe left running.
 void KillLeftovers();
 

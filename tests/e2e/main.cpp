@@ -5,9 +5,6 @@
 //            --wait-main MS   wait until a Kestrova main window exists
 //            --show-panel     open the panel of the running Kestrova by a tray double click
 //            --exit-running   end every running Kestrova by the tray's exit command
-#include <windows.h>
-#include <tlhelp32.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,19 +25,7 @@ int DesktopInfo()
     return 0;
 }
 
-std::vector<DWORD> RunningApps()
-{
-    std::vector<DWORD> pids;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return pids;
-    PROCESSENTRY32 pe = {};
-    pe.dwSize = sizeof(pe);
-    for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) {
-        if (!_stricmp(pe.szExeFile, "Kestrova.exe")) pids.push_back(pe.th32ProcessID);
-    }
-    CloseHandle(snap);
-    return pids;
-}
+std::vector<DWORD> RunningApps() { return kv::PidsNamed("Kestrova.exe"); }
 
 int WaitMain(DWORD timeoutMs)
 {
