@@ -37,23 +37,11 @@ void DDX_Control(CDataExchange* dx, int id, CWnd& control)
         dx->Fail();
 }
 
-namespace {
-
-void GetControlText(HWND control, CString& text)
-{
-    const int length = ::GetWindowTextLengthA(control);
-    char* buffer = text.GetBufferSetLength(length + 1);
-    const int copied = ::GetWindowTextA(control, buffer, length + 1);
-    text.ReleaseBuffer(copied > 0 ? copied : 0);
-}
-
-}  // namespace
-
 void DDX_Text(CDataExchange* dx, int id, CString& value)
 {
     HWND control = dx->PrepareCtrl(id);
     if (dx->m_bSaveAndValidate) {
-        GetControlText(control, value);
+        AfxGetWindowText(control, value);
     } else {
         ::SetWindowTextA(control, value);
     }
@@ -84,7 +72,7 @@ void DDX_Text(CDataExchange* dx, int id, int& value)
     if (dx->m_bSaveAndValidate) {
         // The whole text: a fixed buffer would cut off trailing junk or the digits after blanks.
         CString text;
-        GetControlText(control, text);
+        AfxGetWindowText(control, text);
         int parsed = 0;
         if (!AfxParseInt(text, &parsed)) {
             AfxMessageBox("整数を入力してください。", MB_ICONEXCLAMATION);

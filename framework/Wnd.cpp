@@ -284,49 +284,52 @@ BOOL CWnd::SetWindowPos(const CWnd* after, int x, int y, int cx, int cy, UINT fl
     return ::SetWindowPos(m_hWnd, after ? after->m_hWnd : nullptr, x, y, cx, cy, flags);
 }
 
+void AfxGetWindowText(HWND hwnd, CString& text)
+{
+    if (!hwnd) {
+        text.Empty();
+        return;
+    }
+    const int length = ::GetWindowTextLengthA(hwnd);
+    char* buffer = text.GetBufferSetLength(length + 1);
+    const int copied = ::GetWindowTextA(hwnd, buffer, length + 1);
+    text.ReleaseBuffer(copied > 0 ? copied : 0);
+}
+
 void CWnd::GetWindowText(CString& text) const
 {
-    const int length = ::GetWindowTextLengthA(m_hWnd);
-    char* buffer = text.GetBufferSetLength(length + 1);
-    const int copied = ::GetWindowTextA(m_hWnd, buffer, length + 1);
-    text.ReleaseBuffer(copied > 0 ? copied : 0);
+    AfxGetWindowText(m_hWnd, text);
 }
 
 void CWnd::GetDlgItemText(int id, CString& text) const
 {
-    HWND item = ::GetDlgItem(m_hWnd, id);
-    if (!item) {
-        text.Empty();
-        return;
-    }
-    const int length = ::GetWindowTextLengthA(item);
-    char* buffer = text.GetBufferSetLength(length + 1);
-    const int copied = ::GetWindowTextA(item, buffer, length + 1);
-    text.ReleaseBuffer(copied > 0 ? copied : 0);
+    AfxGetWindowText(::GetDlgItem(m_hWnd, id), text);
 }
 
-BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags)
+namespace {
+
+BOOL ModifyStyleBits(HWND hwnd, int index, DWORD remove, DWORD add, UINT flags)
 {
-    const DWORD style = GetStyle();
+    const DWORD style = static_cast<DWORD>(::GetWindowLongA(hwnd, index));
     const DWORD changed = (style & ~remove) | add;
     if (style == changed)
         return FALSE;
-    ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(changed));
+    ::SetWindowLongA(hwnd, index, static_cast<LONG>(changed));
     if (flags)
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+        ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
     return TRUE;
+}
+
+}  // namespace
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags)
+{
+    return ModifyStyleBits(m_hWnd, GWL_STYLE, remove, add, flags);
 }
 
 BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags)
 {
-    const DWORD style = GetExStyle();
-    const DWORD changed = (style & ~remove) | add;
-    if (style == changed)
-        return FALSE;
-    ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, static_cast<LONG>(changed));
-    if (flags)
-        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
-    return TRUE;
+    return ModifyStyleBits(m_hWnd, GWL_EXSTYLE, remove, add, flags);
 }
 
 HICON CWnd::SetIcon(HICON icon, BOOL big)

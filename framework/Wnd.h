@@ -124,6 +124,9 @@ private:
     int m_nMsgDepth;  // messages of this window being handled right now
 };
 
+// The whole text of a window; empty for a null handle.
+void AfxGetWindowText(HWND hwnd, CString& text);
+
 // Deletes temporary objects; the framework's message loops call it while no message is handled.
 void AfxPurgeTemporaryObjects();
 // Number of window messages being handled at this moment, over all windows.

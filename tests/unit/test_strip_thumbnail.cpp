@@ -355,7 +355,8 @@ TEST(Thumbnail, AtRestItStaysBeneathOtherWindows)
         const char* name;
         std::function<void(HWND)> raise;
     } cases[] = {
-        {"asked to the top", [](HWND h) { SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }},
+        {"asked to the top",
+         [](HWND h) { SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }},
         {"asked to be topmost",
          [](HWND h) { SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }},
         {"refitted into its slot",
@@ -406,3 +407,31 @@ TEST(Thumbnail, AnimationsDrawAFlatGreyOfTheFittedSize)
     DestroyWindow(source);
 }
 
+
+TEST(Thumbnail, TopEdgeOfTheFrameMovesInsteadOfResizing)
+{
+    CControlDlg page;
+    page.m_bFrame = 1;
+    HWND source = MakeSource(400, 300, SW_SHOWNORMAL);
+    Cthumbnail* thumb = new ProbeThumbnail(EntryFor(source), kSlot, kAlpha);
+    RECT r = {};
+    GetWindowRect(thumb->m_hWnd, &r);
+    const int midX = (r.left + r.right) / 2, midY = (r.top + r.bottom) / 2;
+    struct Case {
+        const char* name;
+        POINT at;
+        LRESULT hit;
+    } cases[] = {
+        {"top edge", {midX, r.top}, HTCAPTION},
+        {"left edge", {r.left, midY}, HTLEFT},
+        {"bottom edge", {midX, r.bottom - 1}, HTBOTTOM},
+        {"top-left corner", {r.left, r.top}, HTTOPLEFT},
+        {"inside", {midX, midY}, HTCLIENT},
+    };
+    for (const Case& c : cases) {
+        const LRESULT hit = SendMessageA(thumb->m_hWnd, WM_NCHITTEST, 0, MAKELPARAM(c.at.x, c.at.y));
+        EXPECT_EQ(c.hit, hit) << c.name << " at " << c.at.x << ", " << c.at.y;
+    }
+    CloseThumbnail(thumb, THUMB_CLOSE);
+    DestroyWindow(source);
+}
