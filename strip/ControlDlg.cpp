@@ -206,7 +206,9 @@ void CControlDlg::PostNcDestroy()
 
 LRESULT CControlDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_APP_REFRESH_NEXT)
+    if (message == WM_HOTKEY && wParam == IDHK_HOVER)
+        OnHoverHotKey();
+    else if (message == WM_APP_REFRESH_NEXT)
         RefreshNextThumbnail();
     return CDialog::WindowProc(message, wParam, lParam);
 }
@@ -218,6 +220,8 @@ void CControlDlg::OnTimer(UINT_PTR id)
         // Posted, so that the refresh comes behind the messages already queued.
         PostMessage(WM_APP_REFRESH_NEXT);
         SetTimer(IDT_REFRESH, RefreshPeriodMs(m_nInterval));
+    } else if (id == IDT_HOVER) {
+        OnHoverTimer();
     }
     CDialog::OnTimer(id);
 }
@@ -376,11 +380,9 @@ void CControlDlg::RemoveThumbnail(WindowEntry entry)
     RefreshWindowList();
 }
 
-// ---- not built yet: the thumbnail list, reordering and exclusion, the settings dialogs, the refresh step
+// ---- not built yet: the thumbnail list, reordering and exclusion, the settings dialogs
 
 void CControlDlg::RefreshWindowList() {}
-
-void CControlDlg::RefreshNextThumbnail() {}
 
 void CControlDlg::moveToTop(HWND) {}
 

@@ -100,6 +100,11 @@ private:
     void FillGrid(int edge, std::vector<ThumbSlot>& slots);
     int ReadSetting(const char* key, int defaultValue) const;
     void WriteSetting(const char* key, int value) const;
+
+    // Hover-key mode (RefreshCycle.cpp).
+    void OnHoverHotKey();
+    void OnHoverTimer();
+    void SetHoverKeyOnAll(int on);
 };
 
 // The one control page, set by its constructor; the thumbnails read FRAME through it.

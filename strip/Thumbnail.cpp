@@ -40,6 +40,11 @@ BEGIN_MESSAGE_MAP(Cthumbnail, CWnd)
     ON_WM_PAINT()
     ON_WM_SIZE()
     ON_WM_NCHITTEST()
+    ON_WM_MOUSEMOVE()
+    ON_WM_TIMER()
+    ON_WM_ERASEBKGND()
+    ON_MESSAGE(WM_DWMCOMPOSITIONCHANGED, &Cthumbnail::OnCompositionChanged)
+    ON_MESSAGE(WM_APP_THUMB_REFRESH, &Cthumbnail::OnRefreshStep)
 END_MESSAGE_MAP()
 
 Cthumbnail::Cthumbnail(WindowEntry entry, RECT slot, BYTE alpha, CthumbnailListener* listener)
@@ -118,8 +123,7 @@ void Cthumbnail::OnCreateWindow()
     if (!::IsWindow(m_hSource))
         return;  // nothing to show: an empty window that waits for the control page to close it
 
-    if (::IsIconic(m_hSource)) {
-        ParkSourceWindow();
+    if (::IsIconic(m_hSource) && ParkSourceWindow()) {
         m_nState = THUMB_PARKED;
         AfxTrace("CREATE: LAYERED START(%s)\n", m_entry.title.GetString());
     } else {
@@ -130,7 +134,9 @@ void Cthumbnail::OnCreateWindow()
     // The normal position: a maximised or minimised source is fitted by its restored size.
     FitToSlot(m_wpSaved.rcNormalPosition, TRUE);
     ResetZoom();
-    ::AnimateWindow(m_hWnd, 200, AW_ACTIVATE | AW_CENTER);
+    // Not activated: that would take the keyboard from the user's window, and Wine raises the window
+    // it activates without WM_WINDOWPOSCHANGING, which would leave a thumbnail at rest on top.
+    ::AnimateWindow(m_hWnd, 200, AW_CENTER);
     if (m_bComposition)
         RegisterLiveThumbnail();
     SetTimer(IDT_THUMB_POLL, 200);
@@ -181,19 +187,7 @@ void Cthumbnail::PutBackSource()
     }
 }
 
-void Cthumbnail::OnPaint()
-{
-    CPaintDC dc(this);
-    CRect client;
-    GetClientRect(&client);
-    const bool hasImage =
-        m_bComposition || (m_nBitmapWidth != 0 && (m_nState == THUMB_NORMAL || m_nState == THUMB_PARKED));
-    if (hasImage)
-        return;  // the captured image or the live thumbnail covers the window
-    dc.FillSolidRect(client, kThumbGrey);
-    dc.SetBkColor(kThumbGrey);
-    dc.DrawText(m_entry.title, m_entry.title.GetLength(), client, DT_SINGLELINE);
-}
+// Painting, the captured image and the refresh step: ThumbnailCapture.cpp.
 
 void Cthumbnail::OnSize(UINT type, int cx, int cy)
 {
@@ -268,46 +262,6 @@ void Cthumbnail::ResetZoom()
     m_nPanX = m_nPanY = 0;
 }
 
-// ---- parking of a minimised source
+// Parking of a minimised source: ThumbnailParking.cpp.
 
-void Cthumbnail::SaveStylesAndPlacement()
-{
-    const DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_STYLE));
-    m_dwSavedStyle = style & ~WS_MINIMIZE;
-    m_dwSavedExStyle = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_EXSTYLE));
-    WINDOWPLACEMENT placement;
-    std::memset(&placement, 0, sizeof(placement));
-    placement.length = sizeof(placement);
-    if (::GetWindowPlacement(m_hSource, &placement))
-        m_wpSaved = placement;
-}
-
-void Cthumbnail::SaveSourceState()
-{
-    if (!::IsWindow(m_hSource))
-        return;
-    SaveStylesAndPlacement();
-}
-
-// Parking itself comes with the refresh of minimised sources; until then the state is saved only.
-void Cthumbnail::ParkSourceWindow()
-{
-    if (!::IsWindow(m_hSource))
-        return;
-    SaveStylesAndPlacement();
-}
-
-void Cthumbnail::UnparkSourceWindow() {}
-
-void Cthumbnail::RestoreSourcePosition() {}
-
-// ---- the live DWM thumbnail
-
-void Cthumbnail::RegisterLiveThumbnail() {}
-
-void Cthumbnail::UnregisterLiveThumbnail()
-{
-    SafeDwmUnregisterThumbnail(m_hThumbnail);
-}
-
-void Cthumbnail::AdjustToSourceAspect() {}
+// The live DWM thumbnail: ThumbnailLive.cpp.

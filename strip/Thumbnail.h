@@ -22,6 +22,12 @@ enum ThumbState {
 const UINT_PTR IDT_THUMB_POLL = 104;
 const UINT_PTR IDT_WEB_RELOAD = 110;
 
+// The refresh step runs inside a message of the thumbnail's own, so that a close let in by the
+// step's calls to the source waits until the step is over.
+const UINT WM_APP_THUMB_REFRESH = WM_APP + 2;
+
+struct CaptureTarget;
+
 // Grey of the opening and closing animations and of a thumbnail without an image.
 const COLORREF kThumbGrey = 0xC8C8C8;
 
@@ -41,25 +47,53 @@ public:
     // thumbnail whose window could not be created or has gone already.
     BOOL DestroyWindow() override;
 
-    // Placement, opacity and frame.
+    // Placement, opacity, z-order and frame.
     void SetSlot(RECT slot);
     void FitToSlot(RECT source, BOOL move);
+    // The refresh step calls it: refits when the source's rectangle changed since the last refit.
+    void TrackSourceRect();
+    void RefitToSource();
     void ApplyAlpha();
+    void SetAlpha(BYTE alpha);
+    // Topmost with the frame while m_bHover or m_bHoverKey is set, else at the bottom. The hover
+    // hot key writes m_bHoverKey on every thumbnail, then calls this.
+    void SetZOrder();
     void SetFrame(BOOL on);
+    void ApplyFrameSetting();
 
     // Zoom and pan.
     void ResetZoom();
 
     // Parking of a minimised source.
     void SaveSourceState();
-    void ParkSourceWindow();
+    // TRUE when the source is parked; FALSE, with only its state saved, when it is not minimised
+    // or does not answer (the refresh cycle tries again).
+    BOOL ParkSourceWindow();
     void UnparkSourceWindow();
     void RestoreSourcePosition();
+    BOOL IsSourceOnScreen();
+    // The refresh step's parking work. In THUMB_NORMAL with a minimised source: waits 200 ms, then
+    // parks it if it is still minimised and answers (m_nState := THUMB_PARKED); TRUE when parked.
+    BOOL ParkMinimisedSource();
+    // In THUMB_PARKED: keeps an in-place parked source restored; an off-screen parked source that
+    // is back on the screen gets its own styles back and the thumbnail returns to THUMB_NORMAL.
+    void CheckParkedSource();
 
     // The live DWM thumbnail.
     void RegisterLiveThumbnail();
     void UnregisterLiveThumbnail();
     void AdjustToSourceAspect();
+    void SetSourceRect(RECT r);
+    void ApplyFullViewToLive();
+    void ApplyZoomViewToLive();
+
+    // The captured image and the refresh step. A capture is TRUE when it took a new image; one that
+    // finds the source hung, or nothing of it to take, keeps the image there is.
+    BOOL WaitSourceIdle(DWORD processId, DWORD milliseconds);
+    BOOL CaptureByPrintWindow();
+    BOOL CaptureByScreenCopy();
+    // One refresh step; the thumbnail may be gone when it returns.
+    void RefreshThumbnail();
 
     CthumbnailListener* m_pListener;
     WindowEntry m_entry;
@@ -103,6 +137,11 @@ protected:
     void OnPaint();
     void OnSize(UINT type, int cx, int cy);
     LRESULT OnNcHitTest(CPoint point);
+    void OnMouseMove(UINT flags, CPoint point);
+    void OnTimer(UINT_PTR id);
+    BOOL OnEraseBkgnd(CDC* dc);
+    LRESULT OnCompositionChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRefreshStep(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -110,6 +149,24 @@ private:
     void OnCreateWindow();
     void PutBackSource();
     void SaveStylesAndPlacement();
+    void PollSource();
+    bool AboveOrdinaryWindow() const;
+    void WriteBackSourceStyles();
+    BOOL SourceAnswers() const;
+    void SendToSource(UINT message, WPARAM wParam, LPARAM lParam) const;
+    void MinimiseSource();
+    void PutBackHungSource();
+    BOOL StoreCapture(CDC& window, CDC& copy, SIZE copied, const CaptureTarget& target, bool traceFailure);
+    void RemoveSourceTab();
+    void CaptureParkedSource();
+
+    RECT m_rcSeenRestored = {0, 0, 0, 0};  // the source on the last poll that found it not minimised
+    BOOL m_bSeenRestored = FALSE;
+    BOOL m_bNormalUnknown = FALSE;         // m_wpSaved's normal position waits for the restored rectangle
+    COLORREF m_crSavedKey = 0;             // the source's own layered attributes, put back with its styles
+    BYTE m_bySavedAlpha = 255;
+    DWORD m_dwSavedLayeredFlags = LWA_ALPHA;
+    bool m_bAdjustingAspect = false;       // the aspect's own move must not adjust again from WM_SIZE
 
     bool m_bConstructing;     // a window that fails during CreateEx must not delete the object under new
     bool m_bCloseRequested;   // DestroyWindow ran: the object may delete itself

@@ -203,6 +203,9 @@ void CLimitDlg::OnEditRule()
     rule.useProcessName = dlg.m_bUseProcessName;
     rule.fullNameMatch = dlg.m_bFullNameMatch;
     rule.titlePattern = dlg.m_strTitlePattern;
+    // A rule inserted meanwhile moved it: mark it where it is, so the list and details agree.
+    if (row != mark)
+        ListView_SetSelectionMark(m_list.m_hWnd, row);
     RefreshRuleList();
     ShowRuleDetails(row);
     SaveExclusionRules();

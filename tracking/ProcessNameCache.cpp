@@ -41,19 +41,18 @@ void ProcessNameCache::BeginScan()
 
 CString ProcessNameCache::Lookup(DWORD processId)
 {
-    const ULONGLONG created = CreationTime(processId);
     auto it = m_entries.find(processId);
+    // Checked once per scan: a process of the scan's windows is not replaced within it.
+    if (it != m_entries.end() && it->second.scan == m_scan)
+        return it->second.name;
+    const ULONGLONG created = CreationTime(processId);
     if (created != 0 && it != m_entries.end() && it->second.created == created) {
         it->second.scan = m_scan;
         return it->second.name;
     }
     CString name;
     m_lookup(processId, name);
-    if (created == 0 || name.IsEmpty()) {
-        if (it != m_entries.end())
-            m_entries.erase(it);
-        return name;
-    }
-    m_entries[processId] = Entry{created, name, m_scan};
+    // A failure is remembered for this scan only: its creation time 0 never matches later.
+    m_entries[processId] = Entry{name.IsEmpty() ? 0 : created, name, m_scan};
     return name;
 }

@@ -11,7 +11,8 @@ public:
     typedef void (*NameLookup)(DWORD processId, CString& name);
     explicit ProcessNameCache(NameLookup lookup = &GetProcessNameFromIdDefault);
 
-    // The process's name, or "" when it cannot be found out (not remembered then).
+    // The process's name, or "" when it cannot be found out. Each process is checked once per
+    // scan; a failure is not remembered beyond the scan.
     CString Lookup(DWORD processId);
     // Starts a scan: entries not looked up again before the next BeginScan are forgotten.
     void BeginScan();

@@ -133,7 +133,8 @@ void CWinListDlg::CollectWindow(HWND hwnd)
     if (FilterBeforeProcess(w, m_hWnd, ::GetCurrentProcessId()) != Tracked)
         return;
     w.processName = m_processNames.Lookup(w.processId);
-    if (::IsIconic(hwnd) == 1) {
+    // IsIconic is this bit of the style; read once, it saves a server round trip per window.
+    if (w.style & WS_MINIMIZE) {
         WINDOWPLACEMENT placement;
         std::memset(&placement, 0, sizeof(placement));
         placement.length = sizeof(placement);

@@ -23,6 +23,7 @@ struct WindowDesc {
     int show = SW_SHOWNORMAL;
     int pattern = 0;
     int alpha = -1;  // layered alpha, set when >= 0
+    DWORD lateStyle = 0;  // style bits added once the window shows
 };
 
 struct Flag {
@@ -34,6 +35,7 @@ const Flag kStyles[] = {
     {"overlappedwindow", WS_OVERLAPPEDWINDOW}, {"popup", WS_POPUP}, {"caption", WS_CAPTION},
     {"sysmenu", WS_SYSMENU}, {"thickframe", WS_THICKFRAME}, {"minimizebox", WS_MINIMIZEBOX},
     {"maximizebox", WS_MAXIMIZEBOX}, {"border", WS_BORDER}, {"disabled", WS_DISABLED},
+    {"minimize", WS_MINIMIZE},
 };
 
 const Flag kExStyles[] = {
@@ -80,6 +82,7 @@ const Option kOptions[] = {
     {"--title", true, [](WindowDesc& w, const char* a) { w.title = a; return true; }},
     {"--class", true, [](WindowDesc& w, const char* a) { w.className = a; return *a != 0; }},
     {"--style", true, [](WindowDesc& w, const char* a) { return ParseFlags(a, kStyles, &w.style); }},
+    {"--late-style", true, [](WindowDesc& w, const char* a) { return ParseFlags(a, kStyles, &w.lateStyle); }},
     {"--exstyle", true, [](WindowDesc& w, const char* a) { return ParseFlags(a, kExStyles, &w.exStyle); }},
     {"--size", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%dx%d", &w.cx, &w.cy) == 2; }},
     {"--pos", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%d,%d", &w.x, &w.y) == 2; }},
@@ -118,6 +121,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         Paint(hwnd, reinterpret_cast<HDC>(wp));
         return 0;
     case WM_PAINT: {
+        // Counted where another process can read it.
+        const UINT_PTR paints = reinterpret_cast<UINT_PTR>(GetPropA(hwnd, kv::kPaintCountProp));
+        SetPropA(hwnd, kv::kPaintCountProp, reinterpret_cast<HANDLE>(paints + 1));
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
         Paint(hwnd, dc);
@@ -125,6 +131,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     }
     case WM_DESTROY:
+        RemovePropA(hwnd, kv::kPaintCountProp);
         if (--g_liveWindows == 0 && !g_hold) PostQuitMessage(0);
         return 0;
     }
@@ -148,6 +155,8 @@ bool Open(const WindowDesc& w)
     ++g_liveWindows;
     if (w.alpha >= 0) SetLayeredWindowAttributes(hwnd, 0, static_cast<BYTE>(w.alpha), LWA_ALPHA);
     ShowWindow(hwnd, w.show);
+    // WS_MINIMIZE set here makes the window iconic in place: its normal and current rectangles stay its own.
+    if (w.lateStyle) SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) | w.lateStyle);
     UpdateWindow(hwnd);
     return true;
 }

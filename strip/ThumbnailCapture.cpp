@@ -1,0 +1,279 @@
+// The captured image of a Cthumbnail: waiting for the source, the two captures, the refresh step
+// and painting.
+#include "strip/Thumbnail.h"
+
+#include <utility>
+
+#include "app/Globals.h"
+#include "app/MultiDisplay.h"
+#include "app/TaskBarControl.h"
+#include "framework/App.h"
+#include "framework/Trace.h"
+#include "strip/ThumbnailImage.h"
+#include "strip/ThumbnailParking.h"
+
+namespace {
+
+// The whole-window device context of another window, released to it on every path.
+class CSourceWindowDC : public CDC {
+public:
+    explicit CSourceWindowDC(HWND hwnd) : m_hSource(hwnd) { m_hDC = ::GetWindowDC(hwnd); }
+    ~CSourceWindowDC() override
+    {
+        RestoreSelections();
+        if (m_hDC)
+            ::ReleaseDC(m_hSource, m_hDC);
+        m_hDC = nullptr;
+    }
+
+private:
+    HWND m_hSource;
+};
+
+int LastError() { return static_cast<int>(::GetLastError()); }
+
+int MonitorCount()
+{
+    const CMultiDisplay* displays = CMultiDisplay::GetInstance();
+    return displays ? displays->m_nMonitorCount : 1;
+}
+
+}  // namespace
+
+BOOL Cthumbnail::WaitSourceIdle(DWORD processId, DWORD milliseconds)
+{
+    // SYNCHRONIZE: WaitForInputIdle needs it under Wine.
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return FALSE;
+    const DWORD result = ::WaitForInputIdle(process, milliseconds);
+    ::CloseHandle(process);
+    switch (result) {
+    case 0:
+        return TRUE;
+    case WAIT_TIMEOUT:
+        AfxTrace("WaitForInputIdle()関数がTIMEOUTです\n");
+        return FALSE;
+    case WAIT_FAILED:
+        AfxTrace("WaitForInputIdle()関数のエラーです\n");
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL Cthumbnail::CaptureByPrintWindow()
+{
+    if (!::IsWindow(m_hSource) || m_bComposition)
+        return FALSE;
+    // PrintWindow waits for the source's thread without a time-out: a hung source is skipped.
+    if (!SourceAnswers() || !m_hWnd)
+        return FALSE;
+    CRect window;
+    if (!::GetWindowRect(m_hSource, &window))
+        AfxTrace("●GetWindowRect() Error=%d\n", LastError());
+    CRect client;
+    GetClientRect(&client);
+    CaptureTarget target;
+    if (!ComputeCaptureTarget(client.Size(), window.Size(), m_nZoomX, m_nZoomY, &target))
+        return FALSE;
+
+    CClientDC thumbDC(this);
+    CDC copyDC;
+    if (!copyDC.CreateCompatibleDC(&thumbDC)) {
+        AfxTrace("●Create CreateCompatibleDC() Error=%d\n", LastError());
+        return FALSE;
+    }
+    CBitmap copy;
+    if (!copy.CreateCompatibleBitmap(&thumbDC, window.Width(), window.Height()))
+        return FALSE;
+    copyDC.SelectObject(copy);
+    copyDC.FillSolidRect(CRect(0, 0, window.Width(), window.Height()), kThumbGrey);
+    ::PrintWindow(m_hSource, copyDC, 0);
+    if (!m_hWnd || !StoreCapture(thumbDC, copyDC, window.Size(), target, true))
+        return FALSE;  // closed while the source drew itself, or no room for the image
+    RemoveSourceTab();
+    return TRUE;
+}
+
+BOOL Cthumbnail::CaptureByScreenCopy()
+{
+    if (!::IsWindow(m_hSource) || m_bComposition)
+        return FALSE;
+    if (!SourceAnswers() || !m_hWnd)
+        return FALSE;
+    CRect desktop, window;
+    ::GetWindowRect(::GetDesktopWindow(), &desktop);
+    ::GetWindowRect(m_hSource, &window);
+    // With several monitors or in layered mode the whole window counts, as it does for parking.
+    ScreenCopyArea area;
+    if (!ComputeScreenCopyArea(window, desktop, UseInPlaceParking(MonitorCount(), LayeredMode), &area))
+        return FALSE;  // nothing of the source is on the screen
+    CRect client;
+    GetClientRect(&client);
+    CaptureTarget target;
+    if (!ComputeCaptureTarget(client.Size(), area.size, m_nZoomX, m_nZoomY, &target))
+        return FALSE;
+
+    CClientDC thumbDC(this);
+    CSourceWindowDC sourceDC(m_hSource);
+    CDC copyDC;
+    CBitmap copy;
+    if (!sourceDC.GetSafeHdc() || !copyDC.CreateCompatibleDC(&thumbDC) ||
+        !copy.CreateCompatibleBitmap(&thumbDC, area.size.cx, area.size.cy))
+        return FALSE;
+    copyDC.SelectObject(copy);
+    copyDC.FillSolidRect(CRect(0, 0, area.size.cx, area.size.cy), kThumbGrey);
+    copyDC.BitBlt(0, 0, area.size.cx, area.size.cy, &sourceDC, area.offset.x, area.offset.y, SRCCOPY | CAPTUREBLT);
+    if (!StoreCapture(thumbDC, copyDC, area.size, target, false))
+        return FALSE;
+    RemoveSourceTab();
+    return TRUE;
+}
+
+BOOL Cthumbnail::StoreCapture(CDC& window, CDC& copy, SIZE copied, const CaptureTarget& target, bool traceFailure)
+{
+    CBitmap image;
+    if (!image.CreateCompatibleBitmap(&window, target.size.cx, target.size.cy)) {
+        if (traceFailure)
+            AfxTrace("●Create CompatibleBitmap() Error=%d\n", LastError());
+        return FALSE;  // the image there is stays
+    }
+    {
+        CDC imageDC;
+        if (!imageDC.CreateCompatibleDC(&window))
+            return FALSE;
+        imageDC.SelectObject(image);
+        if (target.size.cx == copied.cx && target.size.cy == copied.cy) {
+            imageDC.BitBlt(0, 0, copied.cx, copied.cy, &copy, 0, 0, SRCCOPY);
+        } else {
+            imageDC.SetStretchBltMode(HALFTONE);
+            ::SetBrushOrgEx(imageDC, 0, 0, nullptr);  // HALFTONE needs the origin set after the mode
+            imageDC.StretchBlt(0, 0, target.size.cx, target.size.cy, &copy, 0, 0, copied.cx, copied.cy, SRCCOPY);
+        }
+    }  // deselected before it becomes the cache
+    m_bmpCapture = std::move(image);  // deletes the previous image
+    m_nBitmapWidth = target.size.cx;
+    m_nBitmapHeight = target.size.cy;
+    m_dScaleX = target.scaleX;
+    m_dScaleY = target.scaleY;
+    return TRUE;
+}
+
+void Cthumbnail::RemoveSourceTab()
+{
+    if (!::IsWindow(m_hSource))
+        return;
+    CTaskBarControl* taskBar = CTaskBarControl::GetInstance();
+    if (taskBar && !taskBar->DeleteTab(m_hSource))
+        AfxMessageBox("タスクバーから削除でエラーが発生しました", MB_OK);
+}
+
+void Cthumbnail::RefreshThumbnail()
+{
+    HWND hwnd = m_hWnd;
+    if (hwnd)
+        ::SendMessageA(hwnd, WM_APP_THUMB_REFRESH, 0, 0);
+}
+
+LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
+{
+    // Calls to the source let sent messages in, and one of them may close this thumbnail: its window
+    // is gone then (m_hWnd null), while the object lives on until this message returns.
+    const RefreshPath path = ChooseRefreshPath(m_nState, ::IsWindow(m_hSource), ::IsIconic(m_hSource),
+                                               ::GetForegroundWindow() == m_hSource);
+    switch (path) {
+    case kRefreshNothing:
+        return 0;
+    case kRefreshPark:
+        if (ParkMinimisedSource() && m_hWnd)
+            CaptureParkedSource();
+        return 0;
+    case kRefreshParked:
+        CheckParkedSource();
+        if (m_hWnd)
+            CaptureParkedSource();
+        return 0;
+    case kRefreshScreenCopy:
+        CaptureByScreenCopy();
+        if (!m_hWnd)
+            return 0;
+        if (!m_bComposition)
+            ::InvalidateRect(m_hSource, nullptr, FALSE);
+        break;
+    case kRefreshPrintWindow:
+        // With composition the DWM draws the source: nothing to capture.
+        if (!m_bComposition && WaitSourceIdle(m_entry.processId, 100)) {
+            const BOOL captured = CaptureByPrintWindow();
+            if (!m_hWnd)
+                return 0;
+            if (!captured)
+                break;  // a hung source would hold the redraw up
+            ::InvalidateRect(m_hSource, nullptr, FALSE);
+            ::RedrawWindow(m_hSource, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            if (!m_hWnd)
+                return 0;
+        }
+        break;
+    }
+    TrackSourceRect();
+    if (m_hWnd)
+        Invalidate(TRUE);
+    return 0;
+}
+
+void Cthumbnail::CaptureParkedSource()
+{
+    if (!WaitSourceIdle(m_entry.processId, 100))
+        return;
+    CaptureByPrintWindow();
+    if (m_hWnd)
+        Invalidate(TRUE);
+}
+
+void Cthumbnail::OnPaint()
+{
+    CPaintDC dc(this);
+    CRect client;
+    GetClientRect(&client);
+    const bool noImage =
+        !m_bComposition && (m_nBitmapWidth == 0 || (m_nState != THUMB_NORMAL && m_nState != THUMB_PARKED));
+    if (noImage) {
+        dc.FillSolidRect(client, kThumbGrey);
+        dc.SetBkColor(kThumbGrey);
+        dc.DrawText(m_entry.title, m_entry.title.GetLength(), client, DT_SINGLELINE);
+        return;
+    }
+    const bool whole = m_nZoomX == 100 && m_nZoomY == 100;
+    if (m_bComposition) {
+        // The live thumbnail shows; it only learns which part of the source to show.
+        if (whole)
+            ApplyFullViewToLive();
+        else
+            ApplyZoomViewToLive();
+        return;
+    }
+    const CRect area = whole ? CRect(0, 0, m_nBitmapWidth, m_nBitmapHeight)
+                             : CRect(m_nViewLeft, m_nViewTop, m_nViewLeft + m_nViewWidth, m_nViewTop + m_nViewHeight);
+    CDC image;
+    if (!image.CreateCompatibleDC(&dc))
+        return;
+    image.SelectObject(m_bmpCapture);
+    dc.SetStretchBltMode(HALFTONE);
+    ::SetBrushOrgEx(dc, 0, 0, nullptr);
+    if (client.Size() == area.Size())
+        dc.BitBlt(0, 0, area.Width(), area.Height(), &image, area.left, area.top, SRCCOPY);
+    else
+        dc.StretchBlt(0, 0, client.Width(), client.Height(), &image, area.left, area.top, area.Width(), area.Height(),
+                      SRCCOPY);
+}
+
+BOOL Cthumbnail::OnEraseBkgnd(CDC* dc)
+{
+    if (m_bComposition) {
+        CRect client;
+        GetClientRect(&client);
+        dc->FillSolidRect(client, m_crBackground);
+    }
+    return CWnd::OnEraseBkgnd(dc);
+}

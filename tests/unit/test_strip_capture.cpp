@@ -1,0 +1,345 @@
+// The captured image: both captures of windows of this process that paint a known pattern, what
+// painting shows before and after, the GDI objects a capture holds, and a source that hangs.
+#include "strip/Thumbnail.h"
+
+#include "app/TaskBarControl.h"
+#include "strip/ControlDlg.h"
+#include "tests/e2e/kv_pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+LRESULT CALLBACK PatternProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND:
+    case WM_PRINTCLIENT: {
+        RECT client;
+        GetClientRect(hwnd, &client);
+        kv::PaintPattern(reinterpret_cast<HDC>(wParam), client, 0);
+        return message == WM_ERASEBKGND ? 1 : 0;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT client;
+        GetClientRect(hwnd, &client);
+        kv::PaintPattern(dc, client, 0);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// A borderless source, so that its window is its client and the pattern fills it.
+HWND MakeSource(const RECT& r)
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = &PatternProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "KvCaptureTestSource";
+        registered = RegisterClassA(&wc) != 0;
+    }
+    HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, "KvCaptureTestSource", "capture source", WS_POPUP, r.left, r.top,
+                                r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr),
+                                nullptr);
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    UpdateWindow(hwnd);
+    return hwnd;
+}
+
+WindowEntry EntryFor(HWND source)
+{
+    WindowEntry e;
+    e.hwnd = source;
+    e.processId = GetCurrentProcessId();
+    e.title = "capture source";
+    e.processName = "notepad.exe";
+    return e;
+}
+
+const RECT kSlot = {100, 600, 260, 720};
+
+bool Near(COLORREF a, COLORREF b)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) <= 24 && std::abs(GetGValue(a) - GetGValue(b)) <= 24 &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= 24;
+}
+
+std::string Hex(COLORREF c)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "%06lX", static_cast<unsigned long>(c));
+    return text;
+}
+
+// A pixel of the cached image, at fractions of its size.
+COLORREF ImagePixel(const Cthumbnail* thumb, double fx, double fy)
+{
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, thumb->m_bmpCapture.GetSafeHandle());
+    const COLORREF c =
+        GetPixel(memory, static_cast<int>(fx * thumb->m_nBitmapWidth), static_cast<int>(fy * thumb->m_nBitmapHeight));
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+// A pixel of the thumbnail window as its last paint left it.
+COLORREF WindowPixel(HWND hwnd, int x, int y)
+{
+    HDC dc = GetDC(hwnd);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(hwnd, dc);
+    return c;
+}
+
+void Repaint(HWND hwnd)
+{
+    InvalidateRect(hwnd, nullptr, TRUE);
+    UpdateWindow(hwnd);
+}
+
+struct Probe {
+    double fx, fy;
+    int quadrant;  // of the pattern: 0 top left, 1 top right, 2 bottom left, 3 bottom right
+};
+
+class CapturedImage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A capture asks the taskbar service to drop the source's button; the control page keeps it from acting.
+        if (CTaskBarControl* taskBar = CTaskBarControl::GetInstance())
+            taskBar->m_bEnableDeleteTab = 0;
+    }
+};
+
+}  // namespace
+
+TEST_F(CapturedImage, ShowsTheSourceOrWhatOfItIsOnTheScreen)
+{
+    enum Road { kPrint, kScreen };
+    struct Case {
+        const char* name;
+        Road road;
+        RECT source;
+        int zoomX;
+        bool emptyThumbnail;  // the thumbnail has no client area
+        BOOL captures;
+        SIZE size;  // 0 x 0: the thumbnail's client size
+        std::vector<Probe> probes;
+    } cases[] = {
+        {"PrintWindow: the whole source at the client's size", kPrint, {100, 100, 500, 400}, 100, false, TRUE,
+         {0, 0}, {{0.25, 0.25, 0}, {0.75, 0.25, 1}, {0.25, 0.75, 2}, {0.75, 0.75, 3}}},
+        {"PrintWindow zoomed across: the source's own width", kPrint, {100, 100, 500, 400}, 50, false, TRUE,
+         {400, 120}, {{0.25, 0.25, 0}, {0.75, 0.75, 3}}},
+        {"screen copy of a source on the screen", kScreen, {100, 100, 500, 400}, 100, false, TRUE, {0, 0},
+         {{0.25, 0.25, 0}, {0.75, 0.25, 1}, {0.25, 0.75, 2}, {0.75, 0.75, 3}}},
+        {"screen copy cut off at the left: its right part", kScreen, {-100, 100, 300, 400}, 100, false, TRUE, {0, 0},
+         {{0.15, 0.25, 0}, {0.6, 0.25, 1}, {0.15, 0.75, 2}, {0.6, 0.75, 3}}},
+        {"screen copy cut off at the top: its bottom part", kScreen, {100, -150, 500, 150}, 100, false, TRUE, {0, 0},
+         {{0.25, 0.1, 2}, {0.75, 0.1, 3}, {0.25, 0.9, 2}, {0.75, 0.9, 3}}},
+        {"screen copy cut off on every side: the middle", kScreen, {-50, -60, 1330, 1090}, 100, false, TRUE, {0, 0},
+         {{0.46, 0.46, 0}, {0.54, 0.46, 1}, {0.46, 0.56, 2}, {0.54, 0.56, 3}}},
+        {"screen copy of a source off the screen: no image", kScreen, {3000, 100, 3400, 400}, 100, false, FALSE,
+         {0, 0}, {}},
+        {"PrintWindow of a source without area: no image", kPrint, {100, 100, 100, 100}, 100, false, FALSE, {0, 0},
+         {}},
+        {"PrintWindow into a thumbnail without area: no image", kPrint, {100, 100, 500, 400}, 100, true, FALSE,
+         {0, 0}, {}},
+        {"screen copy into a thumbnail without area: no image", kScreen, {100, 100, 500, 400}, 100, true, FALSE,
+         {0, 0}, {}},
+    };
+    for (const Case& c : cases) {
+        HWND source = MakeSource(c.source);
+        const long gdiBefore = AfxGdiLiveCount();
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(source), kSlot, 255, nullptr);
+        ASSERT_FALSE(thumb->m_bComposition) << c.name << ": Wine reports composition off";
+        if (c.emptyThumbnail)
+            SetWindowPos(thumb->m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        thumb->m_nZoomX = c.zoomX;
+        const long gdiThumbnail = AfxGdiLiveCount();
+
+        // Twice: the second image replaces the first.
+        for (int round = 0; round < 2; ++round) {
+            const BOOL got = c.road == kPrint ? thumb->CaptureByPrintWindow() : thumb->CaptureByScreenCopy();
+            EXPECT_EQ(c.captures, got) << c.name;
+            EXPECT_EQ(gdiThumbnail + (c.captures ? 1 : 0), AfxGdiLiveCount())
+                << c.name << ", capture " << round + 1 << ": GDI objects held";
+        }
+        RECT client;
+        GetClientRect(thumb->m_hWnd, &client);
+        const SIZE size = c.size.cx ? c.size : SIZE{c.captures ? client.right : 0, c.captures ? client.bottom : 0};
+        EXPECT_EQ(size.cx, thumb->m_nBitmapWidth) << c.name;
+        EXPECT_EQ(size.cy, thumb->m_nBitmapHeight) << c.name;
+        for (const Probe& p : c.probes) {
+            const COLORREF want = kv::PatternColor(0, p.quadrant);
+            const COLORREF got = ImagePixel(thumb, p.fx, p.fy);
+            EXPECT_TRUE(Near(want, got)) << c.name << ": at " << p.fx << ", " << p.fy << " expected " << Hex(want)
+                                         << ", got " << Hex(got);
+        }
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << c.name << ": GDI objects left after the close";
+        DestroyWindow(source);
+    }
+}
+
+TEST_F(CapturedImage, ScaleIsImageOverSourcePerAxis)
+{
+    struct Case {
+        const char* name;
+        int zoomX, zoomY;
+        double scaleX, scaleY;
+    } cases[] = {
+        {"whole view", 100, 100, 160.0 / 400, 120.0 / 300},
+        {"zoomed across", 40, 100, 1.0, 120.0 / 300},
+        {"zoomed both ways", 40, 70, 1.0, 1.0},
+    };
+    HWND source = MakeSource({100, 100, 500, 400});
+    for (const Case& c : cases) {
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(source), kSlot, 255, nullptr);
+        thumb->m_nZoomX = c.zoomX;
+        thumb->m_nZoomY = c.zoomY;
+        ASSERT_TRUE(thumb->CaptureByPrintWindow()) << c.name;
+        EXPECT_DOUBLE_EQ(c.scaleX, thumb->m_dScaleX) << c.name;
+        EXPECT_DOUBLE_EQ(c.scaleY, thumb->m_dScaleY) << c.name;
+        CloseThumbnail(thumb, THUMB_CLOSE);
+    }
+    DestroyWindow(source);
+}
+
+TEST_F(CapturedImage, PaintingShowsGreyAndTitleUntilThereIsAnImageToShow)
+{
+    struct Case {
+        const char* name;
+        bool captured;
+        int state;
+        bool image;
+    } cases[] = {
+        {"before the first capture: grey", false, THUMB_NORMAL, false},
+        {"after a capture: the image", true, THUMB_NORMAL, true},
+        {"parked: the image", true, THUMB_PARKED, true},
+        {"new: grey, whatever was captured", true, THUMB_NEW, false},
+        {"closing: grey", true, THUMB_CLOSE, false},
+    };
+    HWND source = MakeSource({100, 100, 500, 400});
+    for (const Case& c : cases) {
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(source), kSlot, 255, nullptr);
+        if (c.captured) {
+            ASSERT_TRUE(thumb->CaptureByPrintWindow()) << c.name;
+        }
+        const int state = thumb->m_nState;
+        thumb->m_nState = c.state;
+        Repaint(thumb->m_hWnd);
+        const COLORREF want = c.image ? kv::PatternColor(0, 3) : kThumbGrey;
+        const COLORREF got = WindowPixel(thumb->m_hWnd, 120, 90);  // the bottom-right quarter, below the title
+        EXPECT_TRUE(Near(want, got)) << c.name << ": expected " << Hex(want) << ", got " << Hex(got);
+        thumb->m_nState = state;
+        CloseThumbnail(thumb, THUMB_CLOSE);
+    }
+    DestroyWindow(source);
+}
+
+TEST_F(CapturedImage, ThousandStepsHoldNoMoreGdiObjectsThanTen)
+{
+    HWND source = MakeSource({100, 100, 500, 400});
+    const long gdiBefore = AfxGdiLiveCount();
+    Cthumbnail* thumb = new Cthumbnail(EntryFor(source), kSlot, 255, nullptr);
+    const long gdiThumbnail = AfxGdiLiveCount();
+    long afterTen = -1;
+    for (int step = 1; step <= 1000; ++step) {
+        // Both captures, each painted, as the refresh cycle does them.
+        if (step % 2)
+            thumb->CaptureByPrintWindow();
+        else
+            thumb->CaptureByScreenCopy();
+        Repaint(thumb->m_hWnd);
+        if (step == 10)
+            afterTen = AfxGdiLiveCount();
+    }
+    EXPECT_EQ(gdiThumbnail + 1, afterTen) << "after 10 steps: the image only";
+    EXPECT_EQ(afterTen, AfxGdiLiveCount()) << "after 1000 steps";
+    CloseThumbnail(thumb, THUMB_CLOSE);
+    EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << "the image went with the thumbnail";
+    DestroyWindow(source);
+}
+
+namespace {
+
+// A source on a thread of its own, which stops answering while `hang` is set.
+struct HungSource {
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hang = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HWND hwnd = nullptr;
+    HANDLE thread = nullptr;
+
+    static DWORD WINAPI Run(void* context)
+    {
+        HungSource* self = static_cast<HungSource*>(context);
+        self->hwnd = MakeSource({100, 100, 500, 400});
+        SetEvent(self->ready);
+        for (;;) {
+            const DWORD woke = MsgWaitForMultipleObjects(1, &self->hang, FALSE, INFINITE, QS_ALLINPUT);
+            if (woke == WAIT_OBJECT_0)
+                break;
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+        }
+        // Hung: answers nothing until released, or for good after 5 s.
+        WaitForSingleObject(self->release, 5000);
+        DestroyWindow(self->hwnd);
+        return 0;
+    }
+
+    HungSource()
+    {
+        thread = CreateThread(nullptr, 0, &Run, this, 0, nullptr);
+        WaitForSingleObject(ready, 5000);
+    }
+    ~HungSource()
+    {
+        SetEvent(hang);
+        SetEvent(release);
+        WaitForSingleObject(thread, 10000);
+        for (HANDLE h : {ready, hang, release, thread})
+            CloseHandle(h);
+    }
+};
+
+}  // namespace
+
+TEST_F(CapturedImage, HungSourceIsSkippedWithinTheTimeOut)
+{
+    struct Case {
+        const char* name;
+        BOOL (Cthumbnail::*capture)();
+    } cases[] = {
+        {"PrintWindow", &Cthumbnail::CaptureByPrintWindow},
+        {"screen copy", &Cthumbnail::CaptureByScreenCopy},
+    };
+    for (const Case& c : cases) {
+        HungSource source;
+        ASSERT_TRUE(IsWindow(source.hwnd)) << c.name;
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(source.hwnd), kSlot, 255, nullptr);
+        SetEvent(source.hang);
+        const DWORD start = GetTickCount();
+        EXPECT_FALSE((thumb->*c.capture)()) << c.name;
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_LT(elapsed, 2500u) << c.name << ": held up by the hung source";
+        EXPECT_EQ(0, thumb->m_nBitmapWidth) << c.name;
+        CloseThumbnail(thumb, THUMB_CLOSE);
+    }
+}
