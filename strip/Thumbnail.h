@@ -156,6 +156,7 @@ private:
     void SendToSource(UINT message, WPARAM wParam, LPARAM lParam) const;
     void MinimiseSource();
     void PutBackHungSource();
+    BOOL CanCapture() const;
     BOOL StoreCapture(CDC& window, CDC& copy, SIZE copied, const CaptureTarget& target, bool traceFailure);
     void RemoveSourceTab();
     void CaptureParkedSource();

@@ -62,12 +62,18 @@ BOOL Cthumbnail::WaitSourceIdle(DWORD processId, DWORD milliseconds)
     }
 }
 
-BOOL Cthumbnail::CaptureByPrintWindow()
+// Neither capture runs under composition, nor for a source that is gone or does not answer: PrintWindow
+// waits for the source's thread without a time-out, so a hung source is skipped.
+BOOL Cthumbnail::CanCapture() const
 {
     if (!::IsWindow(m_hSource) || m_bComposition)
         return FALSE;
-    // PrintWindow waits for the source's thread without a time-out: a hung source is skipped.
-    if (!SourceAnswers() || !m_hWnd)
+    return SourceAnswers() && m_hWnd;
+}
+
+BOOL Cthumbnail::CaptureByPrintWindow()
+{
+    if (!CanCapture())
         return FALSE;
     CRect window;
     if (!::GetWindowRect(m_hSource, &window))
@@ -98,9 +104,7 @@ BOOL Cthumbnail::CaptureByPrintWindow()
 
 BOOL Cthumbnail::CaptureByScreenCopy()
 {
-    if (!::IsWindow(m_hSource) || m_bComposition)
-        return FALSE;
-    if (!SourceAnswers() || !m_hWnd)
+    if (!CanCapture())
         return FALSE;
     CRect desktop, window;
     ::GetWindowRect(::GetDesktopWindow(), &desktop);

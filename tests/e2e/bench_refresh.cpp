@@ -37,15 +37,7 @@ Process StartSources()
     return helper;
 }
 
-int Thumbnails(DWORD pid)
-{
-    int n = 0;
-    for (HWND hwnd : TopWindows(pid)) {
-        const DWORD ex = static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE));
-        if (IsWindowVisible(hwnd) && (ex & WS_EX_LAYERED) && (ex & WS_EX_TOOLWINDOW)) ++n;
-    }
-    return n;
-}
+int ThumbnailCount(DWORD pid) { return static_cast<int>(Thumbnails(pid).size()); }
 
 std::string Lower(std::string text)
 {
@@ -89,15 +81,8 @@ KV_BENCH(refresh_step)
     Process helper = StartSources();
     Scratch s;
     const std::string resultFile = s.Root() + "\\result.txt";
-    Process bench = Start(BuiltFile("kv_refresh_bench.exe"), "\"" + resultFile + "\"");
-    Require(bench.WaitExit(120000), "kv_refresh_bench.exe did not finish");
-    Expect(bench.ExitCode() == 0, "kv_refresh_bench.exe: exit code %lu", bench.ExitCode());
-
-    std::map<std::string, double> result;
-    std::istringstream lines(ReadBytes(resultFile));
-    std::string key;
-    double value = 0;
-    while (lines >> key >> value) result[key] = value;
+    std::map<std::string, double> result =
+        RunBenchProgram("kv_refresh_bench.exe", "\"" + resultFile + "\"", resultFile);
     Require(result.count("step_mean_ms") && result.count("bare_mean_ms"), "no result in %s", resultFile.c_str());
 
     BenchReport("measured steps", result["measured_steps"], "steps");
@@ -128,7 +113,8 @@ KV_BENCH(refresh_idle_cpu)
     App kestrova = StartApp(s.InstallApp(s.Folder("app")), "", s.Root());
     SetCursorPos(1270, 1000);
     const DWORD pid = kestrova.proc.Pid();
-    Require(WaitFor([&] { return Thumbnails(pid) == kSources; }, 40000), "%d thumbnails of 16", Thumbnails(pid));
+    Require(WaitFor([&] { return ThumbnailCount(pid) == kSources; }, 40000), "%d thumbnails of 16",
+            ThumbnailCount(pid));
 
     const std::string entry = ProcEntryOf("refresh_idle_cpu\\app\\Kestrova.exe");
     Require(!entry.empty(), "no /proc entry for Kestrova.exe");

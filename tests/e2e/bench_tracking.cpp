@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,15 +50,8 @@ KV_BENCH(tracking)
             VisibleWindows(helpers), wanted);
 
     const std::string resultFile = s.Root() + "\\result.txt";
-    Process bench = Start(BuiltFile("kv_tracking_bench.exe"), std::to_string(kRounds) + " \"" + resultFile + "\"");
-    Require(bench.WaitExit(120000), "kv_tracking_bench.exe did not finish");
-    Expect(bench.ExitCode() == 0, "kv_tracking_bench.exe: exit code %lu", bench.ExitCode());
-
-    std::map<std::string, double> result;
-    std::istringstream lines(ReadBytes(resultFile));
-    std::string key;
-    double value = 0;
-    while (lines >> key >> value) result[key] = value;
+    std::map<std::string, double> result =
+        RunBenchProgram("kv_tracking_bench.exe", std::to_string(kRounds) + " \"" + resultFile + "\"", resultFile);
     Require(result.count("tick_mean_ms") && result.count("bare_mean_ms"), "no result in %s", resultFile.c_str());
 
     BenchReport("top-level windows", result["top_level_windows"], "windows");

@@ -517,6 +517,11 @@ std::string RectText(const RECT& r)
     return buf;
 }
 
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 bool Foreground(HWND hwnd)
 {
     return WaitFor(
@@ -535,6 +540,32 @@ void SendKey(WORD vk)
     in[0].ki.wVk = in[1].ki.wVk = vk;
     in[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, in, sizeof(INPUT));
+}
+
+// ---------------------------------------------------------------- thumbnails
+
+bool IsThumbnail(HWND hwnd)
+{
+    const DWORD ex = static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE));
+    const DWORD both = WS_EX_LAYERED | WS_EX_TOOLWINDOW;
+    return IsWindowVisible(hwnd) && (ex & both) == both;
+}
+
+std::vector<HWND> Thumbnails(DWORD pid)
+{
+    std::vector<HWND> found;
+    for (HWND hwnd : TopWindows(pid)) {
+        if (IsThumbnail(hwnd)) found.push_back(hwnd);
+    }
+    return found;
+}
+
+int AlphaOf(HWND hwnd)
+{
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA)) return -1;
+    return alpha;
 }
 
 // ---------------------------------------------------------------- Kestrova

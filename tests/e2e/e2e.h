@@ -115,8 +115,16 @@ RECT WindowRectOf(HWND hwnd);
 RECT FrameBounds(HWND hwnd);  // visible frame: DWM extended bounds when composition runs
 RECT WorkArea();
 std::string RectText(const RECT& r);
+bool SameRect(const RECT& a, const RECT& b);
 bool Foreground(HWND hwnd);  // brings hwnd forward; true once it is the foreground window
 void SendKey(WORD vk);
+
+// ---- thumbnails: Kestrova's visible layered tool windows ----
+
+bool IsThumbnail(HWND hwnd);
+std::vector<HWND> Thumbnails(DWORD pid);
+// The layered alpha of hwnd; -1 when it has none.
+int AlphaOf(HWND hwnd);
 
 // ---- Kestrova ----
 

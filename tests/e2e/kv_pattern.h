@@ -2,6 +2,10 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
 namespace kv {
 
 // The window property in which kv_helper counts the WM_PAINT messages its window received.
@@ -31,6 +35,20 @@ inline void PaintPattern(HDC dc, const RECT& client, int pattern)
         FillRect(dc, &parts[q], brush);
         DeleteObject(brush);
     }
+}
+
+// Alike within what capture and stretching change: each channel within 24.
+inline bool NearColor(COLORREF a, COLORREF b)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) <= 24 && std::abs(GetGValue(a) - GetGValue(b)) <= 24 &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= 24;
+}
+
+inline std::string ColorHex(COLORREF c)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "%06lX", static_cast<unsigned long>(c));
+    return text;
 }
 
 }  // namespace kv

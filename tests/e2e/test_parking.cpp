@@ -18,13 +18,6 @@ const RECT kSlot0 = {100, 854, 260, 974};
 const RECT kNormal = {300, 150, 620, 390};
 const int kRestAlpha = 153;
 
-bool IsThumbnail(HWND hwnd)
-{
-    const DWORD ex = static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE));
-    const DWORD both = WS_EX_LAYERED | WS_EX_TOOLWINDOW;
-    return IsWindowVisible(hwnd) && (ex & both) == both;
-}
-
 HWND OnlyThumbnail(DWORD pid)
 {
     HWND found = nullptr;
@@ -41,20 +34,8 @@ HWND OnlyThumbnail(DWORD pid)
 DWORD Style(HWND h) { return static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)); }
 DWORD ExStyle(HWND h) { return static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE)); }
 
-int AlphaOf(HWND hwnd)
-{
-    BYTE alpha = 0;
-    DWORD flags = 0;
-    if (!(ExStyle(hwnd) & WS_EX_LAYERED) || !GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) ||
-        !(flags & LWA_ALPHA))
-        return -1;
-    return alpha;
-}
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
+// The alpha, -1 unless the window has the layered style now.
+int LayeredAlpha(HWND hwnd) { return (ExStyle(hwnd) & WS_EX_LAYERED) ? AlphaOf(hwnd) : -1; }
 
 RECT Moved(const RECT& r, int dx, int dy) { return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
 
@@ -99,7 +80,7 @@ std::string Hex(DWORD v)
 std::string StateText(HWND h)
 {
     return RectText(WindowRectOf(h)) + " style " + Hex(Style(h)) + " ex " + Hex(ExStyle(h)) + " alpha " +
-           std::to_string(AlphaOf(h)) + (IsIconic(h) ? " minimised" : "");
+           std::to_string(LayeredAlpha(h)) + (IsIconic(h) ? " minimised" : "");
 }
 
 // The cursor where asked, once this process sees it there; another process sees it a little later.
@@ -170,7 +151,7 @@ KV_E2E_TEST(parked_off_screen_and_put_back_on_every_road)
         }
 
         const RECT parked = Moved(kNormal, 10000, 10000);
-        Expect(WaitFor([&] { return SameRect(WindowRectOf(h), parked) && !IsWindowEnabled(h) && AlphaOf(h) == -1 &&
+        Expect(WaitFor([&] { return SameRect(WindowRectOf(h), parked) && !IsWindowEnabled(h) && LayeredAlpha(h) == -1 &&
                                     !IsIconic(h); }, 5000),
                "%s: not parked at %s, disabled and opaque: %s", c.name, RectText(parked).c_str(), StateText(h).c_str());
         Expect(SameRect(WindowRectOf(thumb), kSlot0), "%s: thumbnail at %s", c.name, RectText(WindowRectOf(thumb)).c_str());
@@ -209,7 +190,7 @@ KV_E2E_TEST(parked_off_screen_and_put_back_on_every_road)
             Expect(WaitFor([&] { return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal); }, 3000),
                    "%s: restored to %s, expected %s", c.name, RectText(WindowRectOf(h)).c_str(),
                    RectText(kNormal).c_str());
-            Expect(IsWindowEnabled(h) && AlphaOf(h) == -1, "%s: restored disabled or layered: %s", c.name,
+            Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "%s: restored disabled or layered: %s", c.name,
                    StateText(h).c_str());
             if (kestrova.proc.Running()) Expect(ExitByTray(kestrova), "%s: still running after the exit", c.name);
         }
@@ -233,7 +214,7 @@ KV_E2E_TEST(parked_in_place_with_layered_switch)
     PostMessageA(h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
 
     Expect(WaitFor([&] { return SameRect(WindowRectOf(h), kNormal) && !IsIconic(h) && !IsWindowEnabled(h) &&
-                                AlphaOf(h) == 0; }, 5000),
+                                LayeredAlpha(h) == 0; }, 5000),
            "not parked in place, disabled, with alpha 0: %s", StateText(h).c_str());
     Expect(ExitByTray(kestrova), "still running after the tray's exit");
     Expect(WaitFor([&] { return IsIconic(h) && Style(h) == original.style && ExStyle(h) == original.exStyle; }, 5000),
@@ -242,7 +223,7 @@ KV_E2E_TEST(parked_in_place_with_layered_switch)
     PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
     Expect(WaitFor([&] { return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal); }, 3000), "restored to %s",
            RectText(WindowRectOf(h)).c_str());
-    Expect(IsWindowEnabled(h) && AlphaOf(h) == -1, "restored disabled or layered: %s", StateText(h).c_str());
+    Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "restored disabled or layered: %s", StateText(h).c_str());
 }
 
 KV_E2E_TEST(parked_chrome_window_is_restored_at_its_position)
@@ -294,18 +275,18 @@ KV_E2E_TEST(thumbnail_rests_beneath_windows_and_rises_under_the_mouse)
     Expect(WaitFor(beneath, 2000) && NeverLongerThan([&] { return !beneath(); }, 400, 1500),
            "at rest the thumbnail is not beneath the window over it (z %d, cover %d, topmost %d)", ZIndex(thumb),
            ZIndex(cover), Topmost(thumb));
-    Expect(AlphaOf(thumb) == kRestAlpha && !Framed(thumb), "at rest: %s", StateText(thumb).c_str());
+    Expect(LayeredAlpha(thumb) == kRestAlpha && !Framed(thumb), "at rest: %s", StateText(thumb).c_str());
 
     // The cover moves off the slot, so the cursor meets the thumbnail.
     SetWindowPos(cover, nullptr, 700, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     MoveCursor(170, 900);
     MoveCursor(180, 910);
-    Expect(WaitFor([&] { return Topmost(thumb) && AlphaOf(thumb) == 255 && Framed(thumb); }, 3000),
+    Expect(WaitFor([&] { return Topmost(thumb) && LayeredAlpha(thumb) == 255 && Framed(thumb); }, 3000),
            "under the mouse: %s", StateText(thumb).c_str());
     Expect(ZIndex(thumb) < ZIndex(cover), "hovered, the thumbnail is not above the other window");
 
     CursorAway();
-    Expect(WaitFor([&] { return !Topmost(thumb) && AlphaOf(thumb) == kRestAlpha && !Framed(thumb); }, 3000),
+    Expect(WaitFor([&] { return !Topmost(thumb) && LayeredAlpha(thumb) == kRestAlpha && !Framed(thumb); }, 3000),
            "after the mouse left: %s", StateText(thumb).c_str());
     Expect(ZIndex(thumb) > ZIndex(cover), "after the hover, the thumbnail is not beneath the other window");
     Expect(ExitByTray(kestrova), "still running after the tray's exit");

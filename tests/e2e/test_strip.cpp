@@ -40,35 +40,6 @@ std::string HelperArgs(const std::vector<const Helper*>& helpers, int x0)
     return args;
 }
 
-bool IsThumbnail(HWND hwnd)
-{
-    const DWORD ex = static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE));
-    const DWORD both = WS_EX_LAYERED | WS_EX_TOOLWINDOW;
-    return IsWindowVisible(hwnd) && (ex & both) == both;
-}
-
-std::vector<HWND> Thumbnails(DWORD pid)
-{
-    std::vector<HWND> found;
-    for (HWND hwnd : TopWindows(pid)) {
-        if (IsThumbnail(hwnd)) found.push_back(hwnd);
-    }
-    return found;
-}
-
-int AlphaOf(HWND hwnd)
-{
-    BYTE alpha = 0;
-    DWORD flags = 0;
-    if (!GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA)) return -1;
-    return alpha;
-}
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 // The bottom layout of the strip test's settings: slots of 160x120 from x 100 at y 854.
 RECT BottomSlot(int index) { return {100 + 160 * index, 854, 260 + 160 * index, 974}; }
 

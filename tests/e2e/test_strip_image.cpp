@@ -12,22 +12,6 @@ using namespace kv;
 
 namespace {
 
-bool IsThumbnail(HWND hwnd)
-{
-    const DWORD ex = static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE));
-    const DWORD both = WS_EX_LAYERED | WS_EX_TOOLWINDOW;
-    return IsWindowVisible(hwnd) && (ex & both) == both;
-}
-
-std::vector<HWND> Thumbnails(DWORD pid)
-{
-    std::vector<HWND> found;
-    for (HWND hwnd : TopWindows(pid)) {
-        if (IsThumbnail(hwnd)) found.push_back(hwnd);
-    }
-    return found;
-}
-
 // The thumbnail whose window has this height; the helpers differ in aspect, so in height.
 HWND ThumbnailOfHeight(DWORD pid, int height)
 {
@@ -36,27 +20,6 @@ HWND ThumbnailOfHeight(DWORD pid, int height)
         if (r.bottom - r.top == height) return t;
     }
     return nullptr;
-}
-
-int AlphaOf(HWND hwnd)
-{
-    BYTE alpha = 0;
-    DWORD flags = 0;
-    if (!GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA)) return -1;
-    return alpha;
-}
-
-std::string Hex(COLORREF c)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "%06lX", static_cast<unsigned long>(c));
-    return text;
-}
-
-bool Near(COLORREF a, COLORREF b)
-{
-    return abs(GetRValue(a) - GetRValue(b)) <= 24 && abs(GetGValue(a) - GetGValue(b)) <= 24 &&
-           abs(GetBValue(a) - GetBValue(b)) <= 24;
 }
 
 COLORREF ScreenPixel(POINT p)
@@ -97,8 +60,9 @@ std::string PatternMismatch(HWND source, HWND thumb, int pattern)
     const std::vector<POINT> points = QuadrantPoints(source, thumb);
     for (int q = 0; q < 4; ++q) {
         const COLORREF got = ScreenPixel(points[q]);
-        if (!Near(got, PatternColor(pattern, q)))
-            wrong += " quadrant " + std::to_string(q) + ": " + Hex(got) + " for " + Hex(PatternColor(pattern, q));
+        if (!NearColor(got, PatternColor(pattern, q)))
+            wrong += " quadrant " + std::to_string(q) + ": " + ColorHex(got) + " for " +
+                     ColorHex(PatternColor(pattern, q));
     }
     return wrong;
 }

@@ -208,6 +208,14 @@ const char kFirstRule[] =
 const char kSecondRule[] =
     "[ITEM1]\r\nTITLEFLAG=0\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=0\r\nTITLE=kv second\r\nPNAME=second.exe\r\nTPART=sec\r\n";
 
+// Writes the first and the second rule as the rules file in folder; returns the file's path.
+std::string WriteTwoRules(const std::string& folder)
+{
+    const std::string rules = folder + "\\" + kRulesFile;
+    WriteBytes(rules, std::string("[SYSTEM]\r\nEXCLUSIONNUM=2\r\n") + kFirstRule + kSecondRule);
+    return rules;
+}
+
 std::string DefaultRule(int index)
 {
     return "[ITEM" + std::to_string(index) +
@@ -619,8 +627,7 @@ KV_E2E_TEST(rule_list_deletes_the_rule_shown)
 {
     Scratch s;
     const std::string folder = s.Folder("app");
-    const std::string rules = folder + "\\" + kRulesFile;
-    WriteBytes(rules, std::string("[SYSTEM]\r\nEXCLUSIONNUM=2\r\n") + kFirstRule + kSecondRule);
+    const std::string rules = WriteTwoRules(folder);
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     const RulePage p = ShowRulePage(app);
     const HWND list = p.list, page = p.page;
@@ -705,8 +712,7 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
     };
     Scratch s;
     const std::string folder = s.Folder("app");
-    const std::string rules = folder + "\\" + kRulesFile;
-    WriteBytes(rules, std::string("[SYSTEM]\r\nEXCLUSIONNUM=2\r\n") + kFirstRule + kSecondRule);
+    const std::string rules = WriteTwoRules(folder);
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     const RulePage p = ShowRulePage(app);
     ClickFirstRow(p);

@@ -6,20 +6,9 @@
 #include <vector>
 
 #include "tracking/ExclusionRule.h"
+#include "tests/unit/support/exclusion_rule.h"
 
 namespace {
-
-ExclusionRule Rule(int useTitle, int useProcessName, const char* title, const char* processName, int fullNameMatch,
-                   const char* titlePattern) {
-    ExclusionRule rule;
-    rule.useTitle = useTitle;
-    rule.useProcessName = useProcessName;
-    rule.title = title;
-    rule.processName = processName;
-    rule.fullNameMatch = fullNameMatch;
-    rule.titlePattern = titlePattern;
-    return rule;
-}
 
 TEST(ExclusionRuleTest, Matches) {
     // The double-byte cases need code page 932, which Wine takes from LC_ALL=ja_JP.UTF-8.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tracking/ExclusionStore.h"
+#include "tests/unit/support/exclusion_rule.h"
 
 namespace {
 
@@ -57,18 +58,6 @@ std::string Item(int index, int useTitle, int useProcessName, int fullNameMatch,
     return "[ITEM" + std::to_string(index) + "]\r\nTITLEFLAG=" + std::to_string(useTitle) +
            "\r\nPNAMEFLAG=" + std::to_string(useProcessName) + "\r\nFULLNAMEFLAG=" + std::to_string(fullNameMatch) +
            "\r\nTITLE=" + title + "\r\nPNAME=" + processName + "\r\nTPART=" + titlePattern + "\r\n";
-}
-
-ExclusionRule Rule(int useTitle, int useProcessName, const char* title, const char* processName, int fullNameMatch,
-                   const char* titlePattern) {
-    ExclusionRule rule;
-    rule.useTitle = useTitle;
-    rule.useProcessName = useProcessName;
-    rule.title = title;
-    rule.processName = processName;
-    rule.fullNameMatch = fullNameMatch;
-    rule.titlePattern = titlePattern;
-    return rule;
 }
 
 std::string RuleText(const ExclusionRule& r) {

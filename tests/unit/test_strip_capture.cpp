@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/strip.h"
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -56,30 +58,12 @@ HWND MakeSource(const RECT& r)
     return hwnd;
 }
 
-WindowEntry EntryFor(HWND source)
-{
-    WindowEntry e;
-    e.hwnd = source;
-    e.processId = GetCurrentProcessId();
-    e.title = "capture source";
-    e.processName = "notepad.exe";
-    return e;
-}
+WindowEntry EntryFor(HWND source) { return SourceEntry(source, "capture source"); }
 
 const RECT kSlot = {100, 600, 260, 720};
 
-bool Near(COLORREF a, COLORREF b)
-{
-    return std::abs(GetRValue(a) - GetRValue(b)) <= 24 && std::abs(GetGValue(a) - GetGValue(b)) <= 24 &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= 24;
-}
-
-std::string Hex(COLORREF c)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "%06lX", static_cast<unsigned long>(c));
-    return text;
-}
+using kv::ColorHex;
+using kv::NearColor;
 
 // A pixel of the cached image, at fractions of its size.
 COLORREF ImagePixel(const Cthumbnail* thumb, double fx, double fy)
@@ -102,12 +86,6 @@ COLORREF WindowPixel(HWND hwnd, int x, int y)
     const COLORREF c = GetPixel(dc, x, y);
     ReleaseDC(hwnd, dc);
     return c;
-}
-
-void Repaint(HWND hwnd)
-{
-    InvalidateRect(hwnd, nullptr, TRUE);
-    UpdateWindow(hwnd);
 }
 
 struct Probe {
@@ -186,8 +164,8 @@ TEST_F(CapturedImage, ShowsTheSourceOrWhatOfItIsOnTheScreen)
         for (const Probe& p : c.probes) {
             const COLORREF want = kv::PatternColor(0, p.quadrant);
             const COLORREF got = ImagePixel(thumb, p.fx, p.fy);
-            EXPECT_TRUE(Near(want, got)) << c.name << ": at " << p.fx << ", " << p.fy << " expected " << Hex(want)
-                                         << ", got " << Hex(got);
+            EXPECT_TRUE(NearColor(want, got)) << c.name << ": at " << p.fx << ", " << p.fy << " expected "
+                                              << ColorHex(want) << ", got " << ColorHex(got);
         }
         CloseThumbnail(thumb, THUMB_CLOSE);
         EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << c.name << ": GDI objects left after the close";
@@ -244,7 +222,7 @@ TEST_F(CapturedImage, PaintingShowsGreyAndTitleUntilThereIsAnImageToShow)
         Repaint(thumb->m_hWnd);
         const COLORREF want = c.image ? kv::PatternColor(0, 3) : kThumbGrey;
         const COLORREF got = WindowPixel(thumb->m_hWnd, 120, 90);  // the bottom-right quarter, below the title
-        EXPECT_TRUE(Near(want, got)) << c.name << ": expected " << Hex(want) << ", got " << Hex(got);
+        EXPECT_TRUE(NearColor(want, got)) << c.name << ": expected " << ColorHex(want) << ", got " << ColorHex(got);
         thumb->m_nState = state;
         CloseThumbnail(thumb, THUMB_CLOSE);
     }

@@ -3,16 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/strip.h"
+
 #include <climits>
 #include <string>
 
 namespace {
-
-std::string Text(const RECT& r)
-{
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
-           std::to_string(r.bottom) + ")";
-}
 
 std::string Text(const std::vector<int>& v)
 {

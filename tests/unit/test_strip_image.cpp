@@ -6,15 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/strip.h"
+
 #include <string>
 
 namespace {
-
-std::string Text(const RECT& r)
-{
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
-           std::to_string(r.bottom) + ")";
-}
 
 std::string Text(SIZE s) { return std::to_string(s.cx) + "x" + std::to_string(s.cy); }
 

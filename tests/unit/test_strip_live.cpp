@@ -7,16 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/strip.h"
+
 #include <string>
 #include <vector>
 
 namespace {
-
-std::string Text(const RECT& r)
-{
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
-           std::to_string(r.bottom) + ")";
-}
 
 // What the fake DWM answers, and what it was asked.
 struct FakeDwm {
@@ -100,15 +96,7 @@ HWND MakeSource(int width, int height)
     return hwnd;
 }
 
-WindowEntry EntryFor(HWND source)
-{
-    WindowEntry e;
-    e.hwnd = source;
-    e.processId = GetCurrentProcessId();
-    e.title = "live source";
-    e.processName = "notepad.exe";
-    return e;
-}
+WindowEntry EntryFor(HWND source) { return SourceEntry(source, "live source"); }
 
 const RECT kSlot = {100, 200, 260, 320};
 
@@ -129,12 +117,6 @@ std::string Handles(const std::vector<UINT_PTR>& handles)
     for (UINT_PTR h : handles)
         text += (text.empty() ? "" : " ") + std::to_string(h);
     return "[" + text + "]";
-}
-
-void Repaint(HWND hwnd)
-{
-    InvalidateRect(hwnd, nullptr, TRUE);
-    UpdateWindow(hwnd);
 }
 
 class LiveThumbnail : public ::testing::Test {

@@ -9,17 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/strip.h"
+
 #include <atomic>
 #include <string>
 #include <thread>
 
 namespace {
-
-std::string Text(const RECT& r)
-{
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
-           std::to_string(r.bottom) + ")";
-}
 
 std::string Text(const POINT& p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
 
@@ -228,15 +224,7 @@ private:
     std::atomic<bool> m_hung{false};
 };
 
-WindowEntry EntryFor(HWND source)
-{
-    WindowEntry e;
-    e.hwnd = source;
-    e.processId = GetCurrentProcessId();
-    e.title = "parked";
-    e.processName = "notepad.exe";
-    return e;
-}
+WindowEntry EntryFor(HWND source) { return SourceEntry(source, "parked"); }
 
 const RECT kSlot = {100, 200, 260, 320};
 const RECT kNormal = {150, 120, 550, 420};

@@ -7,17 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/strip.h"
+
 #include <string>
-
-namespace {
-
-std::string Text(const RECT& r)
-{
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
-           std::to_string(r.bottom) + ")";
-}
-
-}  // namespace
 
 TEST(Placement, RaisedWhileHoveredOrInHoverKeyMode)
 {
@@ -91,15 +83,7 @@ HWND MakeWindow(const char* title, int x, int y, int width, int height)
     return hwnd;
 }
 
-WindowEntry EntryFor(HWND source)
-{
-    WindowEntry e;
-    e.hwnd = source;
-    e.processId = GetCurrentProcessId();
-    e.title = "source";
-    e.processName = "notepad.exe";
-    return e;
-}
+WindowEntry EntryFor(HWND source) { return SourceEntry(source, "source"); }
 
 const RECT kSlot = {100, 200, 260, 320};
 const BYTE kAlpha = 153;
@@ -138,16 +122,6 @@ bool HoldsFor(F cond, DWORD ms)
         Pump(10);
     }
     return cond();
-}
-
-int ZIndex(HWND hwnd)
-{
-    int i = 0;
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT), ++i) {
-        if (w == hwnd)
-            return i;
-    }
-    return -1;
 }
 
 int* g_moves = nullptr;

@@ -6,18 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/strip.h"
+
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace {
-
-std::string Text(const RECT& r)
-{
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
-           std::to_string(r.bottom) + ")";
-}
 
 // Source windows of this process; they count the SC_RESTORE commands they receive.
 int g_restores = 0;
@@ -47,12 +43,7 @@ HWND MakeSource(int width, int height, int show)
 
 WindowEntry EntryFor(HWND source, const char* processName = "notepad.exe")
 {
-    WindowEntry e;
-    e.hwnd = source;
-    e.processId = GetCurrentProcessId();
-    e.title = "source";
-    e.processName = processName;
-    return e;
+    return SourceEntry(source, "source", processName);
 }
 
 // Counts its deletions, so a test knows the object is gone without touching it.
@@ -94,17 +85,6 @@ LRESULT CALLBACK DestroyAtCreate(int code, WPARAM wParam, LPARAM lParam)
         DestroyWindow(cwp->hwnd);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-// Top-level windows in z-order, topmost first.
-int ZIndex(HWND hwnd)
-{
-    int i = 0;
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT), ++i) {
-        if (w == hwnd)
-            return i;
-    }
-    return -1;
 }
 
 void Pump()
