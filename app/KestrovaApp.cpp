@@ -1,10 +1,10 @@
 #include "app/KestrovaApp.h"
 
-#include "app/Globals.h"
+#include "desktop/Globals.h"
 #include "app/KestrovaDlg.h"
-#include "app/MultiDisplay.h"
+#include "desktop/MultiDisplay.h"
 #include "app/StartUp.h"
-#include "app/TaskBarControl.h"
+#include "desktop/TaskBarControl.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
 #include "tracking/ExclusionStore.h"

@@ -1,8 +1,8 @@
 #include "app/KestrovaDlg.h"
 
 #include "app/AboutDlg.h"
-#include "app/DwmApi.h"
-#include "app/Globals.h"
+#include "desktop/DwmApi.h"
+#include "desktop/Globals.h"
 #include "app/HomePage.h"
 #include "framework/App.h"
 #include "framework/Trace.h"

@@ -1,9 +1,9 @@
 #include "strip/ControlDlg.h"
 
-#include "app/DwmApi.h"
-#include "app/Globals.h"
-#include "app/MultiDisplay.h"
-#include "app/TaskBarControl.h"
+#include "desktop/DwmApi.h"
+#include "desktop/Globals.h"
+#include "desktop/MultiDisplay.h"
+#include "desktop/TaskBarControl.h"
 #include "framework/App.h"
 #include "framework/Trace.h"
 #include "res/resource.h"

@@ -1,6 +1,6 @@
 #include "strip/Thumbnail.h"
 
-#include "app/DwmApi.h"
+#include "desktop/DwmApi.h"
 #include "framework/Trace.h"
 #include "framework/WndClass.h"
 #include "strip/ControlDlg.h"

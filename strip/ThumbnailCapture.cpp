@@ -4,9 +4,9 @@
 
 #include <utility>
 
-#include "app/Globals.h"
-#include "app/MultiDisplay.h"
-#include "app/TaskBarControl.h"
+#include "desktop/Globals.h"
+#include "desktop/MultiDisplay.h"
+#include "desktop/TaskBarControl.h"
 #include "framework/App.h"
 #include "framework/Trace.h"
 #include "strip/ThumbnailImage.h"

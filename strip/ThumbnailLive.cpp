@@ -2,7 +2,7 @@
 // and the source's aspect, the source rectangle that follows the view, and composition changes.
 #include "strip/Thumbnail.h"
 
-#include "app/DwmApi.h"
+#include "desktop/DwmApi.h"
 #include "strip/ThumbnailImage.h"
 
 namespace {

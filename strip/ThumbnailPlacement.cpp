@@ -1,7 +1,7 @@
 #include "strip/ThumbnailPlacement.h"
 
-#include "app/Globals.h"
-#include "app/MultiDisplay.h"
+#include "desktop/Globals.h"
+#include "desktop/MultiDisplay.h"
 #include "framework/Trace.h"
 #include "strip/ControlDlg.h"
 #include "strip/Thumbnail.h"

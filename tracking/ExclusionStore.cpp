@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "app/WriteIniFile.h"
+#include "desktop/WriteIniFile.h"
 #include "framework/Exceptions.h"
 #include "framework/Mbcs.h"
 #include "framework/Trace.h"

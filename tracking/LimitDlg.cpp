@@ -1,6 +1,6 @@
 #include "tracking/LimitDlg.h"
 
-#include "app/DwmApi.h"
+#include "desktop/DwmApi.h"
 #include "framework/App.h"
 #include "framework/Mbcs.h"
 #include "res/resource.h"

@@ -1,6 +1,6 @@
 #include "tracking/WinListDlg.h"
 
-#include "app/DwmApi.h"
+#include "desktop/DwmApi.h"
 #include "framework/Guard.h"
 #include "framework/Trace.h"
 #include "res/resource.h"

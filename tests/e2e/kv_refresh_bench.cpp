@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/TaskBarControl.h"
+#include "desktop/TaskBarControl.h"
 #include "strip/ControlDlg.h"
 #include "strip/Thumbnail.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/DwmApi.h"
-#include "app/MultiDisplay.h"
-#include "app/TaskBarControl.h"
+#include "desktop/DwmApi.h"
+#include "desktop/MultiDisplay.h"
+#include "desktop/TaskBarControl.h"
 
 namespace {
 

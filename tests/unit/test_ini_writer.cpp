@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/WriteIniFile.h"
+#include "desktop/WriteIniFile.h"
 
 namespace {
 

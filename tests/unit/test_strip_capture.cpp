@@ -2,7 +2,7 @@
 // painting shows before and after, the GDI objects a capture holds, and a source that hangs.
 #include "strip/Thumbnail.h"
 
-#include "app/TaskBarControl.h"
+#include "desktop/TaskBarControl.h"
 #include "strip/ControlDlg.h"
 #include "tests/e2e/kv_pattern.h"
 

@@ -2,7 +2,7 @@
 // no composition, so this road runs only here.
 #include "strip/Thumbnail.h"
 
-#include "app/DwmApi.h"
+#include "desktop/DwmApi.h"
 #include "strip/ControlDlg.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // windows of this process, some of them on a thread that stops answering for a while.
 #include "strip/ThumbnailParking.h"
 
-#include "app/Globals.h"
-#include "app/MultiDisplay.h"
+#include "desktop/Globals.h"
+#include "desktop/MultiDisplay.h"
 #include "strip/ControlDlg.h"
 #include "strip/Thumbnail.h"
 

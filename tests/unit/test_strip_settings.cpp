@@ -2,7 +2,7 @@
 // mode letters and the settings path.
 #include "strip/ControlDlg.h"
 
-#include "app/TaskBarControl.h"
+#include "desktop/TaskBarControl.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/TaskBarControl.h"
+#include "desktop/TaskBarControl.h"
 
 #include <new>
 

@@ -1,4 +1,4 @@
-#include "app/MultiDisplay.h"
+#include "desktop/MultiDisplay.h"
 
 #include <cstdio>
 #include <new>

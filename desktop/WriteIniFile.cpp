@@ -1,4 +1,4 @@
-#include "app/WriteIniFile.h"
+#include "desktop/WriteIniFile.h"
 
 #include "framework/Trace.h"
 

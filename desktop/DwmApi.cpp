@@ -1,4 +1,4 @@
-#include "app/DwmApi.h"
+#include "desktop/DwmApi.h"
 
 OSVERSIONINFOA OsVersionInfo;
 int OsVersionInfoValid;

@@ -1,4 +1,4 @@
-#include "app/Globals.h"
+#include "desktop/Globals.h"
 
 int DebugMode = 0;
 int LayeredMode = 0;
