@@ -1,5 +1,6 @@
 #include "framework/Gdi.h"
 
+#include "framework/Trace.h"
 #include "framework/Wnd.h"
 
 namespace {
@@ -41,10 +42,17 @@ BOOL CGdiObject::DeleteObject()
 {
     if (!m_hObject)
         return FALSE;
-    const BOOL ok = ::DeleteObject(m_hObject);
+    HGDIOBJ object = m_hObject;
     m_hObject = nullptr;
-    --g_gdiLive;
-    return ok;
+    // Windows refuses to delete an object still selected into a DC and Wine defers it: either way it
+    // is still alive, so it stays counted.
+    const BOOL gone = ::DeleteObject(object) && ::GetObjectType(object) == 0;
+    if (gone)
+        --g_gdiLive;
+    else
+        AfxTrace("GDI object 0x%08x still alive after DeleteObject\n",
+                 static_cast<unsigned>(reinterpret_cast<UINT_PTR>(object)));
+    return gone;
 }
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height)
@@ -55,10 +63,8 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height)
 CDC::~CDC()
 {
     RestoreSelections();
-    if (m_bOwned && m_hDC) {
-        ::DeleteDC(m_hDC);
+    if (m_bOwned && m_hDC && ::DeleteDC(m_hDC))
         --g_gdiLive;
-    }
 }
 
 BOOL CDC::CreateCompatibleDC(CDC* dc)
@@ -67,10 +73,8 @@ BOOL CDC::CreateCompatibleDC(CDC* dc)
     if (!created)
         return FALSE;
     RestoreSelections();
-    if (m_bOwned && m_hDC) {
-        ::DeleteDC(m_hDC);
+    if (m_bOwned && m_hDC && ::DeleteDC(m_hDC))
         --g_gdiLive;
-    }
     m_hDC = created;
     m_bOwned = true;
     ++g_gdiLive;

@@ -5,7 +5,8 @@
 
 class CWnd;
 
-// Number of GDI objects and device contexts owned by wrappers right now.
+// Number of GDI objects and device contexts owned by wrappers right now. An object whose deletion
+// failed, or was only deferred because it is still selected, stays in the count.
 long AfxGdiLiveCount();
 
 class CGdiObject {

@@ -85,12 +85,12 @@ BOOL Cthumbnail::CaptureByPrintWindow()
         return FALSE;
 
     CClientDC thumbDC(this);
+    CBitmap copy;  // before the DC that selects it: the DC lets go of it before it is deleted
     CDC copyDC;
     if (!copyDC.CreateCompatibleDC(&thumbDC)) {
         AfxTrace("●Create CreateCompatibleDC() Error=%d\n", LastError());
         return FALSE;
     }
-    CBitmap copy;
     if (!copy.CreateCompatibleBitmap(&thumbDC, window.Width(), window.Height()))
         return FALSE;
     copyDC.SelectObject(copy);
@@ -121,8 +121,8 @@ BOOL Cthumbnail::CaptureByScreenCopy()
 
     CClientDC thumbDC(this);
     CSourceWindowDC sourceDC(m_hSource);
+    CBitmap copy;  // before the DC that selects it
     CDC copyDC;
-    CBitmap copy;
     if (!sourceDC.GetSafeHdc() || !copyDC.CreateCompatibleDC(&thumbDC) ||
         !copy.CreateCompatibleBitmap(&thumbDC, area.size.cx, area.size.cy))
         return FALSE;

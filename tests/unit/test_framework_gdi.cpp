@@ -53,6 +53,49 @@ TEST(FrameworkGdiTest, LiveCountReturnsAfterAnEarlyReturn)
     }
 }
 
+// Windows refuses DeleteObject for an object still selected into a DC; Wine defers it and says TRUE.
+// Either way the object outlives its wrapper's deletion, and the live count must keep it.
+TEST(FrameworkGdiTest, ObjectDeletedWhileSelectedStaysCounted)
+{
+    struct Case {
+        const char* name;
+        bool bitmapFirst;  // declared before the DC, so the DC lets go of it before it is deleted
+        long leftOver;
+    } cases[] = {
+        {"bitmap declared before its DC", true, 0},
+        {"bitmap declared after its DC: deleted while selected", false, 1},
+    };
+    for (const Case& c : cases) {
+        const long before = AfxGdiLiveCount();
+        {
+            CClientDC screen(nullptr);
+            CBitmap early;
+            CDC mem;
+            CBitmap late;
+            CBitmap& bitmap = c.bitmapFirst ? early : late;
+            ASSERT_TRUE(mem.CreateCompatibleDC(&screen)) << c.name;
+            ASSERT_TRUE(bitmap.CreateCompatibleBitmap(&screen, 8, 8)) << c.name;
+            mem.SelectObject(bitmap);
+        }
+        EXPECT_EQ(before + c.leftOver, AfxGdiLiveCount()) << c.name;
+    }
+}
+
+TEST(FrameworkGdiTest, DeleteObjectOfASelectedObjectFails)
+{
+    const long before = AfxGdiLiveCount();
+    CClientDC screen(nullptr);
+    CDC mem;
+    ASSERT_TRUE(mem.CreateCompatibleDC(&screen));
+    CBitmap bitmap;
+    ASSERT_TRUE(bitmap.CreateCompatibleBitmap(&screen, 8, 8));
+    mem.SelectObject(bitmap);
+    HGDIOBJ made = bitmap.m_hObject;
+    EXPECT_FALSE(bitmap.DeleteObject());
+    EXPECT_NE(0u, GetObjectType(made)) << "the object is still alive";
+    EXPECT_EQ(before + 2, AfxGdiLiveCount()) << "the memory DC and the bitmap still selected into it";
+}
+
 TEST(FrameworkGdiTest, SelectObjectPutsTheFirstPreviousObjectBack)
 {
     HDC raw = CreateCompatibleDC(nullptr);
