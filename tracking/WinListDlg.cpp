@@ -51,7 +51,10 @@ BEGIN_MESSAGE_MAP(CWinListDlg, CDialog)
     ON_WM_TIMER()
 END_MESSAGE_MAP()
 
-CWinListDlg::CWinListDlg(CWnd* parent) : CDialog(IDD_WINLIST_DIALOG, parent), m_nextAddition(0), m_bSuspended(0) {}
+CWinListDlg::CWinListDlg(CWnd* parent)
+    : CDialog(IDD_WINLIST_DIALOG, parent), m_nextAddition(0), m_bSuspended(0), m_suspensions(0)
+{
+}
 
 CWinListDlg::~CWinListDlg() {}
 
@@ -71,15 +74,33 @@ BOOL CWinListDlg::OnInitDialog()
     return TRUE;
 }
 
+namespace {
+
+// Sets the tracking timer again when the tick ends, also when a listener raised.
+class TickTimerRearm {
+public:
+    explicit TickTimerRearm(HWND page) : m_page(page) {}
+    ~TickTimerRearm()
+    {
+        if (::IsWindow(m_page))
+            ::SetTimer(m_page, IDT_WINLIST_SCAN, 1000, nullptr);
+    }
+    TickTimerRearm(const TickTimerRearm&) = delete;
+    TickTimerRearm& operator=(const TickTimerRearm&) = delete;
+
+private:
+    HWND m_page;
+};
+
+}  // namespace
+
 void CWinListDlg::OnTimer(UINT_PTR id)
 {
     if (id == IDT_WINLIST_SCAN) {
         // Killed for the duration of the work, so the next tick comes 1000 ms after it ends.
         KillTimer(IDT_WINLIST_SCAN);
-        HWND self = m_hWnd;
+        TickTimerRearm rearm(m_hWnd);
         Tick();
-        if (::IsWindow(self))
-            SetTimer(IDT_WINLIST_SCAN, 1000);
     }
     CDialog::OnTimer(id);
 }
@@ -88,14 +109,52 @@ void CWinListDlg::Tick()
 {
     if (m_bSuspended)
         return;
-    if (!m_addedList.empty())
+    if (!m_addedList.empty()) {
+        ReportClosedWindows();
         DeliverNextAddition();
-    else
+    } else {
         Rescan();
+    }
+}
+
+bool CWinListDlg::WindowExists(HWND hwnd) const
+{
+    return ::IsWindow(hwnd) != FALSE;
+}
+
+void CWinListDlg::ReportClosedWindows()
+{
+    m_removedList.clear();
+    std::vector<WindowEntry> kept;
+    for (const WindowEntry& e : m_currentList)
+        (WindowExists(e.hwnd) ? kept : m_removedList).push_back(e);
+    if (m_removedList.empty())
+        return;
+    m_currentList.swap(kept);
+
+    // The pending list loses them too; the index keeps pointing at the same next window.
+    std::vector<WindowEntry> pending;
+    int next = 0;
+    for (int i = 0; i < static_cast<int>(m_addedList.size()); ++i) {
+        if (HasHandle(m_removedList, m_addedList[i].hwnd))
+            continue;
+        pending.push_back(m_addedList[i]);
+        if (i < m_nextAddition)
+            ++next;
+    }
+    m_addedList.swap(pending);
+    m_nextAddition = next;
+    if (m_nextAddition >= static_cast<int>(m_addedList.size()))
+        m_addedList.clear();
+
+    // Removals are always safe to report, also to the listeners after one that suspended tracking.
+    for (CWinListListener* listener : m_listeners)
+        listener->DelWindow(&m_removedList);
 }
 
 void CWinListDlg::Rescan()
 {
+    m_scanList.clear();  // a scan that a listener's exception cut short left its entries
     m_list.SendMessage(WM_SETREDRAW, FALSE);
     m_list.DeleteAllItems();
     EnumerateWindows();
@@ -171,16 +230,16 @@ void CWinListDlg::DiffWindowLists()
         if (!HasHandle(m_scanList, e.hwnd))
             m_removedList.push_back(e);
     }
+    // The result is in place before any listener runs: a suspension inside a callback empties it
+    // for good, and an exception leaves no half-made state.
+    m_currentList.swap(m_scanList);
+    m_scanList.clear();
+    m_nextAddition = 0;
     if (!m_removedList.empty()) {
         for (CWinListListener* listener : m_listeners)
             listener->DelWindow(&m_removedList);
     }
-    if (!m_addedList.empty()) {
-        m_nextAddition = 0;
-        DeliverNextAddition();
-    }
-    m_currentList = m_scanList;
-    m_scanList.clear();
+    DeliverNextAddition();
 }
 
 void CWinListDlg::DeliverNextAddition()
@@ -192,16 +251,23 @@ void CWinListDlg::DeliverNextAddition()
         return;
     }
     m_deliveryList.assign(1, m_addedList[m_nextAddition]);
-    for (CWinListListener* listener : m_listeners)
-        listener->AddWindow(&m_deliveryList);
+    // Counted before the calls: a listener that raises must not get the same window twice.
     ++m_nextAddition;
     if (m_nextAddition >= static_cast<int>(m_addedList.size()))
         m_addedList.clear();
+    const unsigned suspensions = m_suspensions;
+    for (CWinListListener* listener : m_listeners) {
+        // A suspension inside a callback reported this window gone; no later listener may add it.
+        if (m_suspensions != suspensions)
+            break;
+        listener->AddWindow(&m_deliveryList);
+    }
 }
 
 void CWinListDlg::goSuspend()
 {
     m_bSuspended = 1;
+    ++m_suspensions;
     AfxTrace("CControlDlg::goSuspend()\n");
     for (CWinListListener* listener : m_listeners)
         listener->DelWindow(&m_currentList);

@@ -56,6 +56,7 @@ public:
     int m_nextAddition;
     std::vector<WindowEntry> m_deliveryList;
     int m_bSuspended;
+    unsigned m_suspensions;  // goSuspend calls so far: a tick's listener calls stop after one
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
@@ -68,6 +69,10 @@ protected:
     void CollectWindow(HWND hwnd);
     void DiffWindowLists();
     void DeliverNextAddition();
+    // Reports the tracked windows that no longer exist, so that pending additions delay no removal.
+    void ReportClosedWindows();
+    // False once the window is destroyed; tests replace the desktop here.
+    virtual bool WindowExists(HWND hwnd) const;
 
     DECLARE_MESSAGE_MAP()
 

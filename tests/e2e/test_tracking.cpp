@@ -449,6 +449,43 @@ KV_E2E_TEST(new_windows_handed_on_one_per_tick)
     ExpectOnePerTick(adds, "first scan");
 }
 
+KV_E2E_TEST(closed_window_goes_while_many_are_pending)
+{
+    const std::string exe = "kvmany.exe";
+    const int kWindows = 24;
+    std::string args;
+    for (int i = 0; i < kWindows; ++i)
+        args += std::string(i ? " --window" : "") + " --noactivate --title \"kv many " + std::to_string(i) + "\"";
+    Scratch s;
+    Process helper = StartHelper(s, exe, args);
+    Require(WaitFor([&] { return HelperTitles(helper).size() == size_t(kWindows); }, 15000),
+            "the helper's windows did not open");
+
+    App app = StartTracking(s);
+    Traces traces(app.proc.Pid());
+    if (!traces.Await("AddWindow", exe, 1, kTick + kNextScan, "the first scan")) return;
+    traces.Poll();
+    const std::string first = traces.Of("AddWindow", exe)[0].title;
+    HWND window = FindTopWindow(helper.Pid(), kHelperClass, first.c_str());
+    Require(window != nullptr, "no window titled [%s]", first.c_str());
+
+    // Without a check at every tick, the removal would wait for the scan after all 23 deliveries.
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    Require(WaitFor([&] { return !IsWindow(window); }, 5000), "[%s] did not close", first.c_str());
+    const DWORD closedAt = GetTickCount();
+    const bool gone = WaitFor(
+        [&] {
+            for (const Trace& t : (traces.Poll(), traces.Of("DelWindow", exe)))
+                if (t.title == first) return true;
+            return false;
+        },
+        kTick * 2 + kNextScan);
+    Expect(gone, "[%s] not reported gone %lu ms after it closed; seen:%s", first.c_str(), GetTickCount() - closedAt,
+           traces.Text().c_str());
+    Expect(traces.Count("AddWindow", exe) < size_t(kWindows) - 2, "the additions were no longer pending");
+    Expect(traces.Count("DelWindow", exe) == 1, "other windows reported gone:%s", traces.Text().c_str());
+}
+
 KV_E2E_TEST(suspend_reports_all_gone_and_resume_brings_them_back)
 {
     const std::string exe = "kvsuspend.exe";

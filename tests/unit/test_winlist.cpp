@@ -1,7 +1,11 @@
 #include "tracking/WinListDlg.h"
 
+#include "res/resource.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -23,10 +27,34 @@ WindowEntry Entry(int n)
 class Recorder : public CWinListListener {
 public:
     explicit Recorder(std::vector<std::string>* log, const char* name) : m_log(log), m_name(name) {}
-    void AddWindow(const std::vector<WindowEntry>* list) override { Record("add", list); }
-    void DelWindow(const std::vector<WindowEntry>* list) override { Record("del", list); }
+    void AddWindow(const std::vector<WindowEntry>* list) override
+    {
+        Record("add", list);
+        React("add");
+    }
+    void DelWindow(const std::vector<WindowEntry>* list) override
+    {
+        Record("del", list);
+        React("del");
+    }
+
+    // The next call of this kind ("add" or "del") suspends tracking, as a power broadcast
+    // handled inside the callback would; or raises.
+    std::string suspendOn, throwOn;
+    CWinListDlg* page = nullptr;
 
 private:
+    void React(const std::string& kind)
+    {
+        if (kind == suspendOn) {
+            suspendOn.clear();
+            page->goSuspend();
+        }
+        if (kind == throwOn) {
+            throwOn.clear();
+            throw std::runtime_error("listener failed");
+        }
+    }
     void Record(const char* kind, const std::vector<WindowEntry>* list)
     {
         std::string line = m_name + kind;
@@ -47,13 +75,18 @@ public:
         for (int n : desktop)
             m_scanList.push_back(Entry(n));
     }
+    bool WindowExists(HWND hwnd) const override
+    {
+        return std::find(desktop.begin(), desktop.end(), static_cast<int>(reinterpret_cast<UINT_PTR>(hwnd))) !=
+               desktop.end();
+    }
 };
 
 struct Fixture {
     std::vector<std::string> log;
     Recorder a{&log, ""};
     FakeDesktopPage page;
-    Fixture() { page.m_listeners.push_back(&a); }
+    Fixture() { page.m_listeners.push_back(&a); a.page = &page; }
     std::vector<std::string> TickWith(std::vector<int> desktop)
     {
         page.desktop = desktop;
@@ -88,12 +121,123 @@ TEST(WindowTracking, WindowsThatWentAreReportedTogetherBeforeTheFirstAddition)
     EXPECT_EQ(Log({"add 6"}), f.TickWith({2, 5, 6}));
 }
 
-TEST(WindowTracking, APendingWindowThatVanishesIsStillDeliveredThenReportedGone)
+// Pending additions must not hold back a removal: with hundreds pending, it would wait minutes.
+TEST(WindowTracking, ClosedWindowsAreReportedAtEveryTickWhileAdditionsArePending)
 {
-    Fixture f;
-    EXPECT_EQ(Log({"add 1"}), f.TickWith({1, 2}));
-    EXPECT_EQ(Log({"add 2"}), f.TickWith({1}));  // delivery ticks do not scan
-    EXPECT_EQ(Log({"del 2"}), f.TickWith({1}));
+    struct Case {
+        const char* name;
+        std::vector<int> closedDesktop;  // the desktop after 1 has been delivered from {1, 2, 3, 4}
+        Log tick;                        // the next tick
+        Log rest;                        // every later tick on the same desktop, joined
+    } cases[] = {
+        {"a delivered window", {2, 3, 4}, {"del 1", "add 2"}, {"add 3", "add 4"}},
+        {"the next pending window", {1, 3, 4}, {"del 2", "add 3"}, {"add 4"}},
+        {"the last pending window", {1, 2, 3}, {"del 4", "add 2"}, {"add 3"}},
+        {"delivered and pending together", {3}, {"del 1 2 4", "add 3"}, {}},
+        {"every window", {}, {"del 1 2 3 4"}, {}},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        EXPECT_EQ(Log({"add 1"}), f.TickWith({1, 2, 3, 4})) << c.name;
+        EXPECT_EQ(c.tick, f.TickWith(c.closedDesktop)) << c.name;
+        Log rest;
+        for (int i = 0; i < 5; ++i) {
+            const Log tick = f.TickWith(c.closedDesktop);
+            rest.insert(rest.end(), tick.begin(), tick.end());
+        }
+        EXPECT_EQ(c.rest, rest) << c.name;
+    }
+}
+
+// A power suspend handled inside a callback (a message box, a send to a hung window) empties the
+// lists; the tick must not put its own result back, or the windows never return after resume.
+TEST(WindowTracking, SuspendInsideACallbackDiscardsTheTick)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> before;  // desktop of one tick before the suspension is armed; empty: none
+        const char* on;           // the callback that suspends
+        std::vector<int> desktop;
+        Log tick;
+        Log afterResume;  // every tick after resume on the same desktop, joined
+    } cases[] = {
+        {"removal in a scan", {1}, "del", {2, 3},
+         {"del 1", "del 2 3", "b:del 2 3", "b:del 1"},
+         {"add 2", "b:add 2", "add 3", "b:add 3"}},
+        {"addition in a scan", {}, "add", {1, 2},
+         {"add 1", "del 1 2", "b:del 1 2"},
+         {"add 1", "b:add 1", "add 2", "b:add 2"}},
+        {"a pending addition", {1, 2, 3}, "add", {1, 2, 3},
+         {"add 2", "del 1 2 3", "b:del 1 2 3"},
+         {"add 1", "b:add 1", "add 2", "b:add 2", "add 3", "b:add 3"}},
+        {"a closed window's removal", {1, 2, 3}, "del", {2, 3},
+         {"del 1", "del 2 3", "b:del 2 3", "b:del 1"},
+         {"add 2", "b:add 2", "add 3", "b:add 3"}},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        Recorder b(&f.log, "b:");
+        f.page.m_listeners.push_back(&b);
+        if (!c.before.empty())
+            f.TickWith(c.before);
+        f.a.suspendOn = c.on;
+        EXPECT_EQ(c.tick, f.TickWith(c.desktop)) << c.name;
+        EXPECT_EQ(Log(), f.TickWith(c.desktop)) << c.name << ": a suspended tick";
+        f.page.returnSuspend();
+        Log after;
+        for (int i = 0; i < 6; ++i) {
+            const Log tick = f.TickWith(c.desktop);
+            after.insert(after.end(), tick.begin(), tick.end());
+        }
+        EXPECT_EQ(c.afterResume, after) << c.name;
+    }
+}
+
+// A listener that raises leaves the lists whole: no window twice, none lost.
+TEST(WindowTracking, AListenerThatRaisesLeavesTheListsWhole)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> before;
+        const char* on;
+        std::vector<int> desktop;
+        Log after;  // every later tick on the same desktop, joined
+    } cases[] = {
+        {"the first addition", {}, "add", {1, 2}, {"add 2"}},
+        {"a pending addition", {1, 2, 3}, "add", {1, 2, 3}, {"add 3"}},
+        {"a removal in a scan", {1}, "del", {2}, {"add 2"}},
+        {"a closed window's removal", {1, 2, 3}, "del", {2, 3}, {"add 2", "add 3"}},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        if (!c.before.empty())
+            f.TickWith(c.before);
+        f.a.throwOn = c.on;
+        EXPECT_THROW(f.TickWith(c.desktop), std::runtime_error) << c.name;
+        Log after;
+        for (int i = 0; i < 5; ++i) {
+            const Log tick = f.TickWith(c.desktop);
+            after.insert(after.end(), tick.begin(), tick.end());
+        }
+        EXPECT_EQ(c.after, after) << c.name;
+    }
+}
+
+// The tick timer is set again on every road out of a tick; one exception must not end tracking.
+TEST(WindowTracking, TheTickTimerIsSetAgainAfterAListenerRaised)
+{
+    for (const char* throwOn : {"", "add"}) {
+        Fixture f;
+        f.page.desktop = {1, 2};
+        f.a.throwOn = throwOn;
+        ASSERT_TRUE(f.page.Create(IDD_WINLIST_DIALOG, nullptr));
+        ASSERT_TRUE(::KillTimer(f.page.m_hWnd, IDT_WINLIST_SCAN));
+        // The framework stops the exception at the window procedure.
+        ::SendMessageA(f.page.m_hWnd, WM_TIMER, IDT_WINLIST_SCAN, 0);
+        EXPECT_EQ(Log({"add 1"}), f.log) << "[" << throwOn << "]";
+        EXPECT_TRUE(::KillTimer(f.page.m_hWnd, IDT_WINLIST_SCAN)) << "[" << throwOn << "]: timer 101 is not set";
+        f.page.DestroyWindow();
+    }
 }
 
 TEST(WindowTracking, SuspendReportsEveryTrackedWindowPendingOnesIncluded)
