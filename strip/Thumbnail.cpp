@@ -41,6 +41,11 @@ BEGIN_MESSAGE_MAP(Cthumbnail, CWnd)
     ON_WM_SIZE()
     ON_WM_NCHITTEST()
     ON_WM_MOUSEMOVE()
+    ON_WM_MOUSEWHEEL()
+    ON_WM_KEYDOWN()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_LBUTTONUP()
+    ON_MESSAGE(WM_CAPTURECHANGED, &Cthumbnail::OnCaptureChanged)
     ON_WM_TIMER()
     ON_WM_ERASEBKGND()
     ON_MESSAGE(WM_DWMCOMPOSITIONCHANGED, &Cthumbnail::OnCompositionChanged)
@@ -90,10 +95,10 @@ LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_LBUTTONDOWN:
         if (m_nZoomX == 100 && m_nZoomY == 100) {
-            // The system's move loop drags the whole thumbnail; the window may go meanwhile.
+            // The system's move loop drags the whole thumbnail; the window may go meanwhile. The
+            // press is decided here: a zoom changed during the loop must not start a drag too.
             ::SendMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-            if (!m_hWnd)
-                return 0;
+            return 0;
         }
         break;
     case WM_PRINTCLIENT: {
@@ -261,6 +266,8 @@ void Cthumbnail::ResetZoom()
     m_nViewWidth = m_nViewHeight = m_nViewLeft = m_nViewTop = 0;
     m_nPanX = m_nPanY = 0;
 }
+
+// Wheel, keys and drag: ThumbnailZoom.cpp.
 
 // Parking of a minimised source: ThumbnailParking.cpp.
 

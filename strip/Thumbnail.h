@@ -63,6 +63,11 @@ public:
 
     // Zoom and pan.
     void ResetZoom();
+    void ZoomBy(int dx, int dy);
+    void PanBy(int dx, int dy);
+    // The view for this paint, the pan clamped to the image; FALSE when the image has no size
+    // yet, and the whole view shows.
+    BOOL ComputeView();
 
     // Parking of a minimised source.
     void SaveSourceState();
@@ -138,6 +143,11 @@ protected:
     void OnSize(UINT type, int cx, int cy);
     LRESULT OnNcHitTest(CPoint point);
     void OnMouseMove(UINT flags, CPoint point);
+    BOOL OnMouseWheel(UINT flags, short delta, CPoint point);
+    void OnKeyDown(UINT key, UINT repeat, UINT flags);
+    void OnLButtonDown(UINT flags, CPoint point);
+    void OnLButtonUp(UINT flags, CPoint point);
+    LRESULT OnCaptureChanged(WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
     BOOL OnEraseBkgnd(CDC* dc);
     LRESULT OnCompositionChanged(WPARAM wParam, LPARAM lParam);
@@ -160,6 +170,8 @@ private:
     BOOL StoreCapture(CDC& window, CDC& copy, SIZE copied, const CaptureTarget& target, bool traceFailure);
     void RemoveSourceTab();
     void CaptureParkedSource();
+    void DragStep(UINT flags, CPoint point);
+    void EndDrag();
 
     RECT m_rcSeenRestored = {0, 0, 0, 0};  // the source on the last poll that found it not minimised
     BOOL m_bSeenRestored = FALSE;

@@ -248,7 +248,8 @@ void Cthumbnail::OnPaint()
         dc.DrawText(m_entry.title, m_entry.title.GetLength(), client, DT_SINGLELINE);
         return;
     }
-    const bool whole = m_nZoomX == 100 && m_nZoomY == 100;
+    // An image without a size yet shows whole.
+    const bool whole = (m_nZoomX == 100 && m_nZoomY == 100) || !ComputeView();
     if (m_bComposition) {
         // The live thumbnail shows; it only learns which part of the source to show.
         if (whole)

@@ -104,7 +104,12 @@ void Cthumbnail::ApplyZoomViewToLive()
 {
     if (!::IsWindow(m_hSource))
         return;
-    SetSourceRect({m_nViewLeft, m_nViewTop, m_nViewLeft + m_nViewWidth, m_nViewTop + m_nViewHeight});
+    RECT frame, window;
+    GetFrameAndWindowRect(m_hSource, &frame, &window);
+    // The view is measured in the visible frame; the DWM takes the source in window coordinates.
+    const int x = frame.left - window.left + m_nViewLeft;
+    const int y = frame.top - window.top + m_nViewTop;
+    SetSourceRect({x, y, x + m_nViewWidth, y + m_nViewHeight});
 }
 
 LRESULT Cthumbnail::OnCompositionChanged(WPARAM, LPARAM)

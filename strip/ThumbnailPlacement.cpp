@@ -93,6 +93,7 @@ void Cthumbnail::ApplyFrameSetting()
 
 void Cthumbnail::OnMouseMove(UINT flags, CPoint point)
 {
+    DragStep(flags, point);
     // The cursor now, not the point the message carries.
     if (HoverAfter(m_bHover, kHoverMouseMove, CursorInside(m_hWnd)) != m_bHover) {
         m_bHover = 1;

@@ -267,34 +267,35 @@ TEST_F(LiveThumbnail, HandlesAreUnregisteredOnceAndReplacedWhenCompositionReturn
 TEST_F(LiveThumbnail, SourceRectangleFollowsTheViewAndIsSentOnlyWhenItChanges)
 {
     const RECT kInset = {7, 0, 7, 7};  // invisible resize borders left, right and below
+    // Zoomed to 50 the view is 193x146 of the visible frame's 386x293, centred at (96, 73) in it.
     struct Step {
         const char* name;
-        int zoom;  // 100: the whole source; else zoomed with the view below
-        RECT view;
+        int zoom;  // 100: the whole source; else zoomed with the pan below
+        int panX;
         HRESULT frame;
         HRESULT update;
         RECT sent;  // the source rectangle sent at this paint; all 0: nothing sent
         RECT live;  // m_rcLiveSource afterwards
     } steps[] = {
-        {"the visible frame, in the window's coordinates", 100, {}, S_OK, S_OK, {7, 0, 393, 293}, {7, 0, 393, 293}},
-        {"the same again: nothing sent", 100, {}, S_OK, S_OK, {}, {7, 0, 393, 293}},
-        {"zoomed: the view", 50, {10, 20, 110, 70}, S_OK, S_OK, {10, 20, 110, 70}, {10, 20, 110, 70}},
-        {"refused: kept unsent", 50, {30, 20, 130, 70}, S_OK, E_FAIL, {30, 20, 130, 70}, {10, 20, 110, 70}},
-        {"offered again at the next paint", 50, {30, 20, 130, 70}, S_OK, S_OK, {30, 20, 130, 70}, {30, 20, 130, 70}},
-        {"no frame bounds: the whole window", 100, {}, E_FAIL, S_OK, {0, 0, 400, 300}, {0, 0, 400, 300}},
+        {"the visible frame, in the window's coordinates", 100, 0, S_OK, S_OK, {7, 0, 393, 293}, {7, 0, 393, 293}},
+        {"the same again: nothing sent", 100, 0, S_OK, S_OK, {}, {7, 0, 393, 293}},
+        {"zoomed: the view, moved by the frame's offset", 50, 0, S_OK, S_OK, {103, 73, 296, 219}, {103, 73, 296, 219}},
+        {"panned 20: 20 source pixels, whatever a capture left as scale", 50, 20, S_OK, E_FAIL, {123, 73, 316, 219},
+         {103, 73, 296, 219}},
+        {"refused, so offered again at the next paint", 50, 20, S_OK, S_OK, {123, 73, 316, 219}, {123, 73, 316, 219}},
+        {"zoomed without frame bounds: the whole window", 50, 20, E_FAIL, S_OK, {0, 0, 400, 300}, {0, 0, 400, 300}},
     };
     g_fake.sourceSize = {400, 300};
     g_fake.frameInset = kInset;
     HWND source = MakeSource(400, 300);
     Cthumbnail* thumb = new Cthumbnail(EntryFor(source), kSlot, 153, nullptr);
+    thumb->m_dScaleX = thumb->m_dScaleY = 0.25;  // as left by captures before composition came on
     for (const Step& s : steps) {
         g_fake.frameResult = s.frame;
         g_fake.updateResult = s.update;
         thumb->m_nZoomX = thumb->m_nZoomY = s.zoom;
-        thumb->m_nViewLeft = s.view.left;
-        thumb->m_nViewTop = s.view.top;
-        thumb->m_nViewWidth = s.view.right - s.view.left;
-        thumb->m_nViewHeight = s.view.bottom - s.view.top;
+        thumb->m_nPanX = s.panX;
+        thumb->m_nPanY = 0;
         g_fake.updates.clear();
         Repaint(thumb->m_hWnd);
         const std::vector<DWM_THUMBNAIL_PROPERTIES> sent = UpdatesWith(DWM_TNP_RECTSOURCE);
@@ -305,6 +306,7 @@ TEST_F(LiveThumbnail, SourceRectangleFollowsTheViewAndIsSentOnlyWhenItChanges)
             EXPECT_EQ(Text(s.sent), Text(sent[0].rcSource)) << s.name;
         }
         EXPECT_EQ(Text(s.live), Text(thumb->m_rcLiveSource)) << s.name;
+        EXPECT_EQ(s.panX, thumb->m_nPanX) << s.name << ": the pan is kept";
     }
     CloseThumbnail(thumb, THUMB_CLOSE);
     DestroyWindow(source);
