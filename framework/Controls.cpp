@@ -45,3 +45,10 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask)
     lvi.state = state;
     return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
 }
+
+void CHotKeyCtrl::GetHotKey(WORD& vk, WORD& modifiers) const
+{
+    const WORD key = LOWORD(::SendMessageA(m_hWnd, HKM_GETHOTKEY, 0, 0));
+    vk = LOBYTE(key);
+    modifiers = HIBYTE(key);
+}

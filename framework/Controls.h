@@ -20,6 +20,14 @@ public:
 
 class CLinkCtrl : public CWnd {};
 
+// The system's hot-key field (msctls_hotkey32): a virtual-key code and HOTKEYF_ flags.
+class CHotKeyCtrl : public CWnd {
+public:
+    void SetHotKey(WORD vk, WORD modifiers) { ::SendMessageA(m_hWnd, HKM_SETHOTKEY, MAKEWORD(vk, modifiers), 0); }
+    void GetHotKey(WORD& vk, WORD& modifiers) const;
+    void SetRules(WORD invalidCombinations, WORD modifiers) { ::SendMessageA(m_hWnd, HKM_SETRULES, invalidCombinations, MAKELPARAM(modifiers, 0)); }
+};
+
 class CListCtrl : public CWnd {
 public:
     DWORD SetExtendedStyle(DWORD style) { return static_cast<DWORD>(::SendMessageA(m_hWnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style)); }

@@ -3,6 +3,16 @@
 #include "framework/App.h"
 #include "framework/Guard.h"
 
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Modal dialogs running now, outermost first.
+std::vector<CDialog*> g_modalDialogs;
+
+}  // namespace
+
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, &CDialog::OnOKCommand)
     ON_COMMAND(IDCANCEL, &CDialog::OnCancelCommand)
@@ -68,6 +78,7 @@ INT_PTR CDialog::DoModal()
         return -1;
     }
     HWND self = m_hWnd;
+    g_modalDialogs.push_back(this);
     if (m_bContinueModal) {
         // Modal dialogs show whatever their template says, as DialogBox does.
         ::ShowWindow(self, SW_SHOWNORMAL);
@@ -87,6 +98,7 @@ INT_PTR CDialog::DoModal()
         AfxPurgeTemporaryObjects();
     }
 
+    g_modalDialogs.erase(std::remove(g_modalDialogs.begin(), g_modalDialogs.end(), this), g_modalDialogs.end());
     // Enable the owner before the dialog goes, so activation returns to it.
     if (disabledOwner)
         ::EnableWindow(owner, TRUE);
@@ -102,6 +114,14 @@ void CDialog::EndDialog(int result)
 {
     m_nModalResult = result;
     if (m_bInModal) {
+        // Dialogs opened inside this one end with it (cancelled), or its loop could never return.
+        auto self = std::find(g_modalDialogs.begin(), g_modalDialogs.end(), this);
+        if (self != g_modalDialogs.end()) {
+            for (auto inner = self + 1; inner != g_modalDialogs.end(); ++inner) {
+                if ((*inner)->m_bContinueModal)
+                    (*inner)->EndDialog(IDCANCEL);
+            }
+        }
         m_bContinueModal = false;
         if (m_hWnd) {
             ::ShowWindow(m_hWnd, SW_HIDE);

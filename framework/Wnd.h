@@ -110,6 +110,8 @@ public:
     BOOL OnMouseWheel(UINT flags, short delta, CPoint point);
     void OnKeyDown(UINT vk, UINT repeat, UINT flags);
     void OnKeyUp(UINT vk, UINT repeat, UINT flags);
+    void OnSetFocus(CWnd* oldWnd);
+    void OnKillFocus(CWnd* newWnd);
     void OnContextMenu(CWnd* wnd, CPoint point);
     LRESULT OnNcHitTest(CPoint point);
     BOOL OnSetCursor(CWnd* wnd, UINT hitTest, UINT message);
@@ -200,6 +202,8 @@ MessageEntry CtlColorEntry(std::function<HBRUSH(CCmdTarget*, CDC*, CWnd*, UINT)>
 #define ON_WM_MOUSEWHEEL()        KV_MSG(WM_MOUSEWHEEL, return t->OnMouseWheel(LOWORD(w), static_cast<short>(HIWORD(w)), CPoint::FromLParam(l));)
 #define ON_WM_KEYDOWN()           KV_MSG(WM_KEYDOWN, t->OnKeyDown(static_cast<UINT>(w), LOWORD(l), HIWORD(l)); return 0;)
 #define ON_WM_KEYUP()             KV_MSG(WM_KEYUP, t->OnKeyUp(static_cast<UINT>(w), LOWORD(l), HIWORD(l)); return 0;)
+#define ON_WM_SETFOCUS()          KV_MSG(WM_SETFOCUS, t->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(w))); return 0;)
+#define ON_WM_KILLFOCUS()         KV_MSG(WM_KILLFOCUS, t->OnKillFocus(CWnd::FromHandle(reinterpret_cast<HWND>(w))); return 0;)
 #define ON_WM_CONTEXTMENU()       KV_MSG(WM_CONTEXTMENU, t->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(w)), CPoint::FromLParam(l)); return 0;)
 #define ON_WM_NCHITTEST()         KV_MSG(WM_NCHITTEST, return t->OnNcHitTest(CPoint::FromLParam(l));)
 #define ON_WM_SETCURSOR()         KV_MSG(WM_SETCURSOR, return t->OnSetCursor(CWnd::FromHandle(reinterpret_cast<HWND>(w)), LOWORD(l), HIWORD(l));)

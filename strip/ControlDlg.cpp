@@ -4,6 +4,7 @@
 #include "desktop/Globals.h"
 #include "desktop/MultiDisplay.h"
 #include "desktop/TaskBarControl.h"
+#include "desktop/WholeFileWrite.h"
 #include "framework/App.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
@@ -68,13 +69,6 @@ int CControlDlg::ReadSetting(const char* key, int defaultValue) const
     return static_cast<int>(::GetPrivateProfileIntA(kSection, key, defaultValue, m_strIniPath));
 }
 
-void CControlDlg::WriteSetting(const char* key, int value) const
-{
-    CString text;
-    text.Format("%d", value);
-    ::WritePrivateProfileStringA(kSection, key, text, m_strIniPath);
-}
-
 void CControlDlg::LoadSettings()
 {
     m_nLocation = ReadSetting("LOCATION", 1);
@@ -96,22 +90,32 @@ void CControlDlg::LoadSettings()
     m_nHoverModifiers = ReadSetting("HVMODIFIERS", m_nHoverModifiers);
 }
 
+BOOL CControlDlg::WriteSettings() const
+{
+    const struct {
+        const char* key;
+        int value;
+    } keys[] = {
+        {"LOCATION", m_nLocation},       {"SIZE", m_nSize},           {"LEFTMARGIN", m_nLeftMargin},
+        {"TOPMARGIN", m_nTopMargin},     {"RIGHTMARGIN", m_nRightMargin}, {"BOTTOMMARGIN", m_nBottomMargin},
+        {"TRANSPARENT", m_nTransparent}, {"LIMIT", m_nLimit},         {"INTERVAL", m_nInterval},
+        {"FRAME", m_bFrame},             {"HVHOTKEY", m_nHoverHotKey}, {"HVMODIFIERS", m_nHoverModifiers},
+    };
+    std::vector<ProfileValue> values;
+    for (const auto& k : keys) {
+        CString text;
+        text.Format("%d", k.value);
+        values.push_back(ProfileValue(k.key, text));
+    }
+    return WriteProfileWhole(m_strIniPath, kSection, values);
+}
+
 void CControlDlg::SaveSettings()
 {
-    if (m_strIniPath.IsEmpty())
+    if (WriteSettings())
         return;
-    WriteSetting("LOCATION", m_nLocation);
-    WriteSetting("SIZE", m_nSize);
-    WriteSetting("LEFTMARGIN", m_nLeftMargin);
-    WriteSetting("TOPMARGIN", m_nTopMargin);
-    WriteSetting("RIGHTMARGIN", m_nRightMargin);
-    WriteSetting("BOTTOMMARGIN", m_nBottomMargin);
-    WriteSetting("TRANSPARENT", m_nTransparent);
-    WriteSetting("LIMIT", m_nLimit);
-    WriteSetting("INTERVAL", m_nInterval);
-    WriteSetting("FRAME", m_bFrame);
-    WriteSetting("HVHOTKEY", m_nHoverHotKey);
-    WriteSetting("HVMODIFIERS", m_nHoverModifiers);
+    AfxTrace("SaveSettings(%s) Error=%d\n", m_strIniPath.GetString(), static_cast<int>(::GetLastError()));
+    AfxMessageBox("設定をKestrova.iniに保存できませんでした。", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CControlDlg::CalcThumbnailSize()
@@ -178,12 +182,26 @@ BOOL CControlDlg::OnInitDialog()
     UpdateStatusLabels();
     ShowTransparency();
     SetTimer(IDT_REFRESH, RefreshPeriodMs(m_nInterval));
-    if (!::RegisterHotKey(m_hWnd, IDHK_HOVER, static_cast<UINT>(m_nHoverModifiers), static_cast<UINT>(m_nHoverHotKey))) {
-        AfxTrace("RegisterHotKey() Error=%d\n", static_cast<int>(::GetLastError()));
-        AfxMessageBox("HOVERキーの登録が重複しています.他のキーに変更してください.", MB_OK);
-    }
+    RegisterHoverKey(HoverKeyCallsFor("HOVERキーの登録が重複しています.他のキーに変更してください."),
+                     HoverKey{m_nHoverHotKey, m_nHoverModifiers});
     SetTimer(IDT_HOVER, 100);
     return TRUE;
+}
+
+HoverKeyCalls CControlDlg::HoverKeyCallsFor(const char* failureText)
+{
+    HWND page = m_hWnd;
+    HoverKeyCalls calls;
+    calls.registerKey = [page](const HoverKey& key) {
+        return ::RegisterHotKey(page, IDHK_HOVER, static_cast<UINT>(key.modifiers), static_cast<UINT>(key.key));
+    };
+    calls.unregisterKey = [page] { ::UnregisterHotKey(page, IDHK_HOVER); };
+    calls.reportFailure = [page, failureText](DWORD error) {
+        AfxTrace("RegisterHotKey() Error=%d\n", static_cast<int>(error));
+        AfxMessageBox(failureText, MB_OK);
+        return ::IsWindow(page);
+    };
+    return calls;
 }
 
 BOOL CControlDlg::DestroyWindow()

@@ -1,6 +1,7 @@
 #pragma once
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "strip/HoverHotKey.h"
 #include "strip/SlotGrid.h"
 #include "strip/StripSettings.h"
 #include "strip/ThumbnailListener.h"
@@ -24,7 +25,10 @@ public:
 
     // Settings of section "SYSTEM" in "Kestrova.ini".
     void LoadSettings();
+    // Writes the twelve keys whole or not at all; a failure is traced and shown to the user.
     void SaveSettings();
+    // The write alone: FALSE, with GetLastError set, when the file keeps its old bytes.
+    BOOL WriteSettings() const;
     void CalcThumbnailSize();
     void UpdateStatusLabels();
     void ShowTransparency();
@@ -99,7 +103,8 @@ protected:
 private:
     void FillGrid(int edge, std::vector<ThumbSlot>& slots);
     int ReadSetting(const char* key, int defaultValue) const;
-    void WriteSetting(const char* key, int value) const;
+    // The system calls on the hover hot key; failureText is the box shown when a key is taken.
+    HoverKeyCalls HoverKeyCallsFor(const char* failureText);
 
     // Hover-key mode (RefreshCycle.cpp).
     void OnHoverHotKey();

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "desktop/WholeFileWrite.h"
 #include "desktop/WriteIniFile.h"
 #include "framework/Exceptions.h"
 #include "framework/Mbcs.h"
@@ -12,7 +13,6 @@ ExclusionStore* ExclusionStore::m_pInstance = nullptr;
 namespace {
 
 const char kFileName[] = "ExclusionData.ini";
-const char kTempSuffix[] = ".tmp";
 
 CString SectionName(int index) {
     CString section;
@@ -124,9 +124,9 @@ void ExclusionStore::Save() {
             AfxTrace("ExclusionStore::Save no file: the current folder was not known\n");
             return;
         }
-        tempPath = iniPath + kTempSuffix;
+        tempPath = TempFilePath(iniPath);
         if (!WriteRules(tempPath, rules)) return;  // the old file is untouched
-        if (MoveFileExA(tempPath, iniPath, MOVEFILE_REPLACE_EXISTING)) return;
+        if (CommitTempFile(tempPath, iniPath)) return;
         const DWORD error = GetLastError();
         AfxTrace("ExclusionStore::Save(%s) Error! MoveFileEx %lu\n", iniPath.GetString(), error);
     } catch (const CException& e) {

@@ -259,6 +259,29 @@ TEST(FrameworkDialogTest, ModalDialogsNest)
     owner.DestroyWindow();
 }
 
+// The program's exit ends its main dialog while a settings dialog runs inside it.
+TEST(FrameworkDialogTest, EndingAnOuterModalDialogCancelsTheInnerOne)
+{
+    ModalWatchdog watchdog;
+    COwnerWnd owner;
+    ASSERT_TRUE(owner.Create());
+    CScriptDlg outer(&owner);
+    std::vector<std::string> events;
+    outer.m_onInit = [](CScriptDlg& d) { d.PostMessage(WM_STEP); };
+    outer.m_onStep = [&](CScriptDlg& d) {
+        CScriptDlg inner(&d);
+        inner.m_onInit = [](CScriptDlg& i) { i.PostMessage(WM_STEP); };
+        inner.m_onStep = [&](CScriptDlg&) { d.EndDialog(11); };
+        events.push_back("inner returned " + std::to_string(inner.DoModal()));
+    };
+
+    EXPECT_EQ(11, outer.DoModal());
+    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_EQ("inner returned " + std::to_string(IDCANCEL), Join(events));
+    EXPECT_TRUE(owner.IsWindowEnabled());
+    owner.DestroyWindow();
+}
+
 TEST(FrameworkDialogTest, PreTranslateMessageRunsFromTargetToDialogBeforeIsDialogMessage)
 {
     ModalWatchdog watchdog;

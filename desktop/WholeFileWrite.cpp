@@ -1,0 +1,119 @@
+#include "desktop/WholeFileWrite.h"
+
+#include <string>
+
+namespace {
+
+// Deletes the temporary copy on every road that does not commit it, an exception included.
+class TempFileGuard {
+public:
+    explicit TempFileGuard(const CString& path) : m_path(path) {}
+    ~TempFileGuard()
+    {
+        if (m_armed) {
+            const DWORD error = ::GetLastError();
+            ::DeleteFileA(m_path);
+            ::SetLastError(error);
+        }
+    }
+    TempFileGuard(const TempFileGuard&) = delete;
+    TempFileGuard& operator=(const TempFileGuard&) = delete;
+    void Release() { m_armed = false; }
+
+private:
+    CString m_path;
+    bool m_armed = true;
+};
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : m_h(h) {}
+    ~Handle()
+    {
+        if (m_h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_h);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE Get() const { return m_h; }
+    // Closes now; FALSE when the close fails (data not written).
+    BOOL Close()
+    {
+        const BOOL ok = ::CloseHandle(m_h);
+        m_h = INVALID_HANDLE_VALUE;
+        return ok;
+    }
+
+private:
+    HANDLE m_h;
+};
+
+// The copy starts as the file's bytes; no file means an empty start (no copy at all).
+BOOL CopyFileBytes(const CString& path, const CString& tempPath)
+{
+    Handle source(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (source.Get() == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND;
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    for (;;) {
+        if (!::ReadFile(source.Get(), buffer, sizeof(buffer), &got, nullptr))
+            return FALSE;
+        if (got == 0)
+            break;
+        bytes.append(buffer, got);
+    }
+    // Written by hand, not CopyFile: a copy would keep the file's time and read-only attribute.
+    Handle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (copy.Get() == INVALID_HANDLE_VALUE)
+        return FALSE;
+    DWORD written = 0;
+    if (!bytes.empty() &&
+        (!::WriteFile(copy.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+         written != bytes.size()))
+        return FALSE;
+    return copy.Close();
+}
+
+}  // namespace
+
+CString TempFilePath(const CString& path)
+{
+    return path + ".tmp";
+}
+
+BOOL CommitTempFile(const CString& tempPath, const CString& path)
+{
+    return ::MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+BOOL WriteFileWhole(const CString& path, BOOL startFromFile, const std::function<BOOL(const CString& tempPath)>& fill)
+{
+    if (path.IsEmpty()) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return FALSE;
+    }
+    const CString tempPath = TempFilePath(path);
+    ::DeleteFileA(tempPath);  // a copy left behind by a crash
+    TempFileGuard guard(tempPath);
+    if (startFromFile && !CopyFileBytes(path, tempPath))
+        return FALSE;
+    if (!fill(tempPath) || !CommitTempFile(tempPath, path))
+        return FALSE;
+    guard.Release();
+    return TRUE;
+}
+
+BOOL WriteProfileWhole(const CString& path, LPCSTR section, const std::vector<ProfileValue>& values)
+{
+    return WriteFileWhole(path, TRUE, [&](const CString& tempPath) {
+        for (const ProfileValue& v : values) {
+            if (!::WritePrivateProfileStringA(section, v.first, v.second, tempPath))
+                return FALSE;
+        }
+        return TRUE;
+    });
+}
