@@ -15,6 +15,10 @@ typedef DWORD (WINAPI* CurrentDirectoryReader)(DWORD size, LPSTR buffer);
 // Length of text without a lone lead byte at its end, as a cut to a buffer's size can leave.
 int LengthWithoutLoneLeadByte(const char* text);
 
+// The value of EXCLUSIONNUM as a count that can be trusted: decimal digits only, at most
+// kMaxExclusionRules. False for anything else (empty, negative, a sign, other text, too large).
+bool ParseRuleCount(const char* text, int* count);
+
 class ExclusionStore {
 public:
     // Loads "ExclusionData.ini" from the current folder.
@@ -27,14 +31,17 @@ public:
     // The store, created and loaded on first use.
     static ExclusionStore* GetInstance();
 
-    // Replaces rules with the file's, at most kMaxExclusionRules of them.
+    // Replaces rules with the file's, at most kMaxExclusionRules of them. A count that cannot be
+    // trusted reads the ITEM sections in order up to the first missing one.
     void Load();
     // Writes rules to a file beside the old one, then puts it in the old one's place. A failure is
-    // traced and leaves the old file as it was; nothing is raised.
+    // traced and leaves the old file as it was; nothing is raised. A file that could not be read
+    // whole at load is never replaced: the rules go to "ExclusionData.ini.new" instead.
     void Save();
 
     std::vector<ExclusionRule> rules;  // file order, which is also the list page's order
     CString iniPath;                   // empty when the current folder was not known: no file is used
+    bool keepFile;  // the file exists but could not be read, or its count could not be trusted
 
     static ExclusionStore* m_pInstance;
 };

@@ -97,9 +97,12 @@ void CLimitDlg::LoadExclusionRules()
     RefreshRuleList();
 }
 
+// Written at once, so that a crash, End Task or power loss loses no change.
 void CLimitDlg::SaveExclusionRules()
 {
-    ExclusionStore::GetInstance()->rules = m_rules;
+    ExclusionStore* store = ExclusionStore::GetInstance();
+    store->rules = m_rules;
+    store->Save();
 }
 
 BOOL CLimitDlg::MatchesExclusionRule(ExclusionRule rule, CString title, CString processName)

@@ -602,8 +602,6 @@ KV_E2E_TEST(rules_file_written_at_exit)
          "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=0\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=0\r\nTITLE=\r\n"
          "PNAME=a.exe\r\nTPART=\r\n",
          false},
-        {"negative count", "[SYSTEM]\r\nEXCLUSIONNUM=-1\r\n[ITEM0]\r\nPNAME=a.exe\r\n",
-         "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n", false},
         {"file held open", "[SYSTEM]\nEXCLUSIONNUM=1\n[ITEM0]\nPNAME=a.exe\n",
          "[SYSTEM]\nEXCLUSIONNUM=1\n[ITEM0]\nPNAME=a.exe\n", true},
     };
@@ -629,35 +627,68 @@ KV_E2E_TEST(rules_file_written_at_exit)
     }
 }
 
-KV_E2E_TEST(damaged_rule_count_still_starts)
+// A count that cannot be trusted: the sections are read up to the first missing one, and the file
+// is never written over; the rules go beside it.
+KV_E2E_TEST(damaged_rule_count_keeps_the_file)
+{
+    const std::string items = std::string(kFirstRule) + kSecondRule;
+    struct Case {
+        const char* name;
+        std::string seed;
+    } cases[] = {
+        {"negative", "[SYSTEM]\r\nEXCLUSIONNUM=-1\r\n" + items},
+        {"2^31", "[SYSTEM]\r\nEXCLUSIONNUM=2147483648\r\n" + items},
+        {"not a number", "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n" + items},
+        {"no [SYSTEM] section", items},
+        {"huge", "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n" + items + DefaultRule(3)},
+    };
+    Scratch s;
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string folder = s.Folder("case" + std::to_string(n++));
+        const std::string rules = folder + "\\" + kRulesFile;
+        WriteBytes(rules, c.seed);
+        Process proc = Start(s.InstallApp(folder), "-D574", s.Root());
+        HWND main = nullptr;
+        Require(WaitFor([&] { return (main = MainWindowOf(proc.Pid())) != nullptr || !proc.Running(); }, 5000) && main,
+                "%s: no main window within 5 s (running: %d)", c.name, proc.Running());
+        std::string text;
+        const bool traced = WaitFor(
+            [&] { return ReadConsoleOf(proc.Pid(), &text) && text.find("cannot be trusted") != std::string::npos; },
+            3000);
+        Expect(traced, "%s: no trace of the damaged count on the console: [%s]", c.name, text.c_str());
+
+        App app;
+        app.proc = std::move(proc);
+        app.main = main;
+        const RulePage p = ShowRulePage(app);
+        Expect(RowCount(p.list) == 2, "%s: the list shows %d rules", c.name, RowCount(p.list));
+        Require(ExitByTray(app), "%s: still running after the tray's exit", c.name);
+        Expect(app.proc.ExitCode() == 0, "%s: exit code %lu", c.name, app.proc.ExitCode());
+        Expect(ReadBytes(rules) == c.seed, "%s: the file was written over: [%s]", c.name, ReadBytes(rules).c_str());
+        const std::string saved = ReadBytes(rules + ".new");
+        Expect(saved == "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n" + items, "%s: %s.new holds [%s]", c.name, kRulesFile,
+               saved.c_str());
+    }
+}
+
+// Held by another program at start-up, the file cannot be read: it must not be taken for "no
+// rules" and emptied at the exit, once the other program lets it go.
+KV_E2E_TEST(rules_file_locked_at_start_is_kept)
 {
     Scratch s;
     const std::string folder = s.Folder("app");
-    const std::string rules = folder + "\\" + kRulesFile;
-    WriteBytes(rules, "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n[ITEM0]\r\nTITLEFLAG=1\r\nFULLNAMEFLAG=1\r\nTITLE=kv\r\n");
-    Process proc = Start(s.InstallApp(folder), "-D574", s.Root());
-    HWND main = nullptr;
-    Require(WaitFor([&] { return (main = MainWindowOf(proc.Pid())) != nullptr || !proc.Running(); }, 5000) && main,
-            "no main window within 5 s (running: %d)", proc.Running());
-    std::string text;
-    const bool traced = WaitFor(
-        [&] { return ReadConsoleOf(proc.Pid(), &text) && text.find("EXCLUSIONNUM=999999999") != std::string::npos; },
-        2000);
-    Expect(traced, "no trace of the capped count on the console: [%s]", text.c_str());
-
-    App app;
-    app.proc = std::move(proc);
-    app.main = main;
+    const std::string rules = WriteTwoRules(folder);
+    const std::string before = ReadBytes(rules);
+    HANDLE holder = CreateFileA(rules.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Require(holder != INVALID_HANDLE_VALUE, "cannot hold the file open");
+    App app = StartApp(s.InstallApp(folder), "", s.Root());
+    CloseHandle(holder);
     Require(ExitByTray(app), "still running after the tray's exit");
     Expect(app.proc.ExitCode() == 0, "exit code %lu", app.proc.ExitCode());
-    // The rules read, the one in the file and defaults up to the cap, are written back.
-    const std::string written = ReadBytes(rules);
-    const std::string head = "[SYSTEM]\r\nEXCLUSIONNUM=1000\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=0\r\n"
-                             "FULLNAMEFLAG=1\r\nTITLE=kv\r\nPNAME=\r\nTPART=\r\n" + DefaultRule(1);
-    Expect(written.compare(0, head.size(), head) == 0, "the file starts [%s]", written.substr(0, 200).c_str());
-    const std::string tail = DefaultRule(999);
-    Expect(written.size() > tail.size() && written.compare(written.size() - tail.size(), tail.size(), tail) == 0,
-           "the file does not end with [ITEM999]: %u bytes", unsigned(written.size()));
+    Expect(ReadBytes(rules) == before, "%s holds [%s]", kRulesFile, ReadBytes(rules).c_str());
+    const std::string saved = ReadBytes(rules + ".new");
+    Expect(saved == "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n", "%s.new holds [%s]", kRulesFile, saved.c_str());
 }
 
 KV_E2E_TEST(rule_list_deletes_the_rule_shown)
@@ -722,16 +753,21 @@ KV_E2E_TEST(rule_list_deletes_the_rule_shown)
     const Shown second = {"the down key", "タイトル無効", kRed, kGreen, "部分文字列一致", "sec", false};
     expectShown(second);
 
+    const std::string seeded = ReadBytes(rules);
     pressDelete({"answered No", "除外条件を削除しますか？", IDNO, 2});
     expectShown(second);
+    Expect(ReadBytes(rules) == seeded, "answered No: the file changed to [%s]", ReadBytes(rules).c_str());
     pressDelete({"answered Yes", "除外条件を削除しますか？", IDYES, 1});
     // The mark stays on row 1, past the end now.
     expectShown({"the last row deleted", "", kYellow, kYellow, "", "", false});
 
+    // Written at once, and the exit writes the same bytes.
+    const std::string expected = std::string("[SYSTEM]\r\nEXCLUSIONNUM=1\r\n") + kFirstRule;
+    Expect(WaitFor([&] { return ReadBytes(rules) == expected; }, 3000), "after the delete %s holds [%s]", kRulesFile,
+           ReadBytes(rules).c_str());
     Require(ExitByTray(app), "still running after the tray's exit");
     const std::string written = ReadBytes(rules);
-    Expect(written == std::string("[SYSTEM]\r\nEXCLUSIONNUM=1\r\n") + kFirstRule, "%s holds [%s]", kRulesFile,
-           written.c_str());
+    Expect(written == expected, "after the exit %s holds [%s]", kRulesFile, written.c_str());
 }
 
 KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
@@ -750,6 +786,7 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
     Scratch s;
     const std::string folder = s.Folder("app");
     const std::string rules = WriteTwoRules(folder);
+    const std::string seeded = ReadBytes(rules);
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     const RulePage p = ShowRulePage(app);
     ClickFirstRow(p);
@@ -780,9 +817,13 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
             WaitFor([&] { return p.Detail(kMatchKind) == c.matchKind && p.Detail(kTitlePattern) == c.pattern; }, 3000);
         Expect(shown, "%s: the page shows [%s] [%s]", c.name, p.Detail(kMatchKind).c_str(),
                p.Detail(kTitlePattern).c_str());
+        if (c.button == IDCANCEL)
+            Expect(ReadBytes(rules) == seeded, "%s: the file changed to [%s]", c.name, ReadBytes(rules).c_str());
     }
 
-    Require(ExitByTray(app), "still running after the tray's exit");
+    // Killed, as by End Task or a crash: the change made on the page is in the file all the same.
+    TerminateProcess(app.proc.Handle(), 1);
+    Require(app.proc.WaitExit(5000), "still running after TerminateProcess");
     const std::string changed = "[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=0\r\nTITLE=kv first\r\n"
                                 "PNAME=first.exe\r\nTPART=kv first\r\n";
     const std::string written = ReadBytes(rules);

@@ -14,6 +14,8 @@ namespace {
 
 const char kIni[] = "ExclusionData.ini";
 const char kTemp[] = "ExclusionData.ini.tmp";
+const char kNew[] = "ExclusionData.ini.new";
+const char kNewTemp[] = "ExclusionData.ini.new.tmp";
 
 std::string Escaped(const std::string& bytes) {
     std::string out;
@@ -85,7 +87,7 @@ protected:
     }
     void TearDown() override {
         SetCurrentDirectoryA(m_previous);
-        for (const char* name : {kIni, kTemp}) {
+        for (const char* name : {kIni, kTemp, kNew, kNewTemp}) {
             const std::string path = m_folder + "\\" + name;
             if (!DeleteFileA(path.c_str())) RemoveDirectoryA(path.c_str());
         }
@@ -105,9 +107,9 @@ TEST_F(ExclusionStoreTest, LoadThenSave) {
         std::string saved;
     } cases[] = {
         {"no file", nullptr, Header(0)},
-        {"no EXCLUSIONNUM", "[SYSTEM]\r\nOTHER=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\n", Header(0)},
+        {"empty file", "", Header(0)},
         {"EXCLUSIONNUM 0 ignores the sections", "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n[ITEM0]\r\nTITLEFLAG=1\r\n", Header(0)},
-        {"EXCLUSIONNUM -1", "[SYSTEM]\r\nEXCLUSIONNUM=-1\r\n[ITEM0]\r\nTITLEFLAG=1\r\n", Header(0)},
+        {"an untrusted count with no rule section", "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n[ITEM1]\r\nTITLE=a\r\n", Header(0)},
         {"a written file reads back whole", whole.c_str(), whole},
         {"sections past EXCLUSIONNUM are dropped",
          "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\nTITLE=a\r\n[ITEM1]\r\nTITLE=b\r\n[ITEM2]\r\nTITLE=c\r\n",
@@ -134,21 +136,122 @@ TEST_F(ExclusionStoreTest, LoadThenSave) {
     }
 }
 
-TEST_F(ExclusionStoreTest, HugeCountIsCapped) {
-    PutFile(kIni, "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n[ITEM0]\r\nTITLEFLAG=1\r\nTITLE=a\r\n");
+// A count that cannot be trusted reads the sections up to the first missing one, and the file
+// is never written over: it may hold more than was read.
+TEST_F(ExclusionStoreTest, UntrustedCountKeepsTheFile) {
+    const std::string items = Item(0, 1, 1, 1, "a", "a.exe", "") + Item(1, 0, 1, 0, "", "b.exe", "b");
+    const std::string rules2 = Header(2) + items;
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string saved;  // in ExclusionData.ini.new
+    } cases[] = {
+        {"negative", "[SYSTEM]\r\nEXCLUSIONNUM=-1\r\n" + items, rules2},
+        {"2^31", "[SYSTEM]\r\nEXCLUSIONNUM=2147483648\r\n" + items, rules2},
+        {"not a number", "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n" + items, rules2},
+        {"a number and text", "[SYSTEM]\r\nEXCLUSIONNUM=2x\r\n" + items, rules2},
+        {"empty value", "[SYSTEM]\r\nEXCLUSIONNUM=\r\n" + items, rules2},
+        {"no EXCLUSIONNUM", "[SYSTEM]\r\nOTHER=1\r\n" + items, rules2},
+        {"no [SYSTEM] section", items, rules2},
+        {"above the cap", "[SYSTEM]\r\nEXCLUSIONNUM=1001\r\n" + items, rules2},
+        {"a gap ends the reading", "[SYSTEM]\r\nEXCLUSIONNUM=-5\r\n" + items + Item(3, 1, 0, 0, "d", "", ""),
+         rules2},
+        {"sections in any order and case", "[item1]\r\nPNAMEFLAG=1\r\n[SYSTEM]\r\nEXCLUSIONNUM=x\r\n[ITEM0]\r\nTITLE=a\r\n",
+         Header(2) + Item(0, 0, 0, 0, "a", "", "") + Item(1, 0, 1, 0, "", "", "")},
+    };
+    for (const Case& c : cases) {
+        PutFile(kIni, c.file);
+        testing::internal::CaptureStdout();
+        {
+            ExclusionStore store;
+            EXPECT_TRUE(store.keepFile) << c.name;
+            store.Save();
+            EXPECT_EQ(c.saved, FileBytes(kNew)) << c.name << "\n  saved:\n" << Escaped(FileBytes(kNew));
+        }
+        const std::string trace = testing::internal::GetCapturedStdout();
+        EXPECT_NE(std::string::npos, trace.find("cannot be trusted")) << c.name << ": trace " << trace;
+        EXPECT_NE(std::string::npos, trace.find("ExclusionData.ini.new")) << c.name << ": trace " << trace;
+        EXPECT_EQ(c.file, FileBytes(kIni)) << c.name << ": the file was written over";
+        EXPECT_FALSE(Exists(kNewTemp)) << c.name;
+        DeleteFileA(kNew);
+    }
+}
+
+TEST(RuleCountTest, Parse) {
+    struct Case {
+        const char* text;
+        bool trusted;
+        int count;
+    } cases[] = {
+        {"0", true, 0},      {"3", true, 3},         {"007", true, 7},     {"1000", true, 1000},
+        {"1001", false, 0},  {"-1", false, 0},       {"+1", false, 0},     {"", false, 0},
+        {"abc", false, 0},   {"2 3", false, 0},      {"4294967297", false, 0},
+    };
+    for (const Case& c : cases) {
+        int count = -7;
+        EXPECT_EQ(c.trusted, ParseRuleCount(c.text, &count)) << "[" << c.text << "]";
+        if (c.trusted) {
+            EXPECT_EQ(c.count, count) << "[" << c.text << "]";
+        }
+    }
+}
+
+TEST_F(ExclusionStoreTest, ManySectionsAreCapped) {
+    std::string file = "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n";
+    for (int i = 0; i <= kMaxExclusionRules; ++i) file += Item(i, 1, 0, 1, "t" + std::to_string(i), "", "");
+    PutFile(kIni, file);
     testing::internal::CaptureStdout();
     const DWORD start = GetTickCount();
     {
         ExclusionStore store;
         ASSERT_EQ(static_cast<size_t>(kMaxExclusionRules), store.rules.size());
-        EXPECT_TRUE(SameRule(Rule(1, 0, "a", "", 0, ""), store.rules[0])) << RuleText(store.rules[0]);
-        EXPECT_TRUE(SameRule(ExclusionRule(), store.rules.back())) << RuleText(store.rules.back());
+        EXPECT_TRUE(SameRule(Rule(1, 0, "t999", "", 1, ""), store.rules.back())) << RuleText(store.rules.back());
     }
     const DWORD elapsed = GetTickCount() - start;
     const std::string trace = testing::internal::GetCapturedStdout();
     EXPECT_NE(std::string::npos, trace.find("EXCLUSIONNUM=999999999")) << trace;
-    EXPECT_EQ(0u, FileBytes(kIni).find(Header(kMaxExclusionRules))) << "the destructor's save";
-    EXPECT_LT(elapsed, 10000u) << "load and save of the capped rules took " << elapsed << " ms";
+    EXPECT_EQ(0u, FileBytes(kNew).find(Header(kMaxExclusionRules))) << "the destructor's save";
+    EXPECT_EQ(file, FileBytes(kIni));
+    EXPECT_LT(elapsed, 20000u) << "load and save of the capped rules took " << elapsed << " ms";
+}
+
+// A file that exists but cannot be read at start-up must not be taken for "no rules" and emptied.
+TEST_F(ExclusionStoreTest, UnreadableFileIsNeverWrittenOver) {
+    const std::string old = Header(1) + Item(0, 1, 1, 1, "old", "old.exe", "");
+    struct Case {
+        const char* name;
+        bool folder;  // a folder of that name; else the file held open without sharing
+    } cases[] = {
+        {"held without sharing", false},
+        {"a folder", true},
+    };
+    for (const Case& c : cases) {
+        HANDLE holder = INVALID_HANDLE_VALUE;
+        if (c.folder) {
+            ASSERT_TRUE(CreateDirectoryA(kIni, nullptr)) << c.name;
+        } else {
+            PutFile(kIni, old);
+            holder = CreateFileA(kIni, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, holder) << c.name;
+        }
+        testing::internal::CaptureStdout();
+        ExclusionStore* store = new ExclusionStore;
+        EXPECT_TRUE(store->keepFile) << c.name;
+        EXPECT_TRUE(store->rules.empty()) << c.name;
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);  // readable and writable from here on
+        store->rules.push_back(Rule(1, 0, "new", "", 1, ""));
+        store->Save();
+        delete store;
+        const std::string trace = testing::internal::GetCapturedStdout();
+        EXPECT_NE(std::string::npos, trace.find("cannot read it")) << c.name << ": trace " << trace;
+        if (!c.folder) {
+            EXPECT_EQ(old, FileBytes(kIni)) << c.name;
+        }
+        EXPECT_EQ(Header(1) + Item(0, 1, 0, 1, "new", "", ""), FileBytes(kNew)) << c.name;
+        if (c.folder) RemoveDirectoryA(kIni);
+        DeleteFileA(kIni);
+        DeleteFileA(kNew);
+    }
 }
 
 TEST_F(ExclusionStoreTest, LongTextsAreCut) {
