@@ -9,6 +9,7 @@
 #include "desktop/TaskBarControl.h"
 #include "framework/App.h"
 #include "framework/Trace.h"
+#include "strip/RefreshProbe.h"
 #include "strip/ThumbnailImage.h"
 #include "strip/ThumbnailParking.h"
 
@@ -205,21 +206,37 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
         if (!m_bComposition)
             ::InvalidateRect(m_hSource, nullptr, FALSE);
         break;
-    case kRefreshPrintWindow:
+    case kRefreshPrintWindow: {
         // With composition the DWM draws the source: nothing to capture.
-        if (!m_bComposition && WaitSourceIdle(m_entry.processId, 100)) {
-            const BOOL captured = CaptureByPrintWindow();
-            if (!m_hWnd)
-                return 0;
-            if (!captured)
-                break;  // a hung source would hold the redraw up
+        if (m_bComposition)
+            break;
+        BOOL idle;
+        {
+            RefreshPartTimer timer(&RefreshStepParts::idleWait);
+            idle = WaitSourceIdle(m_entry.processId, 100);
+        }
+        if (!idle)
+            break;
+        BOOL captured;
+        {
+            RefreshPartTimer timer(&RefreshStepParts::capture);
+            captured = CaptureByPrintWindow();
+        }
+        if (!m_hWnd)
+            return 0;
+        if (!captured)
+            break;  // a hung source would hold the redraw up
+        {
+            RefreshPartTimer timer(&RefreshStepParts::sourceRedraw);
             ::InvalidateRect(m_hSource, nullptr, FALSE);
             ::RedrawWindow(m_hSource, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-            if (!m_hWnd)
-                return 0;
         }
+        if (!m_hWnd)
+            return 0;
         break;
     }
+    }
+    RefreshPartTimer timer(&RefreshStepParts::finish);
     TrackSourceRect();
     if (m_hWnd)
         Invalidate(TRUE);

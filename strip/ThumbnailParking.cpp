@@ -5,6 +5,7 @@
 #include "desktop/TaskBarControl.h"
 #include "framework/App.h"
 #include "framework/Trace.h"
+#include "strip/RefreshProbe.h"
 #include "strip/Thumbnail.h"
 #include "strip/ThumbnailPlacement.h"
 
@@ -81,6 +82,7 @@ DWORD StyleOf(HWND hwnd, int index)
 
 BOOL Cthumbnail::SourceAnswers() const
 {
+    RefreshPartTimer timer(&RefreshStepParts::answerCheck);
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutA(m_hSource, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
 }

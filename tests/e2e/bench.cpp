@@ -1,6 +1,10 @@
 #include "bench.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
@@ -9,8 +13,35 @@
 namespace kv {
 
 namespace {
+
 const char* g_currentBench = "";
+std::vector<std::string> g_figures;  // the FIGURE lines of the run, for the summary
+
+void Figure(const std::string& text)
+{
+    const std::string line = std::string("FIGURE ") + g_currentBench + " " + text;
+    printf("%s\n", line.c_str());
+    g_figures.push_back(line);
 }
+
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* fmt, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(text, sizeof(text), fmt, args);
+    va_end(args);
+    return text;
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
 
 std::vector<BenchCase>& Benchmarks()
 {
@@ -18,15 +49,43 @@ std::vector<BenchCase>& Benchmarks()
     return benches;
 }
 
+void BenchFloor(const char* what, double kestrova, double floor, const char* unit, double targetRatio)
+{
+    const double ratio = floor > 0 ? kestrova / floor : 0;
+    std::string text = Format("%s: kestrova %.3f %s, floor %.3f %s, ratio %.2f", what, kestrova, unit, floor, unit, ratio);
+    if (targetRatio > 0) text += Format(" (target <= %.2f%s)", targetRatio, ratio <= targetRatio ? "" : ", MISSED");
+    Figure(text);
+}
+
+void BenchFigure(const char* what, double value, const char* unit, double target)
+{
+    std::string text = Format("%s: %.3f %s", what, value, unit);
+    if (target > 0) text += Format(" (target <= %.2f%s)", target, value <= target ? "" : ", MISSED");
+    Figure(text);
+}
+
 void BenchReport(const char* what, double value, const char* unit)
 {
     printf("BENCH %s %s %.3f %s\n", g_currentBench, what, value, unit);
 }
 
+void BenchExtra(const char* what, double value, const char* unit)
+{
+    printf("EXTRA %s %s %.3f %s\n", g_currentBench, what, value, unit);
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 std::map<std::string, double> RunBenchProgram(const char* exe, const std::string& args, const std::string& resultFile)
 {
     Process bench = Start(BuiltFile(exe), args);
-    Require(bench.WaitExit(120000), "%s did not finish", exe);
+    Require(bench.WaitExit(300000), "%s did not finish", exe);
     Expect(bench.ExitCode() == 0, "%s: exit code %lu", exe, bench.ExitCode());
 
     std::map<std::string, double> result;
@@ -35,6 +94,38 @@ std::map<std::string, double> RunBenchProgram(const char* exe, const std::string
     double value = 0;
     while (lines >> key >> value) result[key] = value;
     return result;
+}
+
+double LinuxCpuMs(const std::string& procEntry)
+{
+    const std::string stat = ReadBytes(procEntry + "\\stat");
+    const size_t end = stat.rfind(')');
+    if (end == std::string::npos) return -1;
+    std::istringstream fields(stat.substr(end + 2));
+    std::string field;
+    double user = 0, system = 0;
+    // After the name: state is field 3, utime 14 and stime 15, in ticks of 10 ms.
+    for (int n = 3; n <= 15 && fields >> field; ++n) {
+        if (n == 14) user = atof(field.c_str());
+        if (n == 15) system = atof(field.c_str());
+    }
+    return (user + system) * 10.0;
+}
+
+std::string LinuxProcEntryOf(const std::string& exePathPart)
+{
+    for (const std::string& entry : ListFolder("Z:\\proc")) {
+        if (entry.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string cmdline = ReadBytes("Z:\\proc\\" + entry + "\\cmdline");
+        if (Lower(cmdline).find(Lower(exePathPart)) != std::string::npos) return "Z:\\proc\\" + entry;
+    }
+    return std::string();
+}
+
+std::string WineserverProcEntry()
+{
+    const char* pid = getenv("KV_WINESERVER_PID");
+    return pid && *pid ? std::string("Z:\\proc\\") + pid : std::string();
 }
 
 int RunBenchmarks(const char* only)
@@ -49,6 +140,12 @@ int RunBenchmarks(const char* only)
         g_currentBench = b.name;
         failed += RunCase(b.name, b.fn) ? 1 : 0;
     }
+    printf("\nSUMMARY: Kestrova against its floor (same rounds; medians)\n");
+    for (const std::string& line : g_figures) printf("%s\n", line.c_str());
+    // The strip's move figure comes with the list's reordering code (BenchFloor "thumbnail move ...").
+    bool move = false;
+    for (const std::string& line : g_figures) move = move || line.find("thumbnail move") != std::string::npos;
+    if (!move && !only) printf("FIGURE strip thumbnail move from the last slot to the first: not measured in this build\n");
     return failed;
 }
 

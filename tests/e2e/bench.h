@@ -1,4 +1,6 @@
-// Benchmarks run by kv_e2e.exe --bench: KV_BENCH(name) { ... BenchReport(...); }
+// Benchmarks run by kv_e2e.exe --bench: KV_BENCH(name) { ... BenchFloor(...); }
+// Every figure is Kestrova against its floor, the cost of exactly the calls its behaviour needs,
+// measured in the same rounds on the same windows; the run ends with a summary of the figures.
 #pragma once
 #include <map>
 #include <string>
@@ -21,11 +23,30 @@ struct RegisterBench {
     static ::kv::RegisterBench bench_register_##name(#name, bench_##name); \
     static void bench_##name()
 
-// One result line: "BENCH name what value unit".
+// Kestrova against its floor, with the ratio and the target ratio (0: none). The line reads
+// "FIGURE bench what: kestrova X unit, floor Y unit, ratio R (target <= T)".
+void BenchFloor(const char* what, double kestrova, double floor, const char* unit, double targetRatio);
+// A figure with an absolute target (0: none): "FIGURE bench what: X unit (target <= T)".
+void BenchFigure(const char* what, double value, const char* unit, double target);
+// A line that explains a figure: "BENCH bench what value unit".
 void BenchReport(const char* what, double value, const char* unit);
+// The former baselines, kept for comparison with older runs only: "EXTRA bench what value unit".
+void BenchExtra(const char* what, double value, const char* unit);
+
+double Median(std::vector<double> values);
+
 // Runs the built program exe with args to its end (a failed exit is recorded) and reads the
 // "key value" lines it wrote to resultFile.
 std::map<std::string, double> RunBenchProgram(const char* exe, const std::string& args, const std::string& resultFile);
+
+// CPU time (user + system) of a Linux process in ms, read from /proc; -1 when it cannot be read.
+// Wine's GetProcessTimes reports 0 for another process.
+double LinuxCpuMs(const std::string& procEntry);
+// The /proc entry of the Linux process whose command line holds exePathPart ("" when none).
+std::string LinuxProcEntryOf(const std::string& exePathPart);
+// The /proc entry of this bench's wineserver (KV_WINESERVER_PID, set by tools/run-tests.sh).
+std::string WineserverProcEntry();
+
 // Runs every benchmark, or only the one named; the exit code counts the failed ones.
 int RunBenchmarks(const char* only);
 

@@ -1,11 +1,7 @@
-// The refresh cycle's cost with 16 sources of 800x600: one refresh step against the bare capture
-// of the same source (in kv_refresh_bench.exe, on the program's own code), the GDI objects and
-// working set after 10 and 1000 steps, and Kestrova's CPU use while it refreshes 16 thumbnails.
-#include <cctype>
+// The refresh step against its floor with 4, 16 and 64 sources of 800x600 (kv_refresh_bench.exe,
+// on the program's own code), with the step's parts and its GDI objects and working set.
 #include <cstdio>
-#include <cstdlib>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,116 +12,65 @@ using namespace kv;
 
 namespace {
 
-const int kSources = 16;
+const double kTargetRatio = 0.8;
 
-Process StartSources()
+Process StartSources(int count)
 {
     std::string args;
-    for (int i = 0; i < kSources; ++i) {
+    for (int i = 0; i < count; ++i) {
         if (i) args += " --window";
-        args += " --title \"bench source " + std::to_string(i) + "\" --size 800x600 --pattern " + std::to_string(i) +
-                " --noactivate --pos " + std::to_string(20 + 20 * i) + "," + std::to_string(10 + 10 * i);
+        args += " --title \"bench source " + std::to_string(i) + "\" --size 800x600 --pattern " + std::to_string(i % 16) +
+                " --noactivate --pos " + std::to_string(20 + 7 * i) + "," + std::to_string(10 + 4 * i);
     }
     Process helper = Start(BuiltFile("kv_helper.exe"), args);
     Require(WaitFor([&] {
                 int open = 0;
                 for (HWND hwnd : TopWindows(helper.Pid())) open += IsWindowVisible(hwnd) ? 1 : 0;
-                return open == kSources;
-            }, 10000),
-            "the 16 sources did not open");
+                return open == count;
+            }, 30000),
+            "the %d sources did not open", count);
     Require(helper.WaitIdle(10000), "the sources never went idle");
     return helper;
 }
 
-int ThumbnailCount(DWORD pid) { return static_cast<int>(Thumbnails(pid).size()); }
-
-std::string Lower(std::string text)
+void MeasureSources(int count)
 {
-    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return text;
-}
+    Process helper = StartSources(count);
+    Scratch s;
+    const std::string resultFile = s.Root() + "\\result.txt";
+    std::map<std::string, double> result =
+        RunBenchProgram("kv_refresh_bench.exe", std::to_string(count) + " \"" + resultFile + "\"", resultFile);
+    Require(result.count("step_median_ms") && result.count("floor_median_ms"), "no result in %s", resultFile.c_str());
 
-// Wine's GetProcessTimes reports 0 for another process, so the CPU time is read from the Linux
-// process that runs it: the /proc entry whose command line names the executable.
-std::string ProcEntryOf(const std::string& exePathPart)
-{
-    for (const std::string& entry : ListFolder("Z:\\proc")) {
-        if (entry.find_first_not_of("0123456789") != std::string::npos) continue;
-        const std::string cmdline = ReadBytes("Z:\\proc\\" + entry + "\\cmdline");
-        if (Lower(cmdline).find(Lower(exePathPart)) != std::string::npos) return "Z:\\proc\\" + entry;
-    }
-    return std::string();
-}
-
-// User and system time of a Linux process in ms; -1 when it cannot be read.
-double CpuMs(const std::string& procEntry)
-{
-    const std::string stat = ReadBytes(procEntry + "\\stat");
-    const size_t end = stat.rfind(')');
-    if (end == std::string::npos) return -1;
-    std::istringstream fields(stat.substr(end + 2));
-    std::string field;
-    double user = 0, system = 0;
-    // After the name: state is field 3, utime 14 and stime 15, in ticks of 10 ms.
-    for (int n = 3; n <= 15 && fields >> field; ++n) {
-        if (n == 14) user = atof(field.c_str());
-        if (n == 15) system = atof(field.c_str());
-    }
-    return (user + system) * 10.0;
+    const std::string n = std::to_string(count) + " sources: ";
+    auto line = [&](const std::string& what) { return n + what; };
+    BenchReport(line("measured steps").c_str(), result["measured_steps"], "steps");
+    BenchFloor(("refresh step with paint, " + std::to_string(count) + " sources of 800x600").c_str(),
+               result["step_median_ms"], result["floor_median_ms"], "ms", kTargetRatio);
+    BenchReport(line("part, inside the step: idle wait for the source process (mean)").c_str(),
+                result["part_idle_wait_ms"], "ms");
+    BenchReport(line("part, inside the step: answer check, WM_NULL (mean)").c_str(), result["part_answer_check_ms"],
+                "ms");
+    BenchReport(line("part, inside the step: capture without the answer check (mean)").c_str(),
+                result["part_capture_without_answer_check_ms"], "ms");
+    BenchReport(line("part, inside the step: source invalidated and redrawn (mean)").c_str(),
+                result["part_source_redraw_ms"], "ms");
+    BenchReport(line("part, inside the step: refit check and invalidation (mean)").c_str(),
+                result["part_refit_check_and_invalidate_ms"], "ms");
+    BenchReport(line("part: the thumbnail's paint after the step (mean)").c_str(), result["part_paint_ms"], "ms");
+    BenchReport(line("GDI objects after 10 steps (framework count)").c_str(), result["gdi_after_10"], "objects");
+    BenchReport(line("GDI objects after 1000 steps (framework count)").c_str(), result["gdi_after_1000"], "objects");
+    BenchReport(line("working set after 10 steps").c_str(), result["working_set_mb_after_10"], "MB");
+    BenchReport(line("working set after 1000 steps").c_str(), result["working_set_mb_after_1000"], "MB");
+    BenchExtra(line("old baseline: bare PrintWindow + HALFTONE StretchBlt into ready bitmaps").c_str(),
+               result["bare_median_ms"], "ms");
+    TerminateProcess(helper.Handle(), 0);
+    helper.WaitExit(10000);
 }
 
 }  // namespace
 
 KV_BENCH(refresh_step)
 {
-    Process helper = StartSources();
-    Scratch s;
-    const std::string resultFile = s.Root() + "\\result.txt";
-    std::map<std::string, double> result =
-        RunBenchProgram("kv_refresh_bench.exe", "\"" + resultFile + "\"", resultFile);
-    Require(result.count("step_mean_ms") && result.count("bare_mean_ms"), "no result in %s", resultFile.c_str());
-
-    BenchReport("measured steps", result["measured_steps"], "steps");
-    BenchReport("refresh step mean (capture, stretch, paint)", result["step_mean_ms"], "ms");
-    // The bare capture as a capture needs it: its 800x600 bitmap made and filled, PrintWindow, stretch.
-    BenchReport("bare PrintWindow+StretchBlt capture mean, with its bitmap", result["bare_with_buffer_mean_ms"], "ms");
-    const double bare = result["bare_with_buffer_mean_ms"];
-    printf("refresh step / bare PrintWindow+StretchBlt ratio %.3f\n", bare > 0 ? result["step_mean_ms"] / bare : 0.0);
-    BenchReport("bare PrintWindow+StretchBlt calls alone, into ready bitmaps, mean", result["bare_mean_ms"], "ms");
-    const double calls = result["bare_mean_ms"];
-    BenchReport("step / the bare calls alone", calls > 0 ? result["step_mean_ms"] / calls : 0, "x");
-    BenchReport("part: idle wait for the source process", result["part_idle_wait_ms"], "ms");
-    BenchReport("part: answer check (WM_NULL)", result["part_answer_check_ms"], "ms");
-    BenchReport("part: capture (check, bitmap, PrintWindow, HALFTONE stretch)", result["part_capture_ms"], "ms");
-    BenchReport("part: source invalidated and redrawn", result["part_source_redraw_ms"], "ms");
-    BenchReport("part: thumbnail painted", result["part_paint_ms"], "ms");
-    BenchReport("GDI objects after 10 steps (framework count)", result["gdi_after_10"], "objects");
-    BenchReport("GDI objects after 1000 steps (framework count)", result["gdi_after_1000"], "objects");
-    BenchReport("working set after 10 steps", result["working_set_mb_after_10"], "MB");
-    BenchReport("working set after 1000 steps", result["working_set_mb_after_1000"], "MB");
-}
-
-KV_BENCH(refresh_idle_cpu)
-{
-    Process helper = StartSources();
-    Scratch s;
-    // The defaults: LIMIT 16, INTERVAL 5 (a step every 500 ms), slots down the left edge.
-    App kestrova = StartApp(s.InstallApp(s.Folder("app")), "", s.Root());
-    SetCursorPos(1270, 1000);
-    const DWORD pid = kestrova.proc.Pid();
-    Require(WaitFor([&] { return ThumbnailCount(pid) == kSources; }, 40000), "%d thumbnails of 16",
-            ThumbnailCount(pid));
-
-    const std::string entry = ProcEntryOf("refresh_idle_cpu\\app\\Kestrova.exe");
-    Require(!entry.empty(), "no /proc entry for Kestrova.exe");
-    const DWORD kPeriodMs = 30000;
-    const double cpu0 = CpuMs(entry);
-    const DWORD t0 = GetTickCount();
-    Pump(kPeriodMs);
-    const double cpu = CpuMs(entry) - cpu0;
-    const double elapsed = GetTickCount() - t0;
-    Require(cpu0 >= 0 && cpu >= 0, "the CPU time of %s cannot be read", entry.c_str());
-    BenchReport("Kestrova CPU time over 30 s of idle refresh, 16 thumbnails", cpu, "ms");
-    BenchReport("Kestrova CPU use over 30 s of idle refresh, 16 thumbnails", 100.0 * cpu / elapsed, "%");
-    Require(ExitByTray(kestrova), "still running after the tray's exit");
+    for (int count : {4, 16, 64}) MeasureSources(count);
 }

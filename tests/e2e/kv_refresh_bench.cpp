@@ -1,25 +1,30 @@
 // The in-process half of the refresh benchmark, started by the harness's KV_BENCH(refresh_step)
-// once the helper's 16 sources are open:
-//   kv_refresh_bench.exe RESULT_FILE
-// Puts a thumbnail of each source into a control page of exactly 16 slots (no idle step), times
-// the page's own refresh step with the paint it causes against the bare PrintWindow and HALFTONE
-// StretchBlt of the same source (with and without making its bitmap), times the step's parts one
-// by one, then counts GDI objects and working set after 10 and 1000 steps.
-// Writes "key value" lines to RESULT_FILE; the exit code is 0 when every source was found.
+// once the helper's sources are open:
+//   kv_refresh_bench.exe SOURCES RESULT_FILE
+// Puts a thumbnail of each source into a control page of exactly SOURCES slots (no idle step) and
+// times the page's own refresh step with the paint it causes against its floor: the flat sequence
+// of the calls that one step of a background source requires (idle wait, answer check, a bitmap
+// of the source's size filled grey, PrintWindow, a new image of the thumbnail's size with the
+// HALFTONE stretch, the source redrawn, its rectangle read, the thumbnail painted), on the same
+// source in the same round. The step's parts are timed inside the step. Then it counts GDI
+// objects and working set after 10 and 1000 steps.
+// Writes "key value" lines to RESULT_FILE (medians of the rounds, except the parts: means); the
+// exit code is 0 when every source was found.
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "desktop/TaskBarControl.h"
 #include "strip/ControlDlg.h"
+#include "strip/RefreshProbe.h"
 #include "strip/Thumbnail.h"
 
 namespace {
-
-const int kSources = 16;
 
 double NowMs()
 {
@@ -31,6 +36,13 @@ double NowMs()
     LARGE_INTEGER t;
     ::QueryPerformanceCounter(&t);
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 double WorkingSetMb()
@@ -48,7 +60,91 @@ void Pump()
         ::DispatchMessageA(&msg);
 }
 
-// PrintWindow into a ready bitmap of the source's size, then a HALFTONE stretch to the thumbnail's.
+// The floor's thumbnail: a layered popup like a thumbnail, painting its image with one BitBlt.
+struct FloorThumb {
+    HWND hwnd = nullptr;
+    HBITMAP image = nullptr;
+    HWND source = nullptr;
+    DWORD processId = 0;
+};
+
+LRESULT CALLBACK FloorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) {
+        FloorThumb* f = reinterpret_cast<FloorThumb*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd, &ps);
+        if (f && f->image) {
+            RECT client;
+            ::GetClientRect(hwnd, &client);
+            HDC image = ::CreateCompatibleDC(dc);
+            HGDIOBJ old = ::SelectObject(image, f->image);
+            ::SetStretchBltMode(dc, HALFTONE);
+            ::SetBrushOrgEx(dc, 0, 0, nullptr);
+            ::BitBlt(dc, 0, 0, client.right, client.bottom, image, 0, 0, SRCCOPY);
+            ::SelectObject(image, old);
+            ::DeleteDC(image);
+        }
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// One refresh step of a background source as the behaviour asks for it, call by call.
+void FloorStep(FloorThumb& f)
+{
+    HWND source = f.source;
+    if (!::IsWindow(source) || ::IsIconic(source) || ::GetForegroundWindow() == source)
+        return;
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, f.processId);
+    if (!process)
+        return;
+    const DWORD idle = ::WaitForInputIdle(process, 100);
+    ::CloseHandle(process);
+    if (idle != 0)
+        return;
+    if (::IsWindow(source)) {
+        HDC dc = ::GetDC(f.hwnd);
+        RECT window;
+        ::GetWindowRect(source, &window);
+        const int sw = window.right - window.left, sh = window.bottom - window.top;
+        HBITMAP copy = ::CreateCompatibleBitmap(dc, sw, sh);
+        HDC copyDC = ::CreateCompatibleDC(dc);
+        HGDIOBJ oldCopy = ::SelectObject(copyDC, copy);
+        HBRUSH grey = ::CreateSolidBrush(kThumbGrey);
+        const RECT all = {0, 0, sw, sh};
+        ::FillRect(copyDC, &all, grey);
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutA(source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result);
+        ::PrintWindow(source, copyDC, 0);
+        RECT client;
+        ::GetClientRect(f.hwnd, &client);
+        HBITMAP image = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
+        HDC imageDC = ::CreateCompatibleDC(dc);
+        HGDIOBJ oldImage = ::SelectObject(imageDC, image);
+        ::SetStretchBltMode(imageDC, HALFTONE);
+        ::SetBrushOrgEx(imageDC, 0, 0, nullptr);
+        ::StretchBlt(imageDC, 0, 0, client.right, client.bottom, copyDC, 0, 0, sw, sh, SRCCOPY);
+        ::SelectObject(imageDC, oldImage);
+        ::SelectObject(copyDC, oldCopy);
+        ::DeleteDC(imageDC);
+        ::DeleteDC(copyDC);
+        ::DeleteObject(copy);
+        ::DeleteObject(grey);
+        if (f.image)
+            ::DeleteObject(f.image);
+        f.image = image;
+        ::ReleaseDC(f.hwnd, dc);
+    }
+    ::InvalidateRect(source, nullptr, FALSE);
+    ::RedrawWindow(source, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT now;
+    ::GetWindowRect(source, &now);
+    ::InvalidateRect(f.hwnd, nullptr, TRUE);
+}
+
+// The former baseline: PrintWindow into a ready bitmap of the source's size, then the stretch.
 class BareCapture {
 public:
     BareCapture(SIZE source, SIZE target) : m_source(source), m_target(target)
@@ -82,21 +178,6 @@ public:
         ::StretchBlt(m_targetDC, 0, 0, m_target.cx, m_target.cy, m_sourceDC, 0, 0, m_source.cx, m_source.cy, SRCCOPY);
     }
 
-    // The same with a source-sized bitmap made, filled and dropped each time, as a capture must.
-    void RunWithBuffer(HWND source)
-    {
-        HDC dc = ::CreateCompatibleDC(m_screen);
-        HBITMAP bitmap = ::CreateCompatibleBitmap(m_screen, m_source.cx, m_source.cy);
-        HGDIOBJ old = ::SelectObject(dc, bitmap);
-        const RECT all = {0, 0, m_source.cx, m_source.cy};
-        ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(LTGRAY_BRUSH)));
-        ::PrintWindow(source, dc, 0);
-        ::StretchBlt(m_targetDC, 0, 0, m_target.cx, m_target.cy, dc, 0, 0, m_source.cx, m_source.cy, SRCCOPY);
-        ::SelectObject(dc, old);
-        ::DeleteObject(bitmap);
-        ::DeleteDC(dc);
-    }
-
 private:
     SIZE m_source, m_target;
     HDC m_screen, m_sourceDC, m_targetDC;
@@ -104,23 +185,33 @@ private:
     HGDIOBJ m_oldSource, m_oldTarget;
 };
 
+RECT SlotRect(int i, int sources)
+{
+    // Up to 8 a row along the bottom; 64 sources take smaller slots to stay on the screen.
+    const int w = sources > 16 ? 80 : 160, h = sources > 16 ? 60 : 120;
+    const int perRow = 1280 / w;
+    const int top = 1004 - h * ((sources + perRow - 1) / perRow);
+    return {w * (i % perRow), top + h * (i / perRow), w * (i % perRow) + w, top + h * (i / perRow) + h};
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        fprintf(stderr, "usage: kv_refresh_bench.exe RESULT_FILE\n");
+    if (argc < 3) {
+        fprintf(stderr, "usage: kv_refresh_bench.exe SOURCES RESULT_FILE\n");
         return 2;
     }
+    const int sourceCount = std::max(1, atoi(argv[1]));
     std::vector<HWND> sources;
-    for (int i = 0; i < kSources; ++i) {
+    for (int i = 0; i < sourceCount; ++i) {
         const std::string title = "bench source " + std::to_string(i);
         HWND hwnd = ::FindWindowA(nullptr, title.c_str());
         if (!hwnd)
             return 1;
         sources.push_back(hwnd);
     }
-    FILE* out = fopen(argv[1], "w");
+    FILE* out = fopen(argv[2], "w");
     if (!out)
         return 2;
     // As the control page keeps it: the service never removes a taskbar button.
@@ -132,10 +223,17 @@ int main(int argc, char** argv)
                                    nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
     ::SetForegroundWindow(front);
 
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = FloorProc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KvFloorThumb";
+    ::RegisterClassA(&wc);
+
     CControlDlg page;  // no window: the grid, the index and the step are all the benchmark needs
-    for (int i = 0; i < kSources; ++i) {
+    std::vector<FloorThumb> floors(sourceCount);
+    for (int i = 0; i < sourceCount; ++i) {
         ThumbSlot slot;
-        slot.rect = {160 * (i % 8), 764 + 120 * (i / 8), 160 * (i % 8) + 160, 884 + 120 * (i / 8)};
+        slot.rect = SlotRect(i, sourceCount);
         slot.entry.hwnd = sources[i];
         ::GetWindowThreadProcessId(sources[i], &slot.entry.processId);
         slot.entry.title = ("bench source " + std::to_string(i)).c_str();
@@ -143,78 +241,82 @@ int main(int argc, char** argv)
         slot.used = 1;
         slot.thumbnail = new Cthumbnail(slot.entry, slot.rect, 255, &page);
         page.m_slots.push_back(slot);
+
+        RECT thumb;
+        ::GetWindowRect(slot.thumbnail->m_hWnd, &thumb);
+        FloorThumb& f = floors[i];
+        f.source = sources[i];
+        f.processId = slot.entry.processId;
+        f.hwnd = ::CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW, "KvFloorThumb", "", WS_POPUP | WS_VISIBLE,
+                                   thumb.left, thumb.top - 300, thumb.right - thumb.left, thumb.bottom - thumb.top,
+                                   nullptr, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrA(f.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&f));
+        ::SetLayeredWindowAttributes(f.hwnd, 0, 255, LWA_ALPHA);
     }
+    ::SetForegroundWindow(front);
     Pump();
 
     // One step: the page picks the next thumbnail, which captures and stretches; then it paints.
-    auto step = [&]() -> HWND {
+    auto step = [&]() -> int {
         const int slot = page.m_nRefreshIndex;
         page.RefreshNextThumbnail();
-        HWND thumb = page.m_slots[slot].thumbnail->m_hWnd;
-        ::UpdateWindow(thumb);
-        return page.m_slots[slot].entry.hwnd;
+        ::UpdateWindow(page.m_slots[slot].thumbnail->m_hWnd);
+        return slot;
     };
-    for (int i = 0; i < kSources; ++i)
+    for (int i = 0; i < sourceCount; ++i) {
         step();  // warm-up
+        FloorStep(floors[i]);
+        ::UpdateWindow(floors[i].hwnd);
+    }
 
     RECT client;
     ::GetClientRect(page.m_slots[0].thumbnail->m_hWnd, &client);
     RECT window;
     ::GetWindowRect(sources[0], &window);
     BareCapture bare({window.right - window.left, window.bottom - window.top}, {client.right, client.bottom});
-    double stepMs = 0, bareMs = 0, bufferedMs = 0;
-    const int kRounds = 10;
+    RefreshStepParts parts;
+    double paintMs = 0;
+    std::vector<double> stepMs, floorMs, bareMs;
+    const int kRounds = std::max(3, 160 / sourceCount);
     for (int round = 0; round < kRounds; ++round) {
-        for (int i = 0; i < kSources; ++i) {
-            double t0 = NowMs();
-            HWND source = step();
-            stepMs += NowMs() - t0;
-            t0 = NowMs();
-            bare.Run(source);
-            bareMs += NowMs() - t0;
-            t0 = NowMs();
-            bare.RunWithBuffer(source);
-            bufferedMs += NowMs() - t0;
+        for (int i = 0; i < sourceCount; ++i) {
+            // Alternating which goes first, so that neither always finds the source freshly drawn.
+            const bool stepFirst = (round + i) % 2 == 0;
+            for (int part = 0; part < 2; ++part) {
+                if ((part == 0) == stepFirst) {
+                    g_pRefreshStepParts = &parts;
+                    const double t0 = NowMs();
+                    const int slot = page.m_nRefreshIndex;
+                    page.RefreshNextThumbnail();
+                    const double t1 = NowMs();
+                    ::UpdateWindow(page.m_slots[slot].thumbnail->m_hWnd);
+                    const double t2 = NowMs();
+                    g_pRefreshStepParts = nullptr;
+                    paintMs += t2 - t1;
+                    stepMs.push_back(t2 - t0);
+                } else {
+                    const double t0 = NowMs();
+                    FloorStep(floors[i]);
+                    ::UpdateWindow(floors[i].hwnd);
+                    floorMs.push_back(NowMs() - t0);
+                }
+            }
+            const double t0 = NowMs();
+            bare.Run(sources[i]);
+            bareMs.push_back(NowMs() - t0);
         }
         Pump();
     }
-    const double steps = kRounds * kSources;
+    const double steps = static_cast<double>(stepMs.size());
     fprintf(out, "measured_steps %.0f\n", steps);
-    fprintf(out, "step_mean_ms %.4f\n", stepMs / steps);
-    fprintf(out, "bare_mean_ms %.4f\n", bareMs / steps);
-    fprintf(out, "bare_with_buffer_mean_ms %.4f\n", bufferedMs / steps);
-
-    // Where a step's time goes: its parts one by one, through the thumbnail's own operations.
-    double idleMs = 0, answerMs = 0, captureMs = 0, redrawMs = 0, paintMs = 0;
-    for (int round = 0; round < kRounds; ++round) {
-        for (const ThumbSlot& slot : page.m_slots) {
-            Cthumbnail* thumb = slot.thumbnail;
-            const HWND source = slot.entry.hwnd;
-            double t0 = NowMs();
-            thumb->WaitSourceIdle(slot.entry.processId, 100);
-            double t1 = NowMs();
-            idleMs += t1 - t0;
-            DWORD_PTR result = 0;
-            ::SendMessageTimeoutA(source, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result);
-            t0 = NowMs();
-            answerMs += t0 - t1;
-            thumb->CaptureByPrintWindow();
-            t1 = NowMs();
-            captureMs += t1 - t0;
-            ::InvalidateRect(source, nullptr, FALSE);
-            ::RedrawWindow(source, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-            t0 = NowMs();
-            redrawMs += t0 - t1;
-            ::InvalidateRect(thumb->m_hWnd, nullptr, TRUE);
-            ::UpdateWindow(thumb->m_hWnd);
-            paintMs += NowMs() - t0;
-        }
-        Pump();
-    }
-    fprintf(out, "part_idle_wait_ms %.4f\n", idleMs / steps);
-    fprintf(out, "part_answer_check_ms %.4f\n", answerMs / steps);
-    fprintf(out, "part_capture_ms %.4f\n", captureMs / steps);
-    fprintf(out, "part_source_redraw_ms %.4f\n", redrawMs / steps);
+    fprintf(out, "step_median_ms %.4f\n", Median(stepMs));
+    fprintf(out, "floor_median_ms %.4f\n", Median(floorMs));
+    fprintf(out, "bare_median_ms %.4f\n", Median(bareMs));
+    fprintf(out, "part_idle_wait_ms %.4f\n", parts.idleWait / steps);
+    fprintf(out, "part_answer_check_ms %.4f\n", parts.answerCheck / steps);
+    fprintf(out, "part_capture_without_answer_check_ms %.4f\n", (parts.capture - parts.answerCheck) / steps);
+    fprintf(out, "part_source_redraw_ms %.4f\n", parts.sourceRedraw / steps);
+    fprintf(out, "part_refit_check_and_invalidate_ms %.4f\n", parts.finish / steps);
     fprintf(out, "part_paint_ms %.4f\n", paintMs / steps);
 
     for (int done = 1; done <= 1000; ++done) {
@@ -234,6 +336,11 @@ int main(int argc, char** argv)
     slots.swap(page.m_slots);
     for (ThumbSlot& slot : slots)
         CloseThumbnail(slot.thumbnail, THUMB_CLOSE);
+    for (FloorThumb& f : floors) {
+        ::DestroyWindow(f.hwnd);
+        if (f.image)
+            ::DeleteObject(f.image);
+    }
     ::DestroyWindow(front);
     return 0;
 }
