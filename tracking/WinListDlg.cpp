@@ -20,12 +20,20 @@ bool HasHandle(const std::vector<WindowEntry>& list, HWND hwnd)
 
 }  // namespace
 
-WindowVerdict FilterBeforeProcess(const WindowFacts& w, HWND ownPage, DWORD ownProcessId)
+WindowVerdict FilterByStyle(const WindowFacts& w, HWND ownPage)
 {
     if (w.hwnd == ownPage)
         return SkipOwnPage;
     if (!(w.style & WS_SYSMENU) || !(w.style & WS_MINIMIZEBOX) || !(w.style & WS_VISIBLE))
         return SkipStyle;
+    return Tracked;
+}
+
+WindowVerdict FilterBeforeProcess(const WindowFacts& w, HWND ownPage, DWORD ownProcessId)
+{
+    const WindowVerdict byStyle = FilterByStyle(w, ownPage);
+    if (byStyle != Tracked)
+        return byStyle;
     if (w.title == "Program Manager")
         return SkipProgramManager;
     if (w.title.IsEmpty())
@@ -183,6 +191,9 @@ void CWinListDlg::CollectWindow(HWND hwnd)
     WindowFacts w;
     w.hwnd = hwnd;
     w.style = static_cast<DWORD>(::GetWindowLongA(hwnd, GWL_STYLE));
+    // The style rejects most top-level windows: their title and process are never read.
+    if (FilterByStyle(w, m_hWnd) != Tracked)
+        return;
     char title[256];
     std::memset(title, 0, sizeof(title));
     ::GetWindowTextA(hwnd, title, sizeof(title));

@@ -31,7 +31,9 @@ enum WindowVerdict {
     SkipOwnProgramName,
     SkipEmptyRect,
 };
-// The style and title filters, which need no process lookup.
+// The own-page and style filters, which need nothing but the handle and the style.
+WindowVerdict FilterByStyle(const WindowFacts& w, HWND ownPage);
+// Those, then the title and process-id filters, which need no process lookup.
 WindowVerdict FilterBeforeProcess(const WindowFacts& w, HWND ownPage, DWORD ownProcessId);
 WindowVerdict FilterAfterProcess(const WindowFacts& w);
 
