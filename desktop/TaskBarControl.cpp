@@ -16,15 +16,23 @@ HRESULT CreateShellTaskbarList(ITaskbarList** taskbarList) {
 CTaskBarControl::CTaskBarControl() : CTaskBarControl(CreateShellTaskbarList) {}
 
 CTaskBarControl::CTaskBarControl(TaskbarListFactory factory)
-    : m_pTaskbarList(nullptr), m_bEnableDeleteTab(1), m_bComInitialized(false) {
+    : m_pTaskbarList(nullptr), m_bEnableDeleteTab(1), m_factory(factory), m_bCreateTried(false),
+      m_bComInitialized(false) {
+    // The thread's apartment from start-up on, for the shell calls of the other pages too.
     m_bComInitialized = SUCCEEDED(CoInitialize(nullptr));  // S_FALSE too: already initialised here
+}
+
+ITaskbarList* CTaskBarControl::TaskbarList() {
+    if (m_bCreateTried) return m_pTaskbarList;
+    m_bCreateTried = true;
     ITaskbarList* taskbarList = nullptr;
-    if (!factory || FAILED(factory(&taskbarList))) taskbarList = nullptr;
+    if (!m_factory || FAILED(m_factory(&taskbarList))) taskbarList = nullptr;
     if (taskbarList && FAILED(taskbarList->HrInit())) {
         taskbarList->Release();
         taskbarList = nullptr;
     }
     m_pTaskbarList = taskbarList;
+    return m_pTaskbarList;
 }
 
 CTaskBarControl::~CTaskBarControl() {
@@ -43,10 +51,12 @@ void CTaskBarControl::ReleaseInstance() {
 }
 
 BOOL CTaskBarControl::AddTab(HWND hwnd) {
-    return m_pTaskbarList && m_pTaskbarList->AddTab(hwnd) == S_OK;
+    ITaskbarList* taskbarList = TaskbarList();
+    return taskbarList && taskbarList->AddTab(hwnd) == S_OK;
 }
 
 BOOL CTaskBarControl::DeleteTab(HWND hwnd) {
     if (m_bEnableDeleteTab == 0) return TRUE;
-    return m_pTaskbarList && m_pTaskbarList->DeleteTab(hwnd) == S_OK;
+    ITaskbarList* taskbarList = TaskbarList();
+    return taskbarList && taskbarList->DeleteTab(hwnd) == S_OK;
 }

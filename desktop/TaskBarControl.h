@@ -5,6 +5,7 @@
 #include <shobjidl.h>
 
 // Creates the taskbar-list object (not yet initialised); the service calls HrInit itself.
+// The service makes it at its first tab call, so that start-up does not wait for the shell.
 typedef HRESULT (*TaskbarListFactory)(ITaskbarList** taskbarList);
 
 class CTaskBarControl {
@@ -24,11 +25,16 @@ public:
     // TRUE at once while m_bEnableDeleteTab is 0.
     BOOL DeleteTab(HWND hwnd);
 
-    ITaskbarList* m_pTaskbarList;  // null when it could not be created or initialised
+    ITaskbarList* m_pTaskbarList;  // null before the first tab call, or when it could not be made
     int m_bEnableDeleteTab;
 
     static CTaskBarControl* m_pInstance;
 
 private:
+    // The taskbar-list object, made and initialised on the first call; null when that failed.
+    ITaskbarList* TaskbarList();
+
+    TaskbarListFactory m_factory;
+    bool m_bCreateTried;
     bool m_bComInitialized;  // CoUninitialize balances only a CoInitialize that succeeded
 };

@@ -473,7 +473,10 @@ private:
 
 FakeTaskbarList* g_fakeList;
 
+int g_factoryCalls;
+
 HRESULT CreateFake(ITaskbarList** out) {
+    ++g_factoryCalls;
     g_fakeList->AddRef();
     *out = g_fakeList;
     return S_OK;
@@ -550,14 +553,35 @@ TEST(TaskBarControlTest, TabResultIsTrueExactlyForSOk) {
     }
 }
 
+// Start-up creates the service: the shell's object waits for the first tab call that needs it.
+TEST(TaskBarControlTest, TaskbarListIsMadeOnceAtTheFirstTabCall) {
+    FakeTaskbarList fake;
+    g_fakeList = &fake;
+    g_factoryCalls = 0;
+    {
+        CTaskBarControl service(CreateFake);
+        EXPECT_EQ(0, g_factoryCalls) << "made by the constructor";
+        service.m_bEnableDeleteTab = 0;
+        EXPECT_EQ(TRUE, service.DeleteTab(kTabWindow));
+        EXPECT_EQ(0, g_factoryCalls) << "made for a DeleteTab that removes nothing";
+        EXPECT_EQ(TRUE, service.AddTab(kTabWindow));
+        service.m_bEnableDeleteTab = 1;
+        EXPECT_EQ(TRUE, service.DeleteTab(kTabWindow));
+        EXPECT_EQ(TRUE, service.AddTab(kTabWindow));
+        EXPECT_EQ(1, g_factoryCalls);
+        EXPECT_EQ(3, fake.tabCalls);
+    }
+    EXPECT_EQ(0, fake.refs) << "the destructor releases the object";
+}
+
 TEST(TaskBarControlTest, ShellTaskbarListAddsAndDeletesTabs) {
     Window window;
     ASSERT_TRUE(window.get() != nullptr);
     CTaskBarControl* service = CTaskBarControl::GetInstance();
     ASSERT_TRUE(service != nullptr);
-    ASSERT_TRUE(service->m_pTaskbarList != nullptr) << "the shell's taskbar-list object was not created";
     EXPECT_EQ(service, CTaskBarControl::GetInstance());
     EXPECT_EQ(TRUE, service->AddTab(window.get()));
+    EXPECT_TRUE(service->m_pTaskbarList != nullptr) << "the shell's taskbar-list object was not created";
     EXPECT_EQ(TRUE, service->DeleteTab(window.get()));
     CTaskBarControl::ReleaseInstance();
     EXPECT_TRUE(CTaskBarControl::m_pInstance == nullptr);
