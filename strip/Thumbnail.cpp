@@ -4,6 +4,7 @@
 #include "framework/Trace.h"
 #include "framework/WndClass.h"
 #include "strip/ControlDlg.h"
+#include "strip/ThumbnailPlacement.h"
 
 #include <cstring>
 
@@ -92,6 +93,12 @@ LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_WINDOWPOSCHANGING:
         // Whoever moves a thumbnail in the z-order, it stays at the bottom unless hovered.
         reinterpret_cast<WINDOWPOS*>(lParam)->hwndInsertAfter = m_bHover || m_bHoverKey ? HWND_TOPMOST : HWND_BOTTOM;
+        break;
+    case WM_WINDOWPOSCHANGED:
+    case WM_ACTIVATE:
+    case WM_SHOWWINDOW:
+        if (MayChangeZOrder(message, message == WM_WINDOWPOSCHANGED ? reinterpret_cast<WINDOWPOS*>(lParam)->flags : 0))
+            m_nZOrderChecks = kZOrderCheckTicks;
         break;
     case WM_LBUTTONDOWN:
         if (m_nZoomX == 100 && m_nZoomY == 100) {

@@ -180,6 +180,7 @@ private:
     BYTE m_bySavedAlpha = 255;
     DWORD m_dwSavedLayeredFlags = LWA_ALPHA;
     bool m_bAdjustingAspect = false;       // the aspect's own move must not adjust again from WM_SIZE
+    int m_nZOrderChecks = 0;               // poll ticks left that look beneath the thumbnail
 
     bool m_bConstructing;     // a window that fails during CreateEx must not delete the object under new
     bool m_bCloseRequested;   // DestroyWindow ran: the object may delete itself

@@ -28,6 +28,19 @@ int HoverAfter(int hover, HoverEvent event, bool cursorInside)
     return hover ? 1 : 0;
 }
 
+bool MayChangeZOrder(UINT message, UINT windowPosFlags)
+{
+    switch (message) {
+    case WM_WINDOWPOSCHANGED:
+        return !(windowPosFlags & SWP_NOZORDER) || (windowPosFlags & SWP_SHOWWINDOW);
+    case WM_ACTIVATE:
+    case WM_SHOWWINDOW:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool IsMinimisedRect(const RECT& window)
 {
     return window.right < 0 && window.bottom < 0;
@@ -126,13 +139,16 @@ bool Cthumbnail::AboveOrdinaryWindow() const
 
 void Cthumbnail::PollSource()
 {
-    if (HoverAfter(m_bHover, kHoverPollTick, CursorInside(m_hWnd)) != m_bHover) {
+    // A round trip to the server each: the cursor only while hovered, the z-order only after a change.
+    if (m_bHover && HoverAfter(m_bHover, kHoverPollTick, CursorInside(m_hWnd)) != m_bHover) {
         m_bHover = 0;
         AfxTrace("■MouseOUT %s\n", m_entry.title.GetString());
         ApplyAlpha();
         SetZOrder();
-    } else if (!m_bHover && !m_bHoverKey && AboveOrdinaryWindow()) {
-        ::SetWindowPos(m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    } else if (m_nZOrderChecks > 0) {
+        --m_nZOrderChecks;
+        if (!m_bHover && !m_bHoverKey && AboveOrdinaryWindow())
+            ::SetWindowPos(m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     if (!::IsWindow(m_hSource))
         return;

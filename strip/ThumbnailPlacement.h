@@ -13,5 +13,12 @@ enum HoverEvent { kHoverMouseMove, kHoverPollTick };
 // A hover starts only on a mouse move over the window and ends only on a poll tick outside it.
 int HoverAfter(int hover, HoverEvent event, bool cursorInside);
 
+// Wine may raise a thumbnail unasked, without WM_WINDOWPOSCHANGING, some time after the system
+// moved, showed or activated it; the poll looks beneath the thumbnail for this many ticks after
+// such a message, and not at all otherwise.
+const int kZOrderCheckTicks = 10;
+// TRUE for a message after which the thumbnail's place in the z-order may have changed.
+bool MayChangeZOrder(UINT message, UINT windowPosFlags);
+
 // A minimised window lies far above and left of the screen; its rectangle says nothing of its size.
 bool IsMinimisedRect(const RECT& window);

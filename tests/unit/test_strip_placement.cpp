@@ -49,6 +49,27 @@ TEST(Placement, HoverStartsOnAMoveAndEndsOnATick)
         EXPECT_EQ(c.after, HoverAfter(c.hover, c.event, c.inside)) << c.name;
 }
 
+TEST(Placement, ZOrderIsCheckedAfterTheMessagesThatMayChangeIt)
+{
+    struct Case {
+        const char* name;
+        UINT message;
+        UINT flags;
+        bool check;
+    } cases[] = {
+        {"moved in the z-order", WM_WINDOWPOSCHANGED, SWP_NOMOVE | SWP_NOSIZE, true},
+        {"shown without a z-order change", WM_WINDOWPOSCHANGED, SWP_NOZORDER | SWP_SHOWWINDOW, true},
+        {"moved only", WM_WINDOWPOSCHANGED, SWP_NOZORDER | SWP_NOSIZE, false},
+        {"resized only", WM_WINDOWPOSCHANGED, SWP_NOZORDER | SWP_NOMOVE, false},
+        {"activated", WM_ACTIVATE, 0, true},
+        {"shown", WM_SHOWWINDOW, 0, true},
+        {"painted", WM_PAINT, 0, false},
+        {"a poll tick", WM_TIMER, 0, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.check, MayChangeZOrder(c.message, c.flags)) << c.name;
+}
+
 TEST(Placement, MinimisedRectangleSaysNothingOfTheSize)
 {
     struct Case {
