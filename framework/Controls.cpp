@@ -1,5 +1,7 @@
 #include "framework/Controls.h"
 
+#include "framework/SpinValue.h"
+
 int CListCtrl::InsertColumn(int column, LPCSTR heading, int format, int width)
 {
     LVCOLUMNA col = {};
@@ -51,4 +53,25 @@ void CHotKeyCtrl::GetHotKey(WORD& vk, WORD& modifiers) const
     const WORD key = LOWORD(::SendMessageA(m_hWnd, HKM_GETHOTKEY, 0, 0));
     vk = LOBYTE(key);
     modifiers = HIBYTE(key);
+}
+
+void CSpinButtonCtrl::GetRange32(int& lower, int& upper) const
+{
+    ::SendMessageA(m_hWnd, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&lower), reinterpret_cast<LPARAM>(&upper));
+}
+
+int CSpinButtonCtrl::ReadValue(int previous) const
+{
+    int lower = 0;
+    int upper = 0;
+    GetRange32(lower, upper);
+    HWND buddy = GetBuddy();
+    if (!buddy) {
+        BOOL error = FALSE;
+        const int pos = static_cast<int>(::SendMessageA(m_hWnd, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&error)));
+        return SpinValueFromText(nullptr, error ? previous : pos, lower, upper);
+    }
+    CString text;
+    AfxGetWindowText(buddy, text);
+    return SpinValueFromText(text, previous, lower, upper);
 }

@@ -28,6 +28,17 @@ public:
     void SetRules(WORD invalidCombinations, WORD modifiers) { ::SendMessageA(m_hWnd, HKM_SETRULES, invalidCombinations, MAKELPARAM(modifiers, 0)); }
 };
 
+class CSpinButtonCtrl : public CWnd {
+public:
+    void SetRange32(int lower, int upper) { ::SendMessageA(m_hWnd, UDM_SETRANGE32, static_cast<WPARAM>(lower), upper); }
+    void GetRange32(int& lower, int& upper) const;
+    int SetPos32(int pos) { return static_cast<int>(::SendMessageA(m_hWnd, UDM_SETPOS32, 0, pos)); }
+    HWND GetBuddy() const { return reinterpret_cast<HWND>(::SendMessageA(m_hWnd, UDM_GETBUDDY, 0, 0)); }
+    // The number the user sees in the buddy when it is a whole decimal within the range, else
+    // previous; clamped to the range. UDM_GETPOS alone cannot tell an empty buddy from 0.
+    int ReadValue(int previous) const;
+};
+
 class CListCtrl : public CWnd {
 public:
     DWORD SetExtendedStyle(DWORD style) { return static_cast<DWORD>(::SendMessageA(m_hWnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style)); }
