@@ -3,6 +3,7 @@
 #include "desktop/DwmApi.h"
 #include "framework/Trace.h"
 #include "framework/WndClass.h"
+#include "strip/CaptureScratch.h"
 #include "strip/ControlDlg.h"
 #include "strip/ThumbnailPlacement.h"
 
@@ -37,6 +38,10 @@ bool ShouldPutBackSource(int prevState, int state)
     return prevState == THUMB_PARKED || state == THUMB_PARKED;
 }
 
+namespace {
+int g_thumbnailsAlive = 0;  // the captures' scratch goes with the last thumbnail
+}
+
 BEGIN_MESSAGE_MAP(Cthumbnail, CWnd)
     ON_WM_PAINT()
     ON_WM_SIZE()
@@ -63,6 +68,7 @@ Cthumbnail::Cthumbnail(WindowEntry entry, RECT slot, BYTE alpha, CthumbnailListe
       m_dDragRemX(0.0), m_dDragRemY(0.0), m_hThumbnail(0), m_bComposition(FALSE), m_rcLiveSource{0, 0, 0, 0},
       m_crBackground(0xDCDCDC), m_bConstructing(true), m_bCloseRequested(false), m_bSourcePutBack(false)
 {
+    ++g_thumbnailsAlive;
     m_wpSaved.length = sizeof(m_wpSaved);
 
     if (IsVistaOrLater()) {
@@ -82,7 +88,11 @@ Cthumbnail::Cthumbnail(WindowEntry entry, RECT slot, BYTE alpha, CthumbnailListe
     m_bConstructing = false;
 }
 
-Cthumbnail::~Cthumbnail() {}
+Cthumbnail::~Cthumbnail()
+{
+    if (--g_thumbnailsAlive == 0)
+        CaptureScratch().Release();
+}
 
 LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -9,6 +9,7 @@
 #include "desktop/TaskBarControl.h"
 #include "framework/App.h"
 #include "framework/Trace.h"
+#include "strip/CaptureScratch.h"
 #include "strip/RefreshProbe.h"
 #include "strip/ThumbnailImage.h"
 #include "strip/ThumbnailParking.h"
@@ -86,18 +87,15 @@ BOOL Cthumbnail::CaptureByPrintWindow()
         return FALSE;
 
     CClientDC thumbDC(this);
-    CBitmap copy;  // before the DC that selects it: the DC lets go of it before it is deleted
-    CDC copyDC;
-    if (!copyDC.CreateCompatibleDC(&thumbDC)) {
+    CCopyBuffer copy(&thumbDC, window.Size());
+    CDC* copyDC = copy.DC();
+    if (!copyDC) {
         AfxTrace("●Create CreateCompatibleDC() Error=%d\n", LastError());
         return FALSE;
     }
-    if (!copy.CreateCompatibleBitmap(&thumbDC, window.Width(), window.Height()))
-        return FALSE;
-    copyDC.SelectObject(copy);
-    copyDC.FillSolidRect(CRect(0, 0, window.Width(), window.Height()), kThumbGrey);
-    ::PrintWindow(m_hSource, copyDC, 0);
-    if (!m_hWnd || !StoreCapture(thumbDC, copyDC, window.Size(), target, true))
+    copyDC->FillSolidRect(CRect(0, 0, window.Width(), window.Height()), kThumbGrey);
+    ::PrintWindow(m_hSource, *copyDC, 0);
+    if (!m_hWnd || !StoreCapture(thumbDC, *copyDC, window.Size(), target, true))
         return FALSE;  // closed while the source drew itself, or no room for the image
     RemoveSourceTab();
     return TRUE;
@@ -122,15 +120,15 @@ BOOL Cthumbnail::CaptureByScreenCopy()
 
     CClientDC thumbDC(this);
     CSourceWindowDC sourceDC(m_hSource);
-    CBitmap copy;  // before the DC that selects it
-    CDC copyDC;
-    if (!sourceDC.GetSafeHdc() || !copyDC.CreateCompatibleDC(&thumbDC) ||
-        !copy.CreateCompatibleBitmap(&thumbDC, area.size.cx, area.size.cy))
+    if (!sourceDC.GetSafeHdc())
         return FALSE;
-    copyDC.SelectObject(copy);
-    copyDC.FillSolidRect(CRect(0, 0, area.size.cx, area.size.cy), kThumbGrey);
-    copyDC.BitBlt(0, 0, area.size.cx, area.size.cy, &sourceDC, area.offset.x, area.offset.y, SRCCOPY | CAPTUREBLT);
-    if (!StoreCapture(thumbDC, copyDC, area.size, target, false))
+    CCopyBuffer copy(&thumbDC, area.size);
+    CDC* copyDC = copy.DC();
+    if (!copyDC)
+        return FALSE;
+    copyDC->FillSolidRect(CRect(0, 0, area.size.cx, area.size.cy), kThumbGrey);
+    copyDC->BitBlt(0, 0, area.size.cx, area.size.cy, &sourceDC, area.offset.x, area.offset.y, SRCCOPY | CAPTUREBLT);
+    if (!StoreCapture(thumbDC, *copyDC, area.size, target, false))
         return FALSE;
     RemoveSourceTab();
     return TRUE;
@@ -138,26 +136,29 @@ BOOL Cthumbnail::CaptureByScreenCopy()
 
 BOOL Cthumbnail::StoreCapture(CDC& window, CDC& copy, SIZE copied, const CaptureTarget& target, bool traceFailure)
 {
-    CBitmap image;
-    if (!image.CreateCompatibleBitmap(&window, target.size.cx, target.size.cy)) {
+    // An image of the same size is drawn over in place; it is selected nowhere between paints.
+    const bool inPlace = m_bmpCapture.GetSafeHandle() && m_nBitmapWidth == target.size.cx &&
+                         m_nBitmapHeight == target.size.cy;
+    CBitmap fresh;
+    if (!inPlace && !fresh.CreateCompatibleBitmap(&window, target.size.cx, target.size.cy)) {
         if (traceFailure)
             AfxTrace("●Create CompatibleBitmap() Error=%d\n", LastError());
         return FALSE;  // the image there is stays
     }
-    {
-        CDC imageDC;
-        if (!imageDC.CreateCompatibleDC(&window))
-            return FALSE;
-        imageDC.SelectObject(image);
-        if (target.size.cx == copied.cx && target.size.cy == copied.cy) {
-            imageDC.BitBlt(0, 0, copied.cx, copied.cy, &copy, 0, 0, SRCCOPY);
-        } else {
-            imageDC.SetStretchBltMode(HALFTONE);
-            ::SetBrushOrgEx(imageDC, 0, 0, nullptr);  // HALFTONE needs the origin set after the mode
-            imageDC.StretchBlt(0, 0, target.size.cx, target.size.cy, &copy, 0, 0, copied.cx, copied.cy, SRCCOPY);
-        }
-    }  // deselected before it becomes the cache
-    m_bmpCapture = std::move(image);  // deletes the previous image
+    CDC* imageDC = CaptureScratch().ImageDC(&window);
+    if (!imageDC)
+        return FALSE;
+    imageDC->SelectObject(inPlace ? m_bmpCapture : fresh);
+    if (target.size.cx == copied.cx && target.size.cy == copied.cy) {
+        imageDC->BitBlt(0, 0, copied.cx, copied.cy, &copy, 0, 0, SRCCOPY);
+    } else {
+        imageDC->SetStretchBltMode(HALFTONE);
+        ::SetBrushOrgEx(*imageDC, 0, 0, nullptr);  // HALFTONE needs the origin set after the mode
+        imageDC->StretchBlt(0, 0, target.size.cx, target.size.cy, &copy, 0, 0, copied.cx, copied.cy, SRCCOPY);
+    }
+    imageDC->RestoreSelections();  // deselected before it is painted or replaced
+    if (!inPlace)
+        m_bmpCapture = std::move(fresh);  // deletes the previous image
     m_nBitmapWidth = target.size.cx;
     m_nBitmapHeight = target.size.cy;
     m_dScaleX = target.scaleX;

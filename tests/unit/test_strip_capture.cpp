@@ -3,6 +3,7 @@
 #include "strip/Thumbnail.h"
 
 #include "desktop/TaskBarControl.h"
+#include "strip/CaptureScratch.h"
 #include "strip/ControlDlg.h"
 #include "tests/e2e/kv_pattern.h"
 
@@ -61,6 +62,9 @@ HWND MakeSource(const RECT& r)
 WindowEntry EntryFor(HWND source) { return SourceEntry(source, "capture source"); }
 
 const RECT kSlot = {100, 600, 260, 720};
+
+// What the captures share while a thumbnail lives: the copy DC with its scratch bitmap, the image DC.
+const long kScratchObjects = 3;
 
 using kv::ColorHex;
 using kv::NearColor;
@@ -153,7 +157,7 @@ TEST_F(CapturedImage, ShowsTheSourceOrWhatOfItIsOnTheScreen)
         for (int round = 0; round < 2; ++round) {
             const BOOL got = c.road == kPrint ? thumb->CaptureByPrintWindow() : thumb->CaptureByScreenCopy();
             EXPECT_EQ(c.captures, got) << c.name;
-            EXPECT_EQ(gdiThumbnail + (c.captures ? 1 : 0), AfxGdiLiveCount())
+            EXPECT_EQ(gdiThumbnail + (c.captures ? 1 + kScratchObjects : 0), AfxGdiLiveCount())
                 << c.name << ", capture " << round + 1 << ": GDI objects held";
         }
         RECT client;
@@ -171,6 +175,59 @@ TEST_F(CapturedImage, ShowsTheSourceOrWhatOfItIsOnTheScreen)
         EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << c.name << ": GDI objects left after the close";
         DestroyWindow(source);
     }
+}
+
+TEST(CaptureScratch, GrowsOnlyForALargerCopy)
+{
+    struct Case {
+        const char* name;
+        SIZE current, needed, expected;
+    } cases[] = {
+        {"first copy", {0, 0}, {800, 600}, {800, 600}},
+        {"the same size", {800, 600}, {800, 600}, {800, 600}},
+        {"smaller: kept", {800, 600}, {320, 240}, {800, 600}},
+        {"wider only", {800, 600}, {1024, 200}, {1024, 600}},
+        {"taller only", {800, 600}, {300, 900}, {800, 900}},
+        {"larger both ways", {800, 600}, {1280, 1024}, {1280, 1024}},
+    };
+    for (const Case& c : cases) {
+        const SIZE got = ScratchSizeFor(c.current, c.needed);
+        EXPECT_TRUE(got.cx == c.expected.cx && got.cy == c.expected.cy)
+            << c.name << ": expected " << c.expected.cx << "x" << c.expected.cy << ", got " << got.cx << "x" << got.cy;
+    }
+}
+
+// Sources of changing size and zooms: the image is drawn over in place while its size stays, and
+// whatever the order of sizes, the GDI objects held stay the image and the scratch.
+TEST_F(CapturedImage, ImageIsKeptWhileItsSizeStaysAndTheScratchServesEverySource)
+{
+    HWND smallSource = MakeSource({100, 100, 420, 340});
+    HWND largeSource = MakeSource({50, 50, 850, 650});
+    const long gdiBefore = AfxGdiLiveCount();
+    Cthumbnail* first = new Cthumbnail(EntryFor(smallSource), kSlot, 255, nullptr);
+    Cthumbnail* second = new Cthumbnail(EntryFor(largeSource), kSlot, 255, nullptr);
+    const long gdiThumbnails = AfxGdiLiveCount();
+    ASSERT_TRUE(first->CaptureByPrintWindow());
+    const HGDIOBJ image = first->m_bmpCapture.GetSafeHandle();
+    ASSERT_TRUE(second->CaptureByPrintWindow());  // a larger copy: the scratch grows
+    ASSERT_TRUE(first->CaptureByPrintWindow());
+    EXPECT_EQ(image, first->m_bmpCapture.GetSafeHandle()) << "the same size: drawn in place";
+    EXPECT_EQ(gdiThumbnails + 2 + kScratchObjects, AfxGdiLiveCount()) << "two images and the scratch";
+
+    first->m_nZoomX = 50;  // the image takes the source's own width
+    ASSERT_TRUE(first->CaptureByPrintWindow());
+    EXPECT_EQ(320, first->m_nBitmapWidth);
+    EXPECT_EQ(gdiThumbnails + 2 + kScratchObjects, AfxGdiLiveCount()) << "a new size replaces the image";
+    const COLORREF want = kv::PatternColor(0, 3);
+    const COLORREF got = ImagePixel(first, 0.75, 0.75);
+    EXPECT_TRUE(NearColor(want, got)) << "after the small source: expected " << ColorHex(want) << ", got "
+                                      << ColorHex(got);
+
+    CloseThumbnail(first, THUMB_CLOSE);
+    CloseThumbnail(second, THUMB_CLOSE);
+    EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << "the scratch went with the last thumbnail";
+    DestroyWindow(smallSource);
+    DestroyWindow(largeSource);
 }
 
 TEST_F(CapturedImage, ScaleIsImageOverSourcePerAxis)
@@ -246,7 +303,7 @@ TEST_F(CapturedImage, ThousandStepsHoldNoMoreGdiObjectsThanTen)
         if (step == 10)
             afterTen = AfxGdiLiveCount();
     }
-    EXPECT_EQ(gdiThumbnail + 1, afterTen) << "after 10 steps: the image only";
+    EXPECT_EQ(gdiThumbnail + 1 + kScratchObjects, afterTen) << "after 10 steps: the image and the scratch only";
     EXPECT_EQ(afterTen, AfxGdiLiveCount()) << "after 1000 steps";
     CloseThumbnail(thumb, THUMB_CLOSE);
     EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << "the image went with the thumbnail";
