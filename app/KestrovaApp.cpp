@@ -1,5 +1,6 @@
 #include "app/KestrovaApp.h"
 
+#include "app/ConsoleExit.h"
 #include "desktop/Globals.h"
 #include "app/KestrovaDlg.h"
 #include "desktop/MultiDisplay.h"
@@ -25,12 +26,6 @@ END_MESSAGE_MAP()
 CKestrovaApp::CKestrovaApp() : CWinApp(nullptr) {}
 
 CKestrovaApp::~CKestrovaApp() {}
-
-BOOL WINAPI ConsoleCtrlHandler(DWORD)
-{
-    // Keep every console event (Ctrl+C, closing the console) from ending the process.
-    return TRUE;
-}
 
 BOOL CKestrovaApp::InitInstance()
 {
@@ -60,7 +55,7 @@ BOOL CKestrovaApp::InitInstance()
         ::AllocConsole();
         freopen_s(&stream, "CONOUT$", "w", stdout);
         freopen_s(&stream, "CONIN$", "r", stdin);
-        ::SetConsoleCtrlHandler(&ConsoleCtrlHandler, TRUE);
+        InstallConsoleCtrlHandler();
     } else {
         freopen_s(&stream, "/dev/nul", "w", stdout);
         freopen_s(&stream, "/dev/nul", "r", stdin);
@@ -94,6 +89,8 @@ BOOL CKestrovaApp::InitInstance()
         delete CTaskBarControl::m_pInstance;
         CTaskBarControl::m_pInstance = nullptr;
     }
+    // Rules saved, windows put back: a console handler waiting for this may let the process end.
+    SignalExitDone();
     if (DebugMode == 1) {
         ::FreeConsole();
         ::Sleep(1000);

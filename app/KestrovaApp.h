@@ -10,4 +10,3 @@ public:
     DECLARE_MESSAGE_MAP()
 };
 
-BOOL WINAPI ConsoleCtrlHandler(DWORD event);

@@ -1,6 +1,8 @@
 #include "app/KestrovaDlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/ConsoleExit.h"
+#include "app/TrayIcon.h"
 #include "desktop/DwmApi.h"
 #include "desktop/Globals.h"
 #include "app/HomePage.h"
@@ -14,8 +16,6 @@ namespace {
 // The full ANSI structure, as the shell of Vista and later expects it.
 static_assert(sizeof(NOTIFYICONDATAA) == 508, "NOTIFYICONDATAA must be the full structure");
 const UINT kTrayDataSize = 508;
-// A shell that keeps timing out must not freeze the program; timer 103 tries again each second.
-const int kTrayAddAttempts = 3;
 const MARGINS kGlassMargins = {9, 8, 23, 14};
 }  // namespace
 
@@ -49,7 +49,7 @@ END_MESSAGE_MAP()
 
 CKestrovaDlg::CKestrovaDlg(CWnd* parent)
     : CDialog(IDD_KESTROVA_DIALOG, parent), m_hTrayWnd(nullptr), m_nid(), m_bPanelVisible(0), m_bComposition(FALSE),
-      m_glassMargins()
+      m_glassMargins(), m_bTrayAddFailed(false)
 {
     m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_hTrayIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
@@ -173,6 +173,7 @@ BOOL CKestrovaDlg::OnInitDialog()
     SafeDwmIsCompositionEnabled(&m_bComposition);
     ApplyGlassFrame();
     SetTimer(IDT_TRAYCHECK, 1000);
+    SetConsoleExitWindow(m_hWnd);
     return TRUE;
 }
 
@@ -189,25 +190,17 @@ void CKestrovaDlg::InitTrayIconData()
     lstrcpynA(m_nid.szTip, "Kestrova", sizeof(m_nid.szTip));
 }
 
+// A shell that keeps timing out must not freeze the program: timer 103 tries again each second.
 void CKestrovaDlg::AddTrayIcon()
 {
-    if (::Shell_NotifyIconA(NIM_ADD, &m_nid))
+    DWORD error = 0;
+    if (TryAddTrayIcon(&::Shell_NotifyIconA, &m_nid, &error)) {
+        m_bTrayAddFailed = false;
         return;
-    for (int attempt = 1;; ++attempt) {
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_TIMEOUT) {
-            AfxTrace("通知領域にアイコンを登録できませんでした。 err=%d\n", static_cast<int>(error));
-            return;
-        }
-        // The shell may have added the icon although it timed out.
-        if (::Shell_NotifyIconA(NIM_MODIFY, &m_nid))
-            return;
-        if (attempt >= kTrayAddAttempts)
-            return;
-        ::Sleep(1000);
-        if (::Shell_NotifyIconA(NIM_ADD, &m_nid))
-            return;
     }
+    if (!m_bTrayAddFailed)  // once per run of failures, not every second
+        AfxTrace("通知領域にアイコンを登録できませんでした。 err=%d\n", static_cast<int>(error));
+    m_bTrayAddFailed = true;
 }
 
 void CKestrovaDlg::OnTimer(UINT_PTR id)
@@ -355,6 +348,7 @@ void CKestrovaDlg::OnCancel()
 
 void CKestrovaDlg::PostNcDestroy()
 {
+    SetConsoleExitWindow(nullptr);
     NOTIFYICONDATAA nid;
     std::memset(&nid, 0, sizeof(nid));
     nid.cbSize = kTrayDataSize;

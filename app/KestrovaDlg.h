@@ -42,6 +42,7 @@ public:
     int m_bPanelVisible;
     BOOL m_bComposition;
     MARGINS m_glassMargins;
+    bool m_bTrayAddFailed;  // the last try failed; traced once until the icon is there
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 bool IsExactSwitch(const char* arg, const char* sw)
 {
@@ -34,10 +35,26 @@ CString ProgramFolder(const char* programPath)
     return CString(programPath, static_cast<int>(slash - programPath));
 }
 
+CString ProgramPath()
+{
+    // argv[0] is what the caller typed: a bare name found through PATH has no folder at all.
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return CString();
+        if (length < buffer.size())
+            return CString(buffer.data(), static_cast<int>(length));
+        if (buffer.size() >= 32768)
+            return CString();
+        buffer.resize(buffer.size() * 2);  // cut to fit
+    }
+}
+
 int InitPortableFolder()
 {
     AfxTrace("PORTABLE VERSION START\n");
-    const CString folder = ProgramFolder(__argc > 0 ? __argv[0] : nullptr);
+    const CString folder = ProgramFolder(ProgramPath());
     ::SetCurrentDirectoryA(folder);
     AfxTrace("CurrentDir=%s", folder.GetString());
     return 1;

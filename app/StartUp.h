@@ -16,5 +16,8 @@ CommandLineSwitches ParseSwitches(int argc, char** argv);
 // taken for one), or the empty string when there is none.
 CString ProgramFolder(const char* programPath);
 
+// The full path of the running program, as the system knows it; empty when it cannot be read.
+CString ProgramPath();
+
 // Makes the program's folder the current folder; always 1.
 int InitPortableFolder();

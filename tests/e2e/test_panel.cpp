@@ -3,6 +3,8 @@
 
 #include "e2e.h"
 
+#include <shellapi.h>
+
 using namespace kv;
 
 namespace {
@@ -157,4 +159,159 @@ KV_E2E_TEST(session_end_message)
                    unsigned(c.ending), c.flags);
         }
     }
+}
+
+namespace {
+
+// The shell holds an icon of (window, id 0): a modify that changes nothing succeeds only then.
+bool TrayIconThere(HWND mainWnd)
+{
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = sizeof(nid);
+    nid.hWnd = mainWnd;
+    return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}
+
+bool DeleteTrayIcon(HWND mainWnd)
+{
+    NOTIFYICONDATAA nid = {};
+    nid.cbSize = sizeof(nid);
+    nid.hWnd = mainWnd;
+    return Shell_NotifyIconA(NIM_DELETE, &nid) != FALSE;
+}
+
+// Wine's taskbar draws its icons from the right end, each 4 px wider than a small icon; the
+// program's is the only one there.
+POINT TrayIconCentre()
+{
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    Require(tray != nullptr, "no taskbar");
+    const RECT r = WindowRectOf(tray);
+    return POINT{r.right - (GetSystemMetrics(SM_CXSMICON) + 4) / 2, (r.top + r.bottom) / 2};
+}
+
+void ClickAt(POINT p, DWORD down, DWORD up)
+{
+    SetCursorPos(p.x, p.y);
+    // Another process sees the move a little late.
+    Require(WaitFor([&] { POINT at; return GetCursorPos(&at) && at.x == p.x && at.y == p.y; }, 2000),
+            "the cursor did not move to (%ld,%ld)", p.x, p.y);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = down;
+    in[1].mi.dwFlags = up;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+HWND VisibleMenu(DWORD pid)
+{
+    for (HWND hwnd : TopWindows(pid)) {
+        if (ClassOf(hwnd) == "#32768" && IsWindowVisible(hwnd)) return hwnd;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+KV_E2E_TEST(tray_icon_through_the_shell)
+{
+    Scratch s;
+    const std::string folder = s.Folder("app");
+    App app = StartApp(s.InstallApp(folder), "", s.Root());
+    Expect(WaitFor([&] { return TrayIconThere(app.main); }, 3000), "no tray icon after start-up");
+
+    // Deleted from outside: timer 103 adds it again within about a second.
+    Require(DeleteTrayIcon(app.main), "cannot delete the icon");
+    const DWORD deletedAt = GetTickCount();
+    Expect(WaitFor([&] { return TrayIconThere(app.main); }, 3000), "the icon did not come back");
+    const DWORD back = GetTickCount() - deletedAt;
+    Log("back %lu ms after it was deleted", back);
+    Expect(back <= 2000, "the icon came back only %lu ms after it was deleted", back);
+
+    // A new taskbar announces itself: the icon is there again before the message returns.
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    Require(DeleteTrayIcon(app.main), "cannot delete the icon again");
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(app.main, taskbarCreated, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    Expect(TrayIconThere(app.main), "no icon at once after TaskbarCreated");
+
+    // Its right-click menu, opened through the icon on the taskbar: the last item is 終了.
+    Require(WaitFor([&] { return TrayIconThere(app.main); }, 3000), "no icon to click");
+    ClickAt(TrayIconCentre(), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    HWND menu = nullptr;
+    Require(WaitFor([&] { return (menu = VisibleMenu(app.proc.Pid())) != nullptr; }, 5000),
+            "no menu after a right click on the icon at (%ld,%ld)", TrayIconCentre().x, TrayIconCentre().y);
+    Expect(!IsWindowVisible(app.main), "the right click showed the panel");
+    const RECT m = WindowRectOf(menu);
+    ClickAt(POINT{m.left + 20, m.bottom - 8}, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+    Require(app.proc.WaitExit(10000), "still running after 終了 in the tray menu");
+    Expect(app.proc.ExitCode() == 0, "exit code %lu", app.proc.ExitCode());
+    Expect(FileExists(folder + "\\" + kRulesFile), "the exit wrote no %s", kRulesFile);
+    Expect(!TrayIconThere(app.main), "the icon stays after the exit");
+}
+
+// The process has no thumbnail left while its exit still runs: in debug mode it lingers a second
+// after its windows are gone, so the check cannot come too late.
+KV_E2E_TEST(exit_leaves_no_thumbnail_behind)
+{
+    Scratch s;
+    Process helper = Start(BuiltFile("kv_helper.exe"), "--title \"exit one\" --pos 300,100 --size 320x240 --window "
+                                                       "--title \"exit two\" --pos 400,300 --size 320x240 --minimized");
+    Require(WaitFor([&] { return FindTopWindow(helper.Pid(), nullptr, "exit two") != nullptr; }, 5000),
+            "the helper did not open");
+    App app = StartApp(s.InstallApp(s.Folder("app")), "-D574", s.Root());
+    const DWORD pid = app.proc.Pid();
+    Require(WaitFor([&] { return Thumbnails(pid).size() == 2; }, 8000), "%u thumbnails", unsigned(Thumbnails(pid).size()));
+
+    PostMessageA(app.main, WM_COMMAND, kCmdTrayExit, 0);
+    const bool exiting = WaitFor([&] { return !IsWindow(app.main) || !app.proc.Running(); }, 10000);
+    Require(exiting && app.proc.Running(), "the exit was not seen while it ran (main window %s, running %d)",
+            IsWindow(app.main) ? "still there" : "gone", app.proc.Running());
+    std::string left;
+    for (HWND hwnd : TopWindows(pid)) {
+        if (IsWindowVisible(hwnd)) left += " [" + ClassOf(hwnd) + " '" + TextOf(hwnd) + "']";
+    }
+    Expect(left.empty(), "visible windows left while the exit runs:%s", left.c_str());
+    Expect(app.proc.WaitExit(10000), "still running after the exit");
+    for (const char* title : {"exit one", "exit two"}) {
+        HWND h = FindTopWindow(helper.Pid(), nullptr, title);
+        Expect(h && IsWindowVisible(h) && IsWindowEnabled(h), "%s is gone, hidden or disabled after the exit", title);
+    }
+    Expect(IsIconic(FindTopWindow(helper.Pid(), nullptr, "exit two")), "the parked window is not minimised again");
+}
+
+// Closing the debug console: Windows ends the process when the handler returns, so the handler
+// first has the exit road save the rules and put the parked window back.
+KV_E2E_TEST(debug_console_closed_takes_the_exit_road)
+{
+    Scratch s;
+    const std::string folder = s.Folder("app");
+    const RECT normal = {300, 150, 620, 390};
+    Process helper = Start(BuiltFile("kv_helper.exe"), "--title \"console parked\" --pos 300,150 --size 320x240 --minimized");
+    HWND h = nullptr;
+    Require(WaitFor([&] { return (h = FindTopWindow(helper.Pid(), nullptr, "console parked")) && IsIconic(h); }, 5000),
+            "the helper did not open minimised");
+    App app = StartApp(s.InstallApp(folder), "-D574", s.Root());
+    const bool parked = WaitFor([&] { return !IsWindowEnabled(h) && WindowRectOf(h).left >= 9000; }, 8000);
+    Require(parked, "the helper was not parked: %s", RectText(WindowRectOf(h)).c_str());
+
+    // As Windows delivers a console event: a thread of the process runs CtrlRoutine. Under Wine,
+    // GenerateConsoleCtrlEvent refuses CTRL_CLOSE_EVENT, and closing the console window ends the
+    // process without calling any handler.
+    FARPROC ctrlRoutine = GetProcAddress(GetModuleHandleA("kernelbase.dll"), "CtrlRoutine");
+    Require(ctrlRoutine != nullptr, "no CtrlRoutine in kernelbase.dll");
+    const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(ctrlRoutine));
+    HANDLE thread = CreateRemoteThread(app.proc.Handle(), nullptr, 0, routine,
+                                       reinterpret_cast<LPVOID>(static_cast<UINT_PTR>(CTRL_CLOSE_EVENT)), 0, nullptr);
+    Require(thread != nullptr, "cannot start CtrlRoutine in the program (error %lu)", GetLastError());
+    CloseHandle(thread);
+    Require(app.proc.WaitExit(10000), "still running after its console was closed");
+
+    const std::string rules = ReadBytes(folder + "\\" + kRulesFile);
+    Expect(rules == "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n", "%s holds [%s]", kRulesFile, rules.c_str());
+    Expect(WaitFor([&] { return IsIconic(h) && IsWindowEnabled(h); }, 3000), "the helper is not back: %s, %s",
+           RectText(WindowRectOf(h)).c_str(), IsWindowEnabled(h) ? "enabled" : "disabled");
+    PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
+    Expect(WaitFor([&] { return !IsIconic(h) && SameRect(WindowRectOf(h), normal); }, 3000),
+           "restored to %s, expected %s", RectText(WindowRectOf(h)).c_str(), RectText(normal).c_str());
 }

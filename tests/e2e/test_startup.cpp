@@ -1,6 +1,7 @@
 // Start-up: one instance only, the command-line switches, the program's own folder.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "e2e.h"
 
@@ -166,4 +167,59 @@ KV_E2E_TEST(runs_in_dbcs_folder)
                kRulesFile.c_str());
         DeleteFileA((s.Root() + "\\" + kRulesFile).c_str());
     }
+}
+
+// Started by bare name through PATH from another folder, the program still finds its folder: argv[0]
+// holds no folder then.
+KV_E2E_TEST(started_by_bare_name_through_path)
+{
+    Scratch s;
+    const std::string folder = s.Folder("app");
+    const std::string elsewhere = s.Folder("elsewhere");
+    // A name of its own, so that the search finds no other copy first.
+    s.InstallApp(folder, "KvPathStart.exe");
+    // LF line ends: the exit writes the file anew, with CR LF.
+    WriteBytes(folder + "\\" + kRulesFile, "[SYSTEM]\nEXCLUSIONNUM=0\n");
+    WriteBytes(folder + "\\Kestrova.ini", "[SYSTEM]\r\nTRANSPARENT=80\r\n");
+
+    std::vector<char> path(32767, 0);
+    GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size()));
+    const std::string oldPath = path.data();
+    SetEnvironmentVariableA("PATH", (folder + ";" + oldPath).c_str());
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = si.hStdOutput = si.hStdError = nul;
+    PROCESS_INFORMATION pi = {};
+    char command[] = "KvPathStart";
+    const BOOL started = CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+                                        elsewhere.c_str(), &si, &pi);
+    const DWORD error = GetLastError();
+    SetEnvironmentVariableA("PATH", oldPath.c_str());
+    CloseHandle(nul);
+    Require(started, "cannot start KvPathStart through PATH (error %lu)", error);
+    CloseHandle(pi.hThread);
+    struct Killer {
+        HANDLE process;
+        ~Killer() { TerminateProcess(process, 1); }
+    } killer = {pi.hProcess};
+    App app;
+    app.proc = Process(pi.hProcess, pi.dwProcessId);
+    Require(WaitFor([&] { return (app.main = MainWindowOf(pi.dwProcessId)) != nullptr; }, 15000), "no main window");
+
+    Require(app.proc.WaitIdle(10000), "KvPathStart never went idle");
+    HWND transparency = nullptr;
+    WaitFor([&] { return (transparency = FindDescendant(app.main, 1025)) != nullptr; }, 5000);
+    Expect(transparency && WaitFor([&] { return TextOf(transparency) == "80"; }, 3000),
+           "the settings beside the program were not read: TRANSPARENT shows [%s]",
+           transparency ? TextOf(transparency).c_str() : "no label");
+    Require(ExitByTray(app), "still running after the tray's exit");
+    Expect(ReadBytes(folder + "\\" + kRulesFile) == "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n", "%s beside the program holds [%s]",
+           kRulesFile.c_str(), ReadBytes(folder + "\\" + kRulesFile).c_str());
+    const std::vector<std::string> stray = ListFolder(elsewhere);
+    Expect(stray.empty(), "%u files written in the folder it was started from, the first [%s]", unsigned(stray.size()),
+           stray.empty() ? "" : stray[0].c_str());
 }

@@ -232,7 +232,7 @@ KV_E2E_TEST(strip_fills_slots_in_place_and_arranges)
     // The exit closes every thumbnail and leaves the windows shown as they were.
     Require(ExitByTray(kestrova), "still running after the tray's exit");
     Expect(kestrova.proc.ExitCode() == 0, "exit code %lu", kestrova.proc.ExitCode());
-    Expect(TopWindows(pid).empty(), "%u windows of the program left", unsigned(TopWindows(pid).size()));
+    // Its thumbnails are gone before the process ends: exit_leaves_no_thumbnail_behind.
     for (const Helper* h : {&kC, &kE, &kF}) {
         for (const Process* p : {&first, &second, &third}) {
             if (HWND w = HelperWindow(*p, h->title)) {
