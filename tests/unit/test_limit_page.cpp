@@ -56,3 +56,51 @@ TEST(ExclusionPage, DuplicateTestLooksAtSwitchesTitleAndProcessName)
         EXPECT_EQ(c.duplicate, HasRuleForWindow(rules, title, "notepad.exe")) << c.name;
     }
 }
+
+#include "tracking/ExclusionStore.h"
+
+#include <string>
+
+namespace {
+
+std::string FileText(const char* path)
+{
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    char buffer[4096];
+    DWORD read = 0;
+    ::ReadFile(file, buffer, sizeof buffer, &read, nullptr);
+    ::CloseHandle(file);
+    return std::string(buffer, read);
+}
+
+}  // namespace
+
+// A rule added through the page is in the file at once: a crash or End Task must not lose it.
+TEST(ExclusionPage, AnAddedRuleIsSavedAtOnce)
+{
+    char previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(sizeof previous, previous);
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string folder = std::string(temp) + "kv_page_" + std::to_string(::GetCurrentProcessId());
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(::SetCurrentDirectoryA(folder.c_str()));
+
+    ExclusionStore::m_pInstance = new ExclusionStore();
+    CLimitDlg page;  // no window: the list calls go nowhere
+    page.LoadExclusionRules();
+    EXPECT_EQ("<missing>", FileText("ExclusionData.ini"));
+    page.AddExclusionRule("無題 - メモ帳", "notepad.exe");
+    const std::string saved = FileText("ExclusionData.ini");
+    EXPECT_EQ("[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
+              "TITLE=無題 - メモ帳\r\nPNAME=notepad.exe\r\nTPART=\r\n",
+              saved);
+    delete ExclusionStore::m_pInstance;
+    EXPECT_EQ(saved, FileText("ExclusionData.ini")) << "the exit's save";
+
+    ::DeleteFileA("ExclusionData.ini");
+    ::SetCurrentDirectoryA(previous);
+    EXPECT_TRUE(::RemoveDirectoryA(folder.c_str()));
+}
