@@ -162,7 +162,7 @@ void CWinListDlg::ReportClosedWindows()
 
 void CWinListDlg::Rescan()
 {
-    m_scanList.clear();  // a scan that a listener's exception cut short left its entries
+    m_scanList.clear();  // nothing of a scan that was cut short
     m_list.SendMessage(WM_SETREDRAW, FALSE);
     m_list.DeleteAllItems();
     EnumerateWindows();
