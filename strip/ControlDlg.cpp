@@ -412,8 +412,6 @@ void CControlDlg::moveToEnd(HWND) {}
 
 void CControlDlg::exclude(HWND) {}
 
-void CControlDlg::OnChangeProperties() {}
-
 void CControlDlg::OnTransparencyChange() {}
 
 void CControlDlg::OnExclude() {}
