@@ -149,6 +149,9 @@ void FocusField(HWND dlg)
     PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
     Require(WaitFor([&] { return FocusOf(dlg) == field; }, 5000), "the hot-key field did not take the focus (focus on control %d)",
             GetDlgCtrlID(FocusOf(dlg)));
+    // The focus shows before the field has handled WM_SETFOCUS, which installs the hook.
+    DWORD_PTR result = 0;
+    Require(SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0, "the dialog does not answer");
 }
 
 struct Key {
@@ -419,6 +422,9 @@ KV_E2E_TEST(hotkey_field_takes_keys_and_releases_the_hook)
     const std::string saved = ReadIni(r.ini);
     dlg = OpenProperties(r.app);
     FocusField(dlg);
+    // Esc and Enter are the field's keys while it has the focus: neither ends the dialog.
+    SendKeys(dlg, {{VK_ESCAPE, true}, {VK_ESCAPE, false}, {VK_RETURN, true}, {VK_RETURN, false}});
+    Expect(HoldsFor([&] { return PropertyDialog(r.app.proc.Pid()) != nullptr; }, 500), "Esc or Enter ended the dialog");
     SendKeys(dlg, {{VK_MENU, true}, {'Q', true}, {'Q', false}, {VK_MENU, false}});
     Require(PressAndWaitClosed(r.app, dlg, IDCANCEL), "the dialog stays after Cancel");
     Expect(HoldsFor([&] { return ReadIni(r.ini) == saved; }, 1000), "Cancel changed Kestrova.ini");
