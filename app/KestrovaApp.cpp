@@ -8,6 +8,7 @@
 #include "desktop/TaskBarControl.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
+#include "strip/ParkedWindow.h"
 #include "tracking/ExclusionStore.h"
 
 #include <cstdio>
@@ -75,6 +76,8 @@ BOOL CKestrovaApp::InitInstance()
         CTaskBarControl::m_pInstance = new CTaskBarControl();
     if (!ExclusionStore::m_pInstance)
         ExclusionStore::m_pInstance = new ExclusionStore();
+    // Before tracking begins: windows a killed run left parked get their own state back.
+    RecoverParkedWindows();
 
     CKestrovaDlg dlg;
     m_pMainWnd = &dlg;

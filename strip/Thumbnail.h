@@ -8,6 +8,7 @@
 
 #include "framework/Gdi.h"
 #include "framework/Wnd.h"
+#include "strip/ParkedWindow.h"
 #include "strip/ThumbnailListener.h"
 #include "tracking/WindowEntry.h"
 
@@ -76,13 +77,19 @@ public:
     BOOL ParkSourceWindow();
     void UnparkSourceWindow();
     void RestoreSourcePosition();
+    // Reads the source's rectangle afresh.
     BOOL IsSourceOnScreen();
-    // The refresh step's parking work. In THUMB_NORMAL with a minimised source: waits 200 ms, then
-    // parks it if it is still minimised and answers (m_nState := THUMB_PARKED); TRUE when parked.
+    // The refresh step's parking work. In THUMB_NORMAL with a minimised source: waits 200 ms, once
+    // per minimise, then parks it if it is still minimised and answers (m_nState := THUMB_PARKED);
+    // TRUE when parked.
     BOOL ParkMinimisedSource();
-    // In THUMB_PARKED: keeps an in-place parked source restored; an off-screen parked source that
-    // is back on the screen gets its own styles back and the thumbnail returns to THUMB_NORMAL.
+    // In THUMB_PARKED, from the poll and the refresh step: a source the user brought to the front
+    // comes back as a double click brings it; one minimised again is put back (THUMB_NORMAL, so the
+    // refresh cycle parks it again); an off-screen parked source back on the screen gets its own
+    // styles back and the thumbnail returns to THUMB_NORMAL.
     void CheckParkedSource();
+    // What the double click does to a parked source: put back, restored, at its normal position.
+    void ReturnParkedSource();
 
     // The live DWM thumbnail.
     void RegisterLiveThumbnail();
@@ -162,10 +169,10 @@ private:
     void PollSource();
     bool AboveOrdinaryWindow() const;
     void WriteBackSourceStyles();
+    // Asks the source, 1000 ms at most; a source that did not answer a moment ago is not asked again
+    // for a while, so a hung one costs one wait, not one per step.
     BOOL SourceAnswers() const;
-    void SendToSource(UINT message, WPARAM wParam, LPARAM lParam) const;
-    void MinimiseSource();
-    void PutBackHungSource();
+    ParkedState SavedState() const;
     BOOL CanCapture() const;
     BOOL StoreCapture(CDC& window, CDC& copy, SIZE copied, const CaptureTarget& target, bool traceFailure);
     void RemoveSourceTab();
@@ -176,6 +183,9 @@ private:
     RECT m_rcSeenRestored = {0, 0, 0, 0};  // the source on the last poll that found it not minimised
     BOOL m_bSeenRestored = FALSE;
     BOOL m_bNormalUnknown = FALSE;         // m_wpSaved's normal position waits for the restored rectangle
+    bool m_bParkWaited = false;            // this minimise has had its one wait before parking
+    mutable bool m_bNoAnswer = false;      // the source did not answer at m_dwNoAnswerTick
+    mutable DWORD m_dwNoAnswerTick = 0;
     COLORREF m_crSavedKey = 0;             // the source's own layered attributes, put back with its styles
     BYTE m_bySavedAlpha = 255;
     DWORD m_dwSavedLayeredFlags = LWA_ALPHA;

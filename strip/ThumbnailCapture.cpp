@@ -197,7 +197,10 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
         return 0;
     case kRefreshParked:
         CheckParkedSource();
-        if (m_hWnd)
+        if (!m_hWnd)
+            return 0;
+        // Put back because it was minimised again: parked again as a new minimise.
+        if (m_nState == THUMB_PARKED || (ParkMinimisedSource() && m_hWnd))
             CaptureParkedSource();
         return 0;
     case kRefreshScreenCopy:

@@ -10,7 +10,6 @@
 #include "strip/ThumbnailPlacement.h"
 
 #include <cstring>
-#include <thread>
 
 bool UseInPlaceParking(int monitorCount, int layeredMode)
 {
@@ -30,16 +29,6 @@ bool SourceOnScreen(const RECT& desktop, const RECT& source)
     return ::IntersectRect(&common, &desktop, &source) && common.right > common.left && common.bottom > common.top;
 }
 
-bool LeftBehindByParking(DWORD style, const RECT& window)
-{
-    return (style & WS_DISABLED) && window.right > kLeftBehindEdge && window.bottom > kLeftBehindEdge;
-}
-
-POINT CentredOn(const RECT& desktop, int width, int height)
-{
-    return {(desktop.right - desktop.left - width) / 2, (desktop.bottom - desktop.top - height) / 2};
-}
-
 bool TrustedNormalPosition(const RECT& reported, bool iconic, const RECT& current, bool seenRestored,
                            const RECT& lastSeen, RECT* normal)
 {
@@ -54,12 +43,6 @@ bool TrustedNormalPosition(const RECT& reported, bool iconic, const RECT& curren
     return false;
 }
 
-DWORD StyleToWriteBack(DWORD saved, DWORD current)
-{
-    const DWORD showState = WS_MINIMIZE | WS_MAXIMIZE;
-    return (saved & ~showState) | (current & showState);
-}
-
 namespace {
 
 bool InPlaceParking()
@@ -70,32 +53,59 @@ bool InPlaceParking()
 
 void SetStyle(HWND hwnd, int index, DWORD value)
 {
-    ::SetWindowLongA(hwnd, index, static_cast<LONG>(value));
+    ::SetWindowLongPtrA(hwnd, index, static_cast<LONG_PTR>(static_cast<LONG>(value)));
 }
 
-DWORD StyleOf(HWND hwnd, int index)
+DWORD StyleOf(HWND hwnd, int index) { return static_cast<DWORD>(::GetWindowLongPtrA(hwnd, index)); }
+
+void SendToSource(HWND source, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return static_cast<DWORD>(::GetWindowLongA(hwnd, index));
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutA(source, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result);
 }
+
+// A source that did not answer is not asked again within this time.
+const DWORD kNoAnswerPause = 2000;
 
 }  // namespace
 
 BOOL Cthumbnail::SourceAnswers() const
 {
+    if (m_bNoAnswer && ::GetTickCount() - m_dwNoAnswerTick < kNoAnswerPause)
+        return FALSE;
     RefreshPartTimer timer(&RefreshStepParts::answerCheck);
-    DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(m_hSource, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
+    m_bNoAnswer = !WindowAnswers(m_hSource);
+    m_dwNoAnswerTick = ::GetTickCount();
+    return !m_bNoAnswer;
 }
 
-// A source that stops answering must not hold up the program.
-void Cthumbnail::SendToSource(UINT message, WPARAM wParam, LPARAM lParam) const
+ParkedState Cthumbnail::SavedState() const
 {
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(m_hSource, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result);
+    ParkedState state;
+    state.method = InPlaceParking() ? kParkedInPlace : kParkedOffScreen;
+    state.style = m_dwSavedStyle;
+    state.exStyle = m_dwSavedExStyle;
+    state.key = m_crSavedKey;
+    state.alpha = m_bySavedAlpha;
+    state.layeredFlags = m_dwSavedLayeredFlags;
+    state.placement = m_wpSaved;
+    return state;
 }
 
 void Cthumbnail::SaveStylesAndPlacement()
 {
+    // A window a killed run left parked: what it had then is its own, not its parked look.
+    ParkedState mark;
+    if (ReadParkedMark(m_hSource, &mark)) {
+        m_dwSavedStyle = mark.style & ~WS_MINIMIZE;
+        m_dwSavedExStyle = mark.exStyle;
+        m_crSavedKey = mark.key;
+        m_bySavedAlpha = mark.alpha;
+        m_dwSavedLayeredFlags = mark.layeredFlags;
+        m_wpSaved = mark.placement;
+        m_bNormalUnknown = FALSE;
+        return;
+    }
     const DWORD style = StyleOf(m_hSource, GWL_STYLE);
     m_dwSavedStyle = style & ~WS_MINIMIZE;
     m_dwSavedExStyle = StyleOf(m_hSource, GWL_EXSTYLE);
@@ -121,9 +131,10 @@ void Cthumbnail::SaveStylesAndPlacement()
         return;
     RECT current = {0, 0, 0, 0};
     ::GetWindowRect(m_hSource, &current);
+    const RECT lastSeen = ScreenToWorkspace(m_rcSeenRestored, WorkspaceOffset(m_hSource, m_rcSeenRestored));
     RECT normal;
     m_bNormalUnknown = !TrustedNormalPosition(placement.rcNormalPosition, (style & WS_MINIMIZE) != 0, current,
-                                              m_bSeenRestored != FALSE, m_rcSeenRestored, &normal);
+                                              m_bSeenRestored != FALSE, lastSeen, &normal);
     if (!m_bNormalUnknown)
         placement.rcNormalPosition = normal;
     m_wpSaved = placement;
@@ -131,68 +142,76 @@ void Cthumbnail::SaveStylesAndPlacement()
 
 void Cthumbnail::WriteBackSourceStyles()
 {
-    SetStyle(m_hSource, GWL_STYLE, StyleToWriteBack(m_dwSavedStyle, StyleOf(m_hSource, GWL_STYLE)));
-    SetStyle(m_hSource, GWL_EXSTYLE, m_dwSavedExStyle);
-    // Layered again, a window stays invisible until it has its attributes back.
-    if (m_dwSavedExStyle & WS_EX_LAYERED)
-        ::SetLayeredWindowAttributes(m_hSource, m_crSavedKey, m_bySavedAlpha, m_dwSavedLayeredFlags);
+    WriteBackStyles(m_hSource, SavedState());
+    RemoveParkedMark(m_hSource);
 }
 
 void Cthumbnail::SaveSourceState()
 {
     if (!::IsWindow(m_hSource))
         return;
+    // Left parked by a run that was killed: put back as its own put-back would have done.
+    ParkedState mark;
+    if (ReadParkedMark(m_hSource, &mark)) {
+        AfxTrace("RECOVER PARKED WINDOW 0x%08x\n", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(m_hSource)));
+        PutBackParkedWindow(m_hSource, mark, SourceAnswers() != FALSE);
+        CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
+        if (!taskbar || !taskbar->AddTab(m_hSource))
+            AfxMessageBox("タスクバーへの登録でエラーが発生しました", MB_OK);
+        if (!::IsWindow(m_hSource))
+            return;
+    }
     SaveStylesAndPlacement();
-    const DWORD style = StyleOf(m_hSource, GWL_STYLE);
-    RECT window;
-    if (InPlaceParking() || !::GetWindowRect(m_hSource, &window) || !LeftBehindByParking(style, window))
-        return;
-    SetStyle(m_hSource, GWL_STYLE, style & ~WS_DISABLED);
-    RECT desktop;
-    ::GetWindowRect(::GetDesktopWindow(), &desktop);
-    const int width = window.right - window.left, height = window.bottom - window.top;
-    const POINT at = CentredOn(desktop, width, height);
-    ::SetWindowPos(m_hSource, nullptr, at.x, at.y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
-    if (!taskbar || !taskbar->AddTab(m_hSource))
-        AfxMessageBox("タスクバーへの登録でエラーが発生しました", MB_OK);
 }
 
 BOOL Cthumbnail::ParkSourceWindow()
 {
     if (!::IsWindow(m_hSource))
         return FALSE;
+    // A window the user has restored meanwhile is left alone: disabled, nothing would enable it.
+    if (!::IsIconic(m_hSource) || !SourceAnswers()) {
+        SaveStylesAndPlacement();
+        return FALSE;
+    }
+    // Read after the wait, not before it.
+    SaveStylesAndPlacement();
     const DWORD style = StyleOf(m_hSource, GWL_STYLE);
     const DWORD exStyle = StyleOf(m_hSource, GWL_EXSTYLE);
-    SaveStylesAndPlacement();
-    // A window the user has restored meanwhile is left alone: disabled, nothing would enable it.
-    if (!(style & WS_MINIMIZE) || !SourceAnswers())
+    if (!(style & WS_MINIMIZE))
         return FALSE;
+    MarkParked(m_hSource, SavedState());
 
     SetStyle(m_hSource, GWL_STYLE, style | WS_DISABLED);
     SetStyle(m_hSource, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     ::SetLayeredWindowAttributes(m_hSource, 0, 0, LWA_ALPHA);
-    SendToSource(WM_SETREDRAW, FALSE, 0);
+    SendToSource(m_hSource, WM_SETREDRAW, FALSE, 0);
     // Not activated: an invisible, disabled window would take the user's keystrokes.
     ::ShowWindow(m_hSource, SW_SHOWNOACTIVATE);
+    if (::IsIconic(m_hSource)) {
+        // It refuses to open (WM_QUERYOPEN): not parked, and as it was.
+        SendToSource(m_hSource, WM_SETREDRAW, TRUE, 0);
+        WriteBackSourceStyles();
+        return FALSE;
+    }
     if (m_bNormalUnknown) {
         RECT restored;
         if (::GetWindowRect(m_hSource, &restored) && !IsMinimisedRect(restored))
-            m_wpSaved.rcNormalPosition = restored;
+            m_wpSaved.rcNormalPosition = ScreenToWorkspace(restored, WorkspaceOffset(m_hSource, restored));
         m_bNormalUnknown = FALSE;
+        MarkParked(m_hSource, SavedState());
     }
     if (!InPlaceParking()) {
         const RECT& normal = m_wpSaved.rcNormalPosition;
         AfxTrace("top=%d, bottom=%d, left=%d, right=%d\n", static_cast<int>(normal.top),
                  static_cast<int>(normal.bottom), static_cast<int>(normal.left), static_cast<int>(normal.right));
-        const POINT at = ParkedPosition(normal);
+        const POINT at = ParkedPosition(WorkspaceToScreen(normal, WorkspaceOffset(m_hSource, normal)));
         ::SetWindowPos(m_hSource, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         // Opaque again off the screen, with its own layered look if it had one.
-        SetStyle(m_hSource, GWL_EXSTYLE, exStyle);
-        if (exStyle & WS_EX_LAYERED)
+        SetStyle(m_hSource, GWL_EXSTYLE, m_dwSavedExStyle);
+        if (m_dwSavedExStyle & WS_EX_LAYERED)
             ::SetLayeredWindowAttributes(m_hSource, m_crSavedKey, m_bySavedAlpha, m_dwSavedLayeredFlags);
     }
-    SendToSource(WM_SETREDRAW, TRUE, 0);
+    SendToSource(m_hSource, WM_SETREDRAW, TRUE, 0);
 
     CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
     if (!taskbar || !taskbar->DeleteTab(m_hSource))
@@ -204,7 +223,11 @@ BOOL Cthumbnail::ParkMinimisedSource()
 {
     if (!::IsWindow(m_hSource) || !::IsIconic(m_hSource))
         return FALSE;
-    ::Sleep(200);
+    // One wait per minimise: a source that cannot be parked is tried again without it.
+    if (!m_bParkWaited) {
+        m_bParkWaited = true;
+        ::Sleep(200);
+    }
     if (!::IsIconic(m_hSource) || !ParkSourceWindow())
         return FALSE;
     m_nState = THUMB_PARKED;
@@ -213,96 +236,65 @@ BOOL Cthumbnail::ParkMinimisedSource()
 
 void Cthumbnail::CheckParkedSource()
 {
-    if (!::IsWindow(m_hSource))
+    if (m_nState != THUMB_PARKED || !::IsWindow(m_hSource))
         return;
-    if (InPlaceParking()) {
-        if (::IsIconic(m_hSource) && SourceAnswers())
-            ::ShowWindow(m_hSource, SW_SHOWNOACTIVATE);
-    } else if (IsSourceOnScreen()) {
+    if (::GetForegroundWindow() == m_hSource) {
+        // Its taskbar button or Alt+Tab: the user wants it back.
+        ReturnParkedSource();
+    } else if (::IsIconic(m_hSource)) {
+        // Minimised again from its taskbar button: put back as it was, then parked as a new minimise.
+        UnparkSourceWindow();
+        m_nState = THUMB_NORMAL;
+        m_bParkWaited = false;
+    } else if (!InPlaceParking() && IsSourceOnScreen() && SourceAnswers()) {
         WriteBackSourceStyles();
         m_nState = THUMB_NORMAL;
     }
+}
+
+void Cthumbnail::ReturnParkedSource()
+{
+    if (!::IsWindow(m_hSource) || !SourceAnswers())
+        return;  // tried again at a later check
+    UnparkSourceWindow();
+    SendToSource(m_hSource, WM_SYSCOMMAND, SC_RESTORE, 0);
+    RestoreSourcePosition();
+    m_nState = THUMB_NORMAL;
 }
 
 void Cthumbnail::UnparkSourceWindow()
 {
     if (!::IsWindow(m_hSource))
         return;
-    if (!SourceAnswers()) {
-        PutBackHungSource();
-    } else {
-        WINDOWPLACEMENT placement = m_wpSaved;
-        placement.showCmd = SW_SHOWMINNOACTIVE;  // minimised, not activated
-        const RECT& normal = placement.rcNormalPosition;
-        if (InPlaceParking()) {
-            SendToSource(WM_SETREDRAW, FALSE, 0);
-            MinimiseSource();
-            ::Sleep(200);
-            ::SetWindowPlacement(m_hSource, &placement);
-            SendToSource(WM_SETREDRAW, TRUE, 0);
-        } else {
-            // Invisible while it is minimised.
-            SetStyle(m_hSource, GWL_EXSTYLE, StyleOf(m_hSource, GWL_EXSTYLE) | WS_EX_LAYERED);
-            ::SetLayeredWindowAttributes(m_hSource, 0, 0, LWA_ALPHA);
-            // Minimised from its normal position, it keeps that one: Wine refuses SetWindowPlacement
-            // on another process's window.
-            ::SetWindowPos(m_hSource, nullptr, normal.left, normal.top, normal.right - normal.left,
-                           normal.bottom - normal.top, SWP_NOZORDER | SWP_NOACTIVATE);
-            MinimiseSource();
-            ::SetWindowPlacement(m_hSource, &placement);
-        }
-        WriteBackSourceStyles();
-    }
+    PutBackParkedWindow(m_hSource, SavedState(), SourceAnswers() != FALSE);
+    // Under Wine its restore position is the one it was minimised from, which the put-back set.
+    m_rcSeenRestored = WorkspaceToScreen(m_wpSaved.rcNormalPosition,
+                                         WorkspaceOffset(m_hSource, m_wpSaved.rcNormalPosition));
+    m_bSeenRestored = TRUE;
 
     CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
     if (!taskbar || !taskbar->AddTab(m_hSource))
         AfxMessageBox("タスクバーへの登録でエラーが発生しました", MB_OK);
 }
 
-void Cthumbnail::MinimiseSource()
-{
-    SendToSource(WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    // Wine's default handling ignores system commands to a disabled window.
-    if (!::IsIconic(m_hSource))
-        ::ShowWindow(m_hSource, SW_SHOWMINNOACTIVE);
-}
-
-// Style and placement writes wait for the source's thread, so a hung source gets only what it can
-// take later: enabled, opaque, back at its normal position and minimised.
-void Cthumbnail::PutBackHungSource()
-{
-    if (!(m_dwSavedStyle & WS_DISABLED)) {
-        // EnableWindow clears the style at once, then waits for the source to take WM_ENABLE: that
-        // wait is left to a thread of its own.
-        HWND source = m_hSource;
-        try {
-            std::thread([source] { ::EnableWindow(source, TRUE); }).detach();
-        } catch (...) {
-            ::EnableWindow(source, TRUE);
-        }
-    }
-    if (m_dwSavedExStyle & WS_EX_LAYERED)
-        ::SetLayeredWindowAttributes(m_hSource, m_crSavedKey, m_bySavedAlpha, m_dwSavedLayeredFlags);
-    else
-        ::SetLayeredWindowAttributes(m_hSource, 0, 255, LWA_ALPHA);
-    if (!InPlaceParking()) {
-        const RECT& normal = m_wpSaved.rcNormalPosition;
-        ::SetWindowPos(m_hSource, nullptr, normal.left, normal.top, normal.right - normal.left,
-                       normal.bottom - normal.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
-    }
-    ::ShowWindowAsync(m_hSource, SW_SHOWMINNOACTIVE);
-}
-
 BOOL Cthumbnail::IsSourceOnScreen()
 {
-    return ::IsWindow(m_hSource) && SourceOnScreen(m_rcDesktop, m_rcSourceWindow);
+    if (!::IsWindow(m_hSource))
+        return FALSE;
+    // Afresh: the last poll's rectangle may be from before the source was parked.
+    ::GetWindowRect(m_hSource, &m_rcSourceWindow);
+    return SourceOnScreen(m_rcDesktop, m_rcSourceWindow);
 }
 
 void Cthumbnail::RestoreSourcePosition()
 {
+    // A maximised window is where it belongs.
+    if (::IsZoomed(m_hSource))
+        return;
     RECT current = {0, 0, 0, 0};
     ::GetWindowRect(m_hSource, &current);
-    const RECT& normal = m_wpSaved.rcNormalPosition;
+    const RECT& workspace = m_wpSaved.rcNormalPosition;
+    const RECT normal = WorkspaceToScreen(workspace, WorkspaceOffset(m_hSource, workspace));
     if (current.top == normal.top && current.left == normal.left) {
         AfxTrace("□SamePOS！\n");
         return;

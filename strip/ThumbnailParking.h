@@ -2,9 +2,10 @@
 // The geometry and the choices of parking a minimised source, apart from the window that applies them.
 #include <windows.h>
 
+#include "strip/ParkedWindow.h"
+
 const int kParkOffset = 10000;        // off-screen parking moves the normal position by this, x and y
 const int kParkedTopEdge = 10000;     // a source whose top is at least this is still parked
-const int kLeftBehindEdge = 9000;     // disabled and beyond this both ways: left behind by a parking
 
 // In place (transparent where it is) with several monitors or "-LAYERED"; off screen otherwise.
 bool UseInPlaceParking(int monitorCount, int layeredMode);
@@ -16,18 +17,8 @@ POINT ParkedPosition(const RECT& normal);
 // some area with the primary screen.
 bool SourceOnScreen(const RECT& desktop, const RECT& source);
 
-// A disabled source far right and below, as an earlier run of the program may have left it.
-bool LeftBehindByParking(DWORD style, const RECT& window);
-
-// The top-left corner that centres a w x h window on the desktop.
-POINT CentredOn(const RECT& desktop, int width, int height);
-
 // The normal position to keep for a source. Under Wine another process's minimised window reports
 // its iconic rectangle as the normal position; then the last rectangle seen while it was not
 // minimised stands in. FALSE when neither is known (the restored rectangle must tell).
 bool TrustedNormalPosition(const RECT& reported, bool iconic, const RECT& current, bool seenRestored,
                            const RECT& lastSeen, RECT* normal);
-
-// The style to write back to a source: its own saved style, with the minimised and maximised bits
-// the window has now (they follow its show state, not the style).
-DWORD StyleToWriteBack(DWORD saved, DWORD current);

@@ -153,14 +153,12 @@ void Cthumbnail::PollSource()
     if (!::IsWindow(m_hSource))
         return;
     ::GetWindowRect(m_hSource, &m_rcSourceWindow);
-    if (m_nState == THUMB_NORMAL && !::IsIconic(m_hSource) && !::IsZoomed(m_hSource)) {
-        m_rcSeenRestored = m_rcSourceWindow;
-        m_bSeenRestored = TRUE;
+    if (m_nState == THUMB_NORMAL && !::IsIconic(m_hSource)) {
+        m_bParkWaited = false;
+        if (!::IsZoomed(m_hSource)) {
+            m_rcSeenRestored = m_rcSourceWindow;
+            m_bSeenRestored = TRUE;
+        }
     }
-    const CMultiDisplay* displays = CMultiDisplay::GetInstance();
-    if (m_nState == THUMB_PARKED && !UseInPlaceParking(displays ? displays->m_nMonitorCount : 1, LayeredMode) &&
-        IsSourceOnScreen()) {
-        WriteBackSourceStyles();
-        m_nState = THUMB_NORMAL;
-    }
+    CheckParkedSource();
 }

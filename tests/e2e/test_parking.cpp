@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "e2e.h"
+#include "kv_pattern.h"
 
 using namespace kv;
 
@@ -290,4 +291,179 @@ KV_E2E_TEST(thumbnail_rests_beneath_windows_and_rises_under_the_mouse)
            "after the mouse left: %s", StateText(thumb).c_str());
     Expect(ZIndex(thumb) > ZIndex(cover), "after the hover, the thumbnail is not beneath the other window");
     Expect(ExitByTray(kestrova), "still running after the tray's exit");
+}
+
+namespace {
+
+// A helper shown at kNormal, its thumbnail there, then minimised and parked by the method args picks.
+struct ParkedHelper {
+    Process helper;
+    HWND h = nullptr;
+    Original original = {};
+    App kestrova;
+};
+
+bool ParkedLook(HWND h, bool inPlace)
+{
+    if (IsIconic(h) || IsWindowEnabled(h)) return false;
+    return inPlace ? SameRect(WindowRectOf(h), kNormal) && LayeredAlpha(h) == 0
+                   : SameRect(WindowRectOf(h), Moved(kNormal, 10000, 10000));
+}
+
+void StartParked(const Scratch& s, const char* title, const char* args, const std::string& folder, ParkedHelper* p)
+{
+    p->helper = Start(BuiltFile("kv_helper.exe"), HelperArgs(title, false));
+    Require(WaitFor([&] { return (p->h = FindTopWindow(p->helper.Pid(), nullptr, title)) && IsWindowVisible(p->h); },
+                    5000),
+            "%s: the helper did not open", title);
+    p->original = {Style(p->h) | WS_MINIMIZE, ExStyle(p->h)};
+    p->kestrova = StartApp(AppWithSettings(s, folder), args, s.Root());
+    Require(WaitFor([&] { return OnlyThumbnail(p->kestrova.proc.Pid()) != nullptr; }, 8000), "%s: no thumbnail", title);
+    PostMessageA(p->h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    const bool inPlace = *args != 0;
+    Require(WaitFor([&] { return ParkedLook(p->h, inPlace); }, 5000), "%s: not parked: %s", title,
+            StateText(p->h).c_str());
+}
+
+// Minimised with its own styles, and its own restore brings it back at kNormal, enabled and opaque.
+void ExpectPutBack(HWND h, const Original& original, const char* what)
+{
+    Expect(WaitFor([&] { return IsIconic(h) && Style(h) == original.style && ExStyle(h) == original.exStyle; }, 5000),
+           "%s: not minimised with its own styles: %s, expected style %s ex %s", what, StateText(h).c_str(),
+           Hex(original.style).c_str(), Hex(original.exStyle).c_str());
+    PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
+    Expect(WaitFor([&] { return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal); }, 3000), "%s: restored to %s",
+           what, RectText(WindowRectOf(h)).c_str());
+    Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "%s: restored disabled or layered: %s", what,
+           StateText(h).c_str());
+}
+
+std::string ExcludeTitles(const std::vector<const char*>& titles)
+{
+    std::string rules = "[SYSTEM]\r\nEXCLUSIONNUM=" + std::to_string(titles.size()) + "\r\n";
+    for (size_t i = 0; i < titles.size(); ++i) {
+        rules += "[ITEM" + std::to_string(i) + "]\r\nTITLEFLAG=1\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=1\r\nTITLE=" +
+                 titles[i] + "\r\nPNAME=\r\nTPART=\r\n";
+    }
+    return rules;
+}
+
+}  // namespace
+
+KV_E2E_TEST(parked_window_brought_to_the_front_comes_back)
+{
+    struct Case {
+        const char* name;
+        const char* args;
+    } cases[] = {
+        {"off screen", ""},
+        {"in place", "-LAYERED"},
+    };
+    Scratch s;
+    CursorAway();
+    int n = 0;
+    for (const Case& c : cases) {
+        ParkedHelper p;
+        StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p);
+        // As the taskbar button or Alt+Tab would.
+        Expect(Foreground(p.h), "%s: cannot bring the parked helper to the front", c.name);
+        const Original shown = {p.original.style & ~WS_MINIMIZE, p.original.exStyle};
+        auto back = [&] {
+            return !IsIconic(p.h) && SameRect(WindowRectOf(p.h), kNormal) && Style(p.h) == shown.style &&
+                   ExStyle(p.h) == shown.exStyle;
+        };
+        Expect(WaitFor(back, 3000), "%s: not back on the screen, enabled and opaque: %s", c.name,
+               StateText(p.h).c_str());
+        // Its thumbnail takes it as normal now: nothing parks or disables it again.
+        Expect(HoldsFor(back, 1500), "%s: parked again: %s", c.name, StateText(p.h).c_str());
+        Expect(ExitByTray(p.kestrova), "%s: still running after the tray's exit", c.name);
+        Expect(HoldsFor(back, 500), "%s: touched at the exit: %s", c.name, StateText(p.h).c_str());
+        PostMessageA(p.h, WM_CLOSE, 0, 0);
+        p.helper.WaitExit(3000);
+    }
+}
+
+KV_E2E_TEST(parked_window_minimised_again_is_parked_again)
+{
+    Scratch s;
+    CursorAway();
+    ParkedHelper p;
+    StartParked(s, "minimised again", "", s.Folder("app"), &p);
+    // One click on its active taskbar button minimises it where it is parked.
+    ShowWindow(p.h, SW_SHOWMINNOACTIVE);
+    Expect(WaitFor([&] { return IsIconic(p.h); }, 3000), "not minimised: %s", StateText(p.h).c_str());
+    Expect(NeverLongerThan([&] { return IsIconic(p.h) && !IsWindowEnabled(p.h); }, 1000, 1500),
+           "left minimised and disabled: %s", StateText(p.h).c_str());
+    Expect(WaitFor([&] { return ParkedLook(p.h, false); }, 5000), "not parked again: %s", StateText(p.h).c_str());
+    Expect(ExitByTray(p.kestrova), "still running after the tray's exit");
+    ExpectPutBack(p.h, p.original, "after the exit");
+}
+
+KV_E2E_TEST(killed_with_parked_windows_then_restarted)
+{
+    Scratch s;
+    CursorAway();
+    // Off screen, killed; then in place with "-LAYERED", killed; each start puts back what the last left.
+    ParkedHelper off;
+    StartParked(s, "killed off screen", "", s.Folder("app1"), &off);
+    Require(TerminateProcess(off.kestrova.proc.Handle(), 1) && off.kestrova.proc.WaitExit(5000), "not killed");
+    Expect(ParkedLook(off.h, false), "killed: no longer parked: %s", StateText(off.h).c_str());
+
+    const std::string app2 = s.Folder("app2");
+    WriteBytes(app2 + "\\ExclusionData.ini", ExcludeTitles({"killed off screen"}));
+    ParkedHelper inPlace;
+    StartParked(s, "killed in place", "-LAYERED", app2, &inPlace);
+    ExpectPutBack(off.h, off.original, "off screen, after the next start");
+    Require(TerminateProcess(inPlace.kestrova.proc.Handle(), 1) && inPlace.kestrova.proc.WaitExit(5000),
+            "not killed");
+    Expect(ParkedLook(inPlace.h, true), "killed: no longer parked in place: %s", StateText(inPlace.h).c_str());
+
+    const std::string app3 = s.Folder("app3");
+    WriteBytes(app3 + "\\ExclusionData.ini", ExcludeTitles({"killed off screen", "killed in place"}));
+    App third = StartApp(AppWithSettings(s, app3), "", s.Root());
+    ExpectPutBack(inPlace.h, inPlace.original, "in place, after the next start");
+    Expect(ExitByTray(third), "still running after the tray's exit");
+}
+
+KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
+{
+    struct Case {
+        const char* name;
+        const char* args;
+    } cases[] = {
+        {"off screen", ""},
+        {"in place", "-LAYERED"},
+    };
+    Scratch s;
+    CursorAway();
+    int n = 0;
+    for (const Case& c : cases) {
+        ParkedHelper p;
+        StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p);
+        PostMessageA(p.h, kHelperHang, 5000, 0);
+        Require(WaitFor([&] {
+            DWORD_PTR r = 0;
+            return !SendMessageTimeoutA(p.h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &r);
+        }, 3000), "%s: the helper does not hang", c.name);
+        Pump(1500);  // a few refresh steps and polls of the hung source
+
+        DWORD start = GetTickCount();
+        PostTray(p.kestrova.main, WM_LBUTTONDBLCLK);
+        Expect(WaitFor([&] { return IsWindowVisible(p.kestrova.main) != FALSE; }, 5000), "%s: the panel did not open",
+               c.name);
+        const DWORD opened = GetTickCount() - start;
+        Expect(opened < 1500, "%s: the panel took %lu ms to open", c.name, static_cast<unsigned long>(opened));
+
+        start = GetTickCount();
+        Expect(ExitByTray(p.kestrova), "%s: still running after the tray's exit", c.name);
+        const DWORD exited = GetTickCount() - start;
+        Expect(exited < 4000, "%s: the exit took %lu ms", c.name, static_cast<unsigned long>(exited));
+        // Under Wine another process's window is enabled only through its own thread: opacity only.
+        Expect(LayeredAlpha(p.h) == -1 || LayeredAlpha(p.h) == 255, "%s: transparent while it does not answer: %s",
+               c.name, StateText(p.h).c_str());
+        // Once it answers again, Kestrova is gone: the rest it finds waiting for it.
+        ExpectPutBack(p.h, p.original, c.name);
+        PostMessageA(p.h, WM_CLOSE, 0, 0);
+        p.helper.WaitExit(3000);
+    }
 }

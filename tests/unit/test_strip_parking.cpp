@@ -12,6 +12,7 @@
 #include "tests/unit/support/strip.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -78,34 +79,25 @@ TEST(Parking, Geometry)
     };
     for (const Moved& c : moved)
         EXPECT_EQ(Text(c.parked), Text(ParkedPosition(c.normal))) << c.name;
+}
 
-    struct Centred {
+TEST(Parking, WorkspaceCoordinatesShiftByTheWorkAreaOffset)
+{
+    struct Case {
         const char* name;
-        RECT desktop;
-        SIZE window;
-        POINT at;
-    } centred[] = {
-        {"even leftovers", kDesktop, {400, 300}, {440, 362}},
-        {"odd leftovers truncate", kDesktop, {401, 301}, {439, 361}},
-        {"larger than the desktop", kDesktop, {1400, 1100}, {-60, -38}},
+        POINT offset;
+        RECT workspace;
+        RECT screen;
+    } cases[] = {
+        {"taskbar at the bottom: the same", {0, 0}, {100, 50, 500, 350}, {100, 50, 500, 350}},
+        {"taskbar at the top, 40 high", {0, 40}, {100, 50, 500, 350}, {100, 90, 500, 390}},
+        {"taskbar at the left, 60 wide", {60, 0}, {100, 50, 500, 350}, {160, 50, 560, 350}},
+        {"negative coordinates", {0, 40}, {-300, -20, -100, 80}, {-300, 20, -100, 120}},
     };
-    for (const Centred& c : centred)
-        EXPECT_EQ(Text(c.at), Text(CentredOn(c.desktop, c.window.cx, c.window.cy))) << c.name;
-
-    struct Behind {
-        const char* name;
-        DWORD style;
-        RECT window;
-        bool leftBehind;
-    } behind[] = {
-        {"disabled, far right and below", WS_DISABLED, {10100, 10100, 10500, 10400}, true},
-        {"enabled there", 0, {10100, 10100, 10500, 10400}, false},
-        {"disabled, right edge at 9000", WS_DISABLED, {8600, 9500, 9000, 9800}, false},
-        {"disabled, bottom edge at 9000", WS_DISABLED, {9500, 8600, 9800, 9000}, false},
-        {"disabled on the screen", WS_DISABLED, {100, 100, 500, 400}, false},
-    };
-    for (const Behind& c : behind)
-        EXPECT_EQ(c.leftBehind, LeftBehindByParking(c.style, c.window)) << c.name;
+    for (const Case& c : cases) {
+        EXPECT_EQ(Text(c.screen), Text(WorkspaceToScreen(c.workspace, c.offset))) << c.name;
+        EXPECT_EQ(Text(c.workspace), Text(ScreenToWorkspace(c.screen, c.offset))) << c.name;
+    }
 }
 
 TEST(Parking, NormalPositionNeverTheIconicRectangle)
@@ -160,16 +152,30 @@ TEST(Parking, StyleWrittenBackKeepsTheShowState)
 
 namespace {
 
+// Polls cond every 10 ms until it holds or timeoutMs have passed; the source threads need no pumping here.
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (cond())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(10);
+    }
+}
+
 // A source window on a thread of its own, which can be told to stop answering for a while.
 const UINT kHang = WM_APP + 7;
 
 class ThreadSource {
 public:
-    ThreadSource(int show, DWORD exStyle = 0, int alpha = -1)
+    explicit ThreadSource(int show, DWORD exStyle = 0, int alpha = -1, bool refuseOpen = false)
+        : m_refuseOpen(refuseOpen)
     {
         m_thread = std::thread([=] { Run(show, exStyle, alpha); });
-        while (!m_ready)
-            Sleep(5);
+        if (!WaitUntil([this] { return m_ready.load(); }, 5000))
+            ADD_FAILURE() << "the source window did not open";
     }
     ~ThreadSource()
     {
@@ -182,18 +188,21 @@ public:
     {
         m_hung = false;
         PostMessageA(m_hwnd, kHang, ms, 0);
-        while (!m_hung)
-            Sleep(5);
+        if (!WaitUntil([this] { return m_hung.load(); }, 5000))
+            ADD_FAILURE() << "the source did not take the hang message";
     }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
+        ThreadSource* self = reinterpret_cast<ThreadSource*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         if (message == kHang) {
-            reinterpret_cast<ThreadSource*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA))->m_hung = true;
+            self->m_hung = true;
             Sleep(static_cast<DWORD>(wParam));
             return 0;
         }
+        if (message == WM_QUERYOPEN && self && self->m_refuseOpen)
+            return FALSE;
         if (message == WM_DESTROY)
             PostQuitMessage(0);
         return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -218,6 +227,7 @@ private:
             DispatchMessageA(&msg);
     }
 
+    const bool m_refuseOpen;
     std::thread m_thread;
     HWND m_hwnd = nullptr;
     std::atomic<bool> m_ready{false};
@@ -355,30 +365,49 @@ TEST(Parking, SourceNoLongerMinimisedIsNotParked)
     }
 }
 
-TEST(Parking, HungSourceIsSkippedAndParkedOnceItAnswers)
+TEST(Parking, SourceThatCannotBeParkedCostsOneWaitPerMinimise)
 {
-    Method method(1, 0);
-    CControlDlg page;
-    ThreadSource source(SW_SHOWNOACTIVATE);
-    HWND src = source.Hwnd();
-    Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
-    ShowWindow(src, SW_SHOWMINNOACTIVE);
-    source.Hang(2500);
-    const DWORD start = GetTickCount();
-    EXPECT_FALSE(thumb->ParkMinimisedSource());
-    const DWORD took = GetTickCount() - start;
-    EXPECT_LT(took, 1800u) << "the skipped step took " << took << " ms";
-    EXPECT_EQ(THUMB_NORMAL, thumb->m_nState);
-    EXPECT_TRUE(IsWindowEnabled(src));
+    struct Case {
+        const char* name;
+        bool hung;        // does not answer
+        bool refuseOpen;  // answers, but will not open while minimised
+    } cases[] = {
+        {"hung", true, false},
+        {"refuses to open", false, true},
+    };
+    for (const Case& c : cases) {
+        Method method(1, 0);
+        CControlDlg page;
+        ThreadSource source(SW_SHOWNOACTIVATE, 0, -1, c.refuseOpen);
+        HWND src = source.Hwnd();
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        if (c.hung)
+            source.Hang(4000);
+        DWORD start = GetTickCount();
+        EXPECT_FALSE(thumb->ParkMinimisedSource()) << c.name;
+        const DWORD first = GetTickCount() - start;
+        EXPECT_LT(first, 1800u) << c.name << ": the first step took " << first << " ms";
+        // Every step after it: no sleep, and a hung source is not asked again at once.
+        start = GetTickCount();
+        for (int i = 0; i < 5; ++i)
+            EXPECT_FALSE(thumb->ParkMinimisedSource()) << c.name;
+        const DWORD five = GetTickCount() - start;
+        EXPECT_LT(five, 150u) << c.name << ": five more steps took " << five << " ms";
+        EXPECT_EQ(THUMB_NORMAL, thumb->m_nState) << c.name;
+        EXPECT_TRUE(IsWindowEnabled(src)) << c.name << ": left disabled";
+        EXPECT_EQ(-1, Alpha(src)) << c.name << ": left layered";
+        EXPECT_FALSE(IsMarkedParked(src)) << c.name << ": left marked";
 
-    // The next cycle, once the source answers again.
-    while (GetTickCount() - start < 2700)
-        Sleep(20);
-    EXPECT_TRUE(thumb->ParkMinimisedSource());
-    EXPECT_EQ(THUMB_PARKED, thumb->m_nState);
-    EXPECT_FALSE(IsWindowEnabled(src));
-    CloseThumbnail(thumb, THUMB_CLOSE);
-    EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src));
+        if (c.hung) {
+            // Parked by a later step, once it answers again.
+            EXPECT_TRUE(WaitUntil([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
+            EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+            EXPECT_FALSE(IsWindowEnabled(src)) << c.name;
+        }
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name;
+    }
 }
 
 TEST(Parking, HungSourceIsStillPutBackWhenItsThumbnailGoes)
@@ -395,7 +424,7 @@ TEST(Parking, HungSourceIsStillPutBackWhenItsThumbnailGoes)
         CControlDlg page;
         ThreadSource source(SW_SHOWMINNOACTIVE);
         HWND src = source.Hwnd();
-        const DWORD styleBefore = Style(src);
+        const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
         Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
         ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
         source.Hang(3000);
@@ -403,51 +432,178 @@ TEST(Parking, HungSourceIsStillPutBackWhenItsThumbnailGoes)
         CloseThumbnail(thumb, THUMB_CLOSE);
         const DWORD took = GetTickCount() - start;
         EXPECT_LT(took, 2000u) << c.name << ": the close waited for the hung source";
-        // Enabled by a thread of its own, well before the source answers at 3000 ms.
-        while (GetTickCount() - start < 2000 && !IsWindowEnabled(src))
-            Sleep(10);
-        EXPECT_TRUE(IsWindowEnabled(src)) << c.name << ": still disabled while it does not answer";
+        // Enabled and opaque well before the source answers at 3000 ms.
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(src) != FALSE; }, 2000 - (GetTickCount() - start)))
+            << c.name << ": still disabled while it does not answer";
         const int alphaNow = Alpha(src);
         EXPECT_TRUE(alphaNow == -1 || alphaNow == 255) << c.name << ": alpha " << alphaNow << " while it does not answer";
-        // Once the source answers again it takes what was left for it. Its extended style may keep
-        // WS_EX_LAYERED, at full opacity: that write would have waited.
-        while (GetTickCount() - start < 4000 && !IsIconic(src))
-            Sleep(20);
-        EXPECT_TRUE(IsIconic(src)) << c.name;
+        EXPECT_TRUE(IsMarkedParked(src)) << c.name << ": the mark went before its styles were back";
+        // Once it answers it is minimised, with its own styles, the extended one too, and unmarked.
+        EXPECT_TRUE(WaitUntil([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
+                              10000))
+            << c.name << ": ex " << Hex(ExStyle(src)) << ", expected " << Hex(exBefore) << (IsIconic(src) ? "" : ", not minimised");
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
-        const int alpha = Alpha(src);
-        EXPECT_TRUE(alpha == -1 || alpha == 255) << c.name << ": alpha " << alpha;
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
     }
 }
 
-TEST(Parking, SourceLeftBehindByAnEarlierParkingIsRecovered)
+namespace {
+
+// A thumbnail that ends without putting its parked source back, as if the program had been killed.
+void AbandonParked(Cthumbnail* thumb)
+{
+    thumb->m_nState = THUMB_NORMAL;
+    CloseThumbnail(thumb, THUMB_CLOSE);
+}
+
+}  // namespace
+
+TEST(Parking, WindowsLeftParkedAreRecoveredAtStartUpWithTheirOwnState)
 {
     struct Case {
         const char* name;
         int layered;
-        RECT at;
-        bool disabled;
-        RECT expected;
+        DWORD exStyle;
+        int alpha;
+    } cases[] = {
+        {"off screen", 0, 0, -1},
+        {"in place", 1, 0, -1},
+        {"in place, its own alpha 200", 1, WS_EX_LAYERED, 200},
+    };
+    for (const Case& c : cases) {
+        ThreadSource source(SW_SHOWMINNOACTIVE, c.exStyle, c.alpha);
+        HWND src = source.Hwnd();
+        const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
+        {
+            Method method(1, c.layered);
+            CControlDlg page;
+            Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+            ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+            AbandonParked(thumb);
+        }
+        ASSERT_TRUE(IsMarkedParked(src) && !IsWindowEnabled(src)) << c.name << ": left parked";
+
+        EXPECT_EQ(1, RecoverParkedWindows()) << c.name;
+        EXPECT_TRUE(IsIconic(src)) << c.name << ": minimised";
+        EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name << ": style";
+        EXPECT_EQ(Hex(exBefore), Hex(ExStyle(src))) << c.name << ": extended style";
+        EXPECT_EQ(c.alpha, Alpha(src)) << c.name << ": alpha";
+        EXPECT_FALSE(IsMarkedParked(src)) << c.name << ": still marked";
+        EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name << ": normal position";
+        EXPECT_EQ(0, RecoverParkedWindows()) << c.name << ": recovered twice";
+    }
+}
+
+TEST(Parking, OnlyAMarkedWindowIsRecoveredWhenItGetsAThumbnail)
+{
+    const RECT farOff = {10100, 10100, 10500, 10400};
+    struct Case {
+        const char* name;
+        bool marked;  // left parked off screen by a killed run
+        bool iconicAfter;
+        RECT expected;  // when not minimised
         bool enabledAfter;
     } cases[] = {
-        {"disabled, far off: enabled and centred", 0, {10100, 10100, 10500, 10400}, true, {440, 362, 840, 662}, true},
-        {"enabled far off: left alone", 0, {10100, 10100, 10500, 10400}, false, {10100, 10100, 10500, 10400}, true},
-        {"disabled on the screen: left alone", 0, {100, 100, 500, 400}, true, {100, 100, 500, 400}, false},
-        {"\"-LAYERED\": no recovery", 1, {10100, 10100, 10500, 10400}, true, {10100, 10100, 10500, 10400}, false},
+        {"marked: put back minimised at its own position", true, true, {}, true},
+        {"disabled far off by its own program: left alone", false, false, farOff, false},
+    };
+    for (const Case& c : cases) {
+        Method method(1, 0);
+        CControlDlg page;
+        ThreadSource source(c.marked ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+        HWND src = source.Hwnd();
+        const DWORD styleBefore = Style(src);
+        if (c.marked) {
+            Cthumbnail* first = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+            ASSERT_EQ(THUMB_PARKED, first->m_nState) << c.name;
+            AbandonParked(first);
+        } else {
+            SetWindowPos(src, nullptr, farOff.left, farOff.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            EnableWindow(src, FALSE);
+        }
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        EXPECT_EQ(THUMB_NORMAL, thumb->m_nState) << c.name;
+        EXPECT_EQ(c.iconicAfter, IsIconic(src) != FALSE) << c.name;
+        if (c.iconicAfter) {
+            EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
+            EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
+            EXPECT_EQ(Hex(styleBefore & ~WS_MINIMIZE), Hex(thumb->m_dwSavedStyle)) << c.name << ": saved its parked look";
+        } else {
+            EXPECT_EQ(Text(c.expected), Text(WindowRect(src))) << c.name;
+        }
+        EXPECT_EQ(c.enabledAfter, IsWindowEnabled(src) != FALSE) << c.name;
+        EXPECT_FALSE(IsMarkedParked(src)) << c.name;
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        EnableWindow(src, TRUE);
+    }
+}
+
+TEST(Parking, ParkedSourceIsCheckedAfresh)
+{
+    enum Event { kNothing, kForeground, kMinimisedAgain, kMovedOnScreen };
+    struct Case {
+        const char* name;
+        int layered;
+        Event event;
+        int state;          // of the thumbnail after the check
+        bool iconic;        // of the source after it
+        bool enabled;
+    } cases[] = {
+        {"off screen, nothing happened, before any poll", 0, kNothing, THUMB_PARKED, false, false},
+        {"in place, nothing happened", 1, kNothing, THUMB_PARKED, false, false},
+        {"off screen, brought to the front", 0, kForeground, THUMB_NORMAL, false, true},
+        {"in place, brought to the front", 1, kForeground, THUMB_NORMAL, false, true},
+        {"off screen, minimised again", 0, kMinimisedAgain, THUMB_NORMAL, true, true},
+        {"in place, minimised again", 1, kMinimisedAgain, THUMB_NORMAL, true, true},
+        {"off screen, moved back on the screen", 0, kMovedOnScreen, THUMB_NORMAL, false, true},
     };
     for (const Case& c : cases) {
         Method method(1, c.layered);
         CControlDlg page;
         ThreadSource source(SW_SHOWNOACTIVATE);
         HWND src = source.Hwnd();
-        SetWindowPos(src, nullptr, c.at.left, c.at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        EnableWindow(src, c.disabled ? FALSE : TRUE);
+        const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
         Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
-        EXPECT_EQ(THUMB_NORMAL, thumb->m_nState) << c.name;
-        EXPECT_EQ(Text(c.expected), Text(WindowRect(src))) << c.name;
-        EXPECT_EQ(c.enabledAfter, IsWindowEnabled(src) != FALSE) << c.name;
+        thumb->KillTimer(IDT_THUMB_POLL);  // the checks run here, not from the poll
+        GetWindowRect(src, &thumb->m_rcSourceWindow);  // the last poll saw it on the screen
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        ASSERT_TRUE(thumb->ParkMinimisedSource()) << c.name;
+
+        switch (c.event) {
+        case kNothing:
+            break;
+        case kForeground:
+            ASSERT_TRUE(WaitUntil([&] { SetForegroundWindow(src); return GetForegroundWindow() == src; }, 3000))
+                << c.name;
+            break;
+        case kMinimisedAgain:
+            ShowWindow(src, SW_SHOWMINNOACTIVE);
+            break;
+        case kMovedOnScreen:
+            SetWindowPos(src, nullptr, 200, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            break;
+        }
+        thumb->CheckParkedSource();
+        EXPECT_EQ(c.state, thumb->m_nState) << c.name;
+        EXPECT_EQ(c.iconic, IsIconic(src) != FALSE) << c.name;
+        EXPECT_EQ(c.enabled, IsWindowEnabled(src) != FALSE) << c.name;
+        if (c.state == THUMB_NORMAL) {
+            EXPECT_EQ(Hex(StyleToWriteBack(styleBefore, Style(src))), Hex(Style(src))) << c.name << ": its own style";
+            EXPECT_EQ(Hex(exBefore), Hex(ExStyle(src))) << c.name << ": its own extended style";
+            EXPECT_FALSE(IsMarkedParked(src)) << c.name << ": still marked";
+        }
+        if (c.event == kForeground) {
+            EXPECT_EQ(Text(kNormal), Text(WindowRect(src))) << c.name << ": back where it was";
+        }
+        if (c.event == kMinimisedAgain) {
+            EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name << ": its own restore position";
+            // The next refresh step parks it again.
+            EXPECT_TRUE(thumb->ParkMinimisedSource()) << c.name;
+            EXPECT_FALSE(IsIconic(src) || IsWindowEnabled(src)) << c.name << ": not parked again";
+            EXPECT_TRUE(IsMarkedParked(src)) << c.name;
+        }
         CloseThumbnail(thumb, THUMB_CLOSE);
-        EnableWindow(src, TRUE);
+        EXPECT_TRUE(IsWindowEnabled(src)) << c.name << ": disabled after the close";
+        EXPECT_FALSE(IsMarkedParked(src)) << c.name << ": marked after the close";
     }
 }

@@ -1,0 +1,49 @@
+#pragma once
+// A parked window carries, in window properties, what putting it back needs, so that a later run
+// can put it back after this one was killed. Putting back, and the recovery at start-up.
+#include <windows.h>
+
+enum ParkingMethod {
+    kParkedOffScreen = 1,  // restored, disabled, moved by kParkOffset
+    kParkedInPlace = 2,    // restored, disabled, layered at alpha 0 where it is
+};
+
+// What a window had before it was parked.
+struct ParkedState {
+    int method;
+    DWORD style;  // without WS_MINIMIZE
+    DWORD exStyle;
+    COLORREF key;  // its own layered attributes, put back when exStyle has WS_EX_LAYERED
+    BYTE alpha;
+    DWORD layeredFlags;
+    WINDOWPLACEMENT placement;  // rcNormalPosition in workspace coordinates
+};
+
+// The mark: every value first, the marker itself last, so a marked window always has all of them.
+void MarkParked(HWND hwnd, const ParkedState& state);
+bool ReadParkedMark(HWND hwnd, ParkedState* state);
+bool IsMarkedParked(HWND hwnd);
+void RemoveParkedMark(HWND hwnd);
+
+// Workspace coordinates (WINDOWPLACEMENT) are screen coordinates less the offset of the work area
+// within its monitor, a taskbar at the top or left; a tool window's are screen coordinates.
+RECT WorkspaceToScreen(const RECT& workspace, POINT workOffset);
+RECT ScreenToWorkspace(const RECT& screen, POINT workOffset);
+// The offset for hwnd's workspace coordinates of a rectangle near r (screen or workspace).
+POINT WorkspaceOffset(HWND hwnd, const RECT& r);
+
+// Asks the window whether it answers, 1000 ms at most.
+bool WindowAnswers(HWND hwnd);
+
+// Puts a parked window back: minimised, with its own styles, layered attributes and normal position,
+// and the mark removed. A window that does not answer gets at once only what needs no wait for its
+// thread (enabled, opaque, moved and minimised asynchronously); a thread of its own writes its styles
+// back and removes the mark once it answers.
+void PutBackParkedWindow(HWND hwnd, const ParkedState& state, bool answers);
+
+// The style to write back: the saved style with the minimised and maximised bits the window has now.
+DWORD StyleToWriteBack(DWORD saved, DWORD current);
+void WriteBackStyles(HWND hwnd, const ParkedState& state);
+
+// Start-up: puts back every top-level window that a killed run left parked; returns how many.
+int RecoverParkedWindows();
