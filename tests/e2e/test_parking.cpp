@@ -326,9 +326,10 @@ void StartParked(const Scratch& s, const char* title, const char* args, const st
 }
 
 // Minimised with its own styles, and its own restore brings it back at kNormal, enabled and opaque.
-void ExpectPutBack(HWND h, const Original& original, const char* what)
+void ExpectPutBack(HWND h, const Original& original, const char* what, DWORD timeoutMs = 5000)
 {
-    Expect(WaitFor([&] { return IsIconic(h) && Style(h) == original.style && ExStyle(h) == original.exStyle; }, 5000),
+    Expect(WaitFor([&] { return IsIconic(h) && Style(h) == original.style && ExStyle(h) == original.exStyle; },
+                   timeoutMs),
            "%s: not minimised with its own styles: %s, expected style %s ex %s", what, StateText(h).c_str(),
            Hex(original.style).c_str(), Hex(original.exStyle).c_str());
     PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -440,29 +441,41 @@ KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
     for (const Case& c : cases) {
         ParkedHelper p;
         StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p);
-        PostMessageA(p.h, kHelperHang, 5000, 0);
-        Require(WaitFor([&] {
+        PostMessageA(p.h, kHelperHang, 8000, 0);
+        auto hung = [&] {
             DWORD_PTR r = 0;
             return !SendMessageTimeoutA(p.h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &r);
-        }, 3000), "%s: the helper does not hang", c.name);
+        };
+        Require(WaitFor(hung, 3000), "%s: the helper does not hang", c.name);
         Pump(1500);  // a few refresh steps and polls of the hung source
 
-        DWORD start = GetTickCount();
-        PostTray(p.kestrova.main, WM_LBUTTONDBLCLK);
-        Expect(WaitFor([&] { return IsWindowVisible(p.kestrova.main) != FALSE; }, 5000), "%s: the panel did not open",
-               c.name);
-        const DWORD opened = GetTickCount() - start;
-        Expect(opened < 1500, "%s: the panel took %lu ms to open", c.name, static_cast<unsigned long>(opened));
+        // A wait on the hung source would slow every opening; a loaded machine may slow one of three.
+        std::string times;
+        DWORD fastest = INFINITE;
+        for (int attempt = 0; attempt < 3 && fastest >= 1500; ++attempt) {
+            const DWORD start = GetTickCount();
+            PostTray(p.kestrova.main, WM_LBUTTONDBLCLK);
+            Require(WaitFor([&] { return IsWindowVisible(p.kestrova.main) != FALSE; }, 10000),
+                    "%s: the panel did not open", c.name);
+            const DWORD opened = GetTickCount() - start;
+            fastest = opened < fastest ? opened : fastest;
+            times += " " + std::to_string(opened);
+            PostMessageA(p.kestrova.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+            Require(WaitFor([&] { return !IsWindowVisible(p.kestrova.main); }, 10000), "%s: the panel did not close",
+                    c.name);
+        }
+        Expect(fastest < 1500, "%s: the panel took%s ms to open", c.name, times.c_str());
 
-        start = GetTickCount();
+        const DWORD start = GetTickCount();
         Expect(ExitByTray(p.kestrova), "%s: still running after the tray's exit", c.name);
         const DWORD exited = GetTickCount() - start;
         Expect(exited < 4000, "%s: the exit took %lu ms", c.name, static_cast<unsigned long>(exited));
+        Expect(hung(), "%s: the helper answered again before the exit was over", c.name);
         // Under Wine another process's window is enabled only through its own thread: opacity only.
         Expect(LayeredAlpha(p.h) == -1 || LayeredAlpha(p.h) == 255, "%s: transparent while it does not answer: %s",
                c.name, StateText(p.h).c_str());
         // Once it answers again, Kestrova is gone: the rest it finds waiting for it.
-        ExpectPutBack(p.h, p.original, c.name);
+        ExpectPutBack(p.h, p.original, c.name, 12000);
         PostMessageA(p.h, WM_CLOSE, 0, 0);
         p.helper.WaitExit(3000);
     }
