@@ -130,9 +130,12 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         EndPaint(hwnd, &ps);
         return 0;
     }
-    case kv::kHelperHang:
-        Sleep(static_cast<DWORD>(wp));
+    case kv::kHelperHang: {
+        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kv::kHelperRelease);
+        WaitForSingleObject(release, static_cast<DWORD>(wp));
+        if (release) CloseHandle(release);
         return 0;
+    }
     case WM_DESTROY:
         RemovePropA(hwnd, kv::kPaintCountProp);
         if (--g_liveWindows == 0 && !g_hold) PostQuitMessage(0);

@@ -11,8 +11,10 @@ namespace kv {
 // The window property in which kv_helper counts the WM_PAINT messages its window received.
 constexpr const char* kPaintCountProp = "KvPaints";
 
-// Posted to a kv_helper window: its thread stops answering for wParam milliseconds.
+// Posted to a kv_helper window: its thread stops answering until the named event kHelperRelease is
+// set, or for wParam milliseconds at most.
 constexpr UINT kHelperHang = WM_APP + 50;
+constexpr const char* kHelperRelease = "KvHelperRelease";
 
 inline COLORREF PatternColor(int pattern, int quadrant)  // quadrant: 0 TL, 1 TR, 2 BL, 3 BR
 {

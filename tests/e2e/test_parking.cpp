@@ -441,7 +441,9 @@ KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
     for (const Case& c : cases) {
         ParkedHelper p;
         StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p);
-        PostMessageA(p.h, kHelperHang, 8000, 0);
+        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kHelperRelease);
+        ResetEvent(release);
+        PostMessageA(p.h, kHelperHang, 30000, 0);
         auto hung = [&] {
             DWORD_PTR r = 0;
             return !SendMessageTimeoutA(p.h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &r);
@@ -475,7 +477,9 @@ KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
         Expect(LayeredAlpha(p.h) == -1 || LayeredAlpha(p.h) == 255, "%s: transparent while it does not answer: %s",
                c.name, StateText(p.h).c_str());
         // Once it answers again, Kestrova is gone: the rest it finds waiting for it.
-        ExpectPutBack(p.h, p.original, c.name, 12000);
+        SetEvent(release);
+        CloseHandle(release);
+        ExpectPutBack(p.h, p.original, c.name);
         PostMessageA(p.h, WM_CLOSE, 0, 0);
         p.helper.WaitExit(3000);
     }
