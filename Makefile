@@ -1,17 +1,25 @@
-# make: configure and build everything; make test / run / bench: the same, then the bench under Wine.
-BUILD := build
-CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake
+# make: configure and build both architectures; make test / run / bench: the same, then the bench under Wine.
+# KV_ARCH=x86 or KV_ARCH=x64 limits every target to that one (build/ or build-x64/).
+ARCHS := $(if $(KV_ARCH),$(KV_ARCH),x86 x64)
+ifneq ($(filter-out x86 x64,$(ARCHS)),)
+$(error KV_ARCH must be x86 or x64)
+endif
+BUILD_x86 := build
+BUILD_x64 := build-x64
+TOOLCHAIN_x86 := cmake/mingw32.cmake
+TOOLCHAIN_x64 := cmake/mingw64.cmake
 JOBS := -j8
 
-.PHONY: all build deps test run bench clean
+.PHONY: all build build.x86 build.x64 deps test run bench clean
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+# x86 is the product (32-bit, XP onwards); x64 is the same program for 64-bit Windows.
+build: $(ARCHS:%=build.%)
 
-build: $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) $(JOBS)
+build.x86 build.x64: build.%:
+	[ -f $(BUILD_$*)/CMakeCache.txt ] || cmake -S . -B $(BUILD_$*) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN_$*)
+	cmake --build $(BUILD_$*) $(JOBS)
 
 deps:
 	tools/install-deps.sh
@@ -29,4 +37,4 @@ bench: deps
 	tools/run-tests.sh --bench
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD_x86) $(BUILD_x64)

@@ -10,12 +10,14 @@
 #include "framework/Trace.h"
 #include "res/resource.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace {
-// The full ANSI structure, as the shell of Vista and later expects it.
-static_assert(sizeof(NOTIFYICONDATAA) == 508, "NOTIFYICONDATAA must be the full structure");
-const UINT kTrayDataSize = 508;
+// The full ANSI structure, as the shell of Vista and later expects it (508 bytes on x86).
+static_assert(sizeof(NOTIFYICONDATAA) == offsetof(NOTIFYICONDATAA, hBalloonIcon) + sizeof(HICON),
+              "NOTIFYICONDATAA must be the full structure");
+const UINT kTrayDataSize = sizeof(NOTIFYICONDATAA);
 const MARGINS kGlassMargins = {9, 8, 23, 14};
 }  // namespace
 

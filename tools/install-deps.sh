@@ -2,7 +2,7 @@
 # Installs the cross toolchain, Wine, Xvfb and fonts. Idempotent: checks first, installs only what is missing.
 set -euo pipefail
 
-PKGS=(g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils x11-apps
+PKGS=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils x11-apps
       netpbm xdotool locales fonts-ipafont-gothic googletest cmake make)
 
 SUDO=""

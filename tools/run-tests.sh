@@ -1,27 +1,44 @@
 #!/usr/bin/env bash
-# Runs the CTest suite on a private X server and Wine desktop; with --bench, the benchmarks instead.
-# Further arguments go to ctest (e.g. -R e2e). Exit status: ctest's.
+# Runs the CTest suite once per architecture this host runs: x86 (build/) where it executes 32-bit
+# code, then x64 (build-x64/) always; with --bench, the benchmarks on one architecture (x86 where it
+# runs, else x64). KV_ARCH=x86|x64 runs that one only. Further arguments go to ctest (e.g. -R e2e).
+# Exit status: 0 when every suite that ran passed, else the first failure's.
 set -uo pipefail
 KV_ROOT=$(cd "$(dirname "$0")/.." && pwd)
-. "$KV_ROOT/tools/wine-env.sh"
+. "$KV_ROOT/tools/arch.sh"
 
-trap kv_bench_down EXIT
 trap 'exit 130' INT TERM HUP
 
-t0=$SECONDS
-kv_bench_up || exit 1
-kv_log "bench up in $((SECONDS - t0)) s"
-
+what=suite
 if [ "${1:-}" = "--bench" ]; then
-    # The bench reads the server's CPU time from /proc: the one wineserver on our prefix.
-    KV_WINESERVER_PID=$(kv_stale_server_pids | head -n1)
-    export KV_WINESERVER_PID
-    kv_log "wineserver pid ${KV_WINESERVER_PID:-unknown}; load $(cut -d' ' -f1-3 /proc/loadavg)"
-    (cd "$KV_BUILD" && wine "$KV_E2E_BIN/kv_e2e.exe" --bench "${@:2}" </dev/null)
-    status=$?
+    what=bench
+    arches=$(kv_pick_arch) || exit 1
+elif [ -n "${KV_ARCH:-}" ]; then
+    kv_check_arch "$KV_ARCH" || exit 1
+    arches=$KV_ARCH
 else
-    ctest --test-dir "$KV_BUILD" --output-on-failure --timeout 120 "$@" </dev/null
-    status=$?
+    why=$(kv_x86_unusable)
+    if [ -z "$why" ]; then
+        arches="x86 x64"
+    else
+        echo "x86 suite skipped: $why"
+        arches=x64
+    fi
 fi
-kv_log "done in $((SECONDS - t0)) s, status $status"
+
+status=0
+results=()
+for arch in $arches; do
+    t0=$SECONDS
+    KV_ARCH=$arch "$KV_ROOT/tools/run-suite.sh" "$@"
+    s=$?
+    if [ $s -eq 0 ]; then
+        results+=("$arch $what passed in $((SECONDS - t0)) s")
+    else
+        results+=("$arch $what FAILED (status $s) in $((SECONDS - t0)) s")
+        [ $status -ne 0 ] || status=$s
+    fi
+    [ $s -ne 130 ] || break
+done
+printf '%s\n' "${results[@]}"
 exit $status

@@ -1,10 +1,28 @@
 # Sourced helpers: a private Xvfb, the build's own Wine prefix and its virtual desktop.
-# The caller sets KV_ROOT, calls kv_bench_up and installs `trap kv_bench_down EXIT`.
+# The caller sets KV_ROOT and KV_ARCH (x86 or x64), calls kv_bench_up and installs `trap kv_bench_down EXIT`.
 
-KV_BUILD=${KV_BUILD:-$KV_ROOT/build}
+KV_ARCH=${KV_ARCH:-x86}
+case "$KV_ARCH" in
+x86)
+    KV_BUILD=$KV_ROOT/build
+    KV_WINE=wine
+    unset WINELOADER
+    export WINEARCH=win32
+    ;;
+x64)
+    # Debian's wine script always picks the 32-bit loader when it is installed.
+    KV_BUILD=$KV_ROOT/build-x64
+    KV_WINE=/usr/lib/wine/wine64
+    export WINELOADER=$KV_WINE
+    export WINEARCH=win64
+    ;;
+*)
+    echo "[bench] KV_ARCH must be x86 or x64, not '$KV_ARCH'" >&2
+    exit 1
+    ;;
+esac
 KV_E2E_BIN=$KV_BUILD/tests/e2e
 export WINEPREFIX=$KV_BUILD/wineprefix
-export WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 # Wine takes the ANSI code page from the locale: ja_JP gives 932.
@@ -16,7 +34,7 @@ KV_HOLDER_PID=
 KV_SERVER_STARTED=
 KV_LOCK_FILE=
 
-kv_log() { echo "[bench] $*" >&2; }
+kv_log() { echo "[bench $KV_ARCH] $*" >&2; }
 
 kv_alive() {
     local state
@@ -74,7 +92,7 @@ kv_stale_server_pids() {
     done
 }
 
-kv_wine() { timeout 120 wine "$@" </dev/null >/dev/null 2>&1; }
+kv_wine() { timeout 120 "$KV_WINE" "$@" </dev/null >/dev/null 2>&1; }
 
 kv_reg_dword() { kv_wine reg add "$1" /v "$2" /t REG_DWORD /d "$3" /f; }
 kv_reg_sz() { kv_wine reg add "$1" /v "$2" /t REG_SZ /d "$3" /f; }
@@ -110,7 +128,7 @@ kv_start_wine() {
     wineserver -p </dev/null >/dev/null 2>&1
     kv_wine wineboot
     # Explorer leaves a second after the last Wine program; the holder keeps it.
-    wine "$KV_E2E_BIN/kv_helper.exe" --hold </dev/null >/dev/null 2>&1 &
+    "$KV_WINE" "$KV_E2E_BIN/kv_helper.exe" --hold </dev/null >/dev/null 2>&1 &
     KV_HOLDER_PID=$!
 }
 
@@ -119,7 +137,7 @@ kv_wait_desktop() {
     local want="screen=1280x1024 workarea=0,0,1280,1004 taskbar=1 acp=932"
     local out=$KV_BUILD/.desktop-info deadline=$((SECONDS + 30)) got=
     while [ $SECONDS -lt $deadline ]; do
-        timeout 20 wine "$KV_E2E_BIN/kv_e2e.exe" --desktop-info </dev/null >"$out" 2>/dev/null
+        timeout 20 "$KV_WINE" "$KV_E2E_BIN/kv_e2e.exe" --desktop-info </dev/null >"$out" 2>/dev/null
         got=$(tr -d '\r' <"$out")
         [ "$got" = "$want" ] && { kv_log "desktop: $got"; return 0; }
         sleep 0.2

@@ -1,4 +1,5 @@
 // The hidden main panel, its tray road and the ways the program ends.
+#include <cstdio>
 #include <string>
 
 #include "e2e.h"
@@ -139,24 +140,24 @@ KV_E2E_TEST(session_end_message)
     for (const Case& c : cases) {
         const std::string folder = s.Folder("case" + std::to_string(n++));
         const std::string rules = folder + "\\" + kRulesFile;
+        // The flags are 32 bits wide on either architecture.
+        char name[48];
+        std::snprintf(name, sizeof name, "WM_ENDSESSION(%u, 0x%x)", unsigned(c.ending), unsigned(c.flags));
         App app = StartApp(s.InstallApp(folder), "", s.Root());
         DWORD_PTR result = 1;
         bool answered = SendMessageTimeoutA(app.main, WM_ENDSESSION, c.ending, c.flags, SMTO_ABORTIFHUNG, 5000,
                                             &result);
-        Expect(answered && result == 0, "WM_ENDSESSION(%u, 0x%lx): answered %d with %lu", unsigned(c.ending),
-               c.flags, answered, static_cast<unsigned long>(result));
+        Expect(answered && result == 0, "%s: answered %d with %lu", name, answered,
+               static_cast<unsigned long>(result));
         if (c.ends) {
-            Expect(app.proc.WaitExit(5000), "WM_ENDSESSION(%u, 0x%lx): still running", unsigned(c.ending), c.flags);
-            Expect(app.proc.ExitCode() == 0, "WM_ENDSESSION(%u, 0x%lx): exit code %lu", unsigned(c.ending), c.flags,
-                   app.proc.ExitCode());
-            Expect(FileExists(rules), "WM_ENDSESSION(%u, 0x%lx): no %s", unsigned(c.ending), c.flags, kRulesFile);
+            Expect(app.proc.WaitExit(5000), "%s: still running", name);
+            Expect(app.proc.ExitCode() == 0, "%s: exit code %lu", name, app.proc.ExitCode());
+            Expect(FileExists(rules), "%s: no %s", name, kRulesFile);
         } else {
             Expect(HoldsFor([&] { return app.proc.Running() && IsWindow(app.main); }, 1500),
-                   "WM_ENDSESSION(%u, 0x%lx): the program ended", unsigned(c.ending), c.flags);
-            Expect(!FileExists(rules), "WM_ENDSESSION(%u, 0x%lx): %s written", unsigned(c.ending), c.flags,
-                   kRulesFile);
-            Expect(ExitByTray(app), "WM_ENDSESSION(%u, 0x%lx), then the tray's exit: still running",
-                   unsigned(c.ending), c.flags);
+                   "%s: the program ended", name);
+            Expect(!FileExists(rules), "%s: %s written", name, kRulesFile);
+            Expect(ExitByTray(app), "%s, then the tray's exit: still running", name);
         }
     }
 }
