@@ -47,8 +47,12 @@ void SendWithTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     ::SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result);
 }
 
-void Minimise(HWND hwnd)
+// Minimised from the maximised state, a window restores maximised: the style bit is enough, and
+// it needs neither SetWindowPlacement (Wine refuses it for another process) nor activation.
+void Minimise(HWND hwnd, const WINDOWPLACEMENT& placement)
 {
+    if ((placement.flags & WPF_RESTORETOMAXIMIZED) && !::IsIconic(hwnd))
+        SetStyle(hwnd, GWL_STYLE, StyleOf(hwnd, GWL_STYLE) | WS_MAXIMIZE);
     SendWithTimeout(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     if (::IsIconic(hwnd))
         return;
@@ -228,7 +232,7 @@ void PutBackParkedWindow(HWND hwnd, const ParkedState& state, bool answers)
     placement.showCmd = SW_SHOWMINNOACTIVE;  // minimised, not activated
     if (state.method == kParkedInPlace) {
         SendWithTimeout(hwnd, WM_SETREDRAW, FALSE, 0);
-        Minimise(hwnd);
+        Minimise(hwnd, placement);
         ::Sleep(200);
         ::SetWindowPlacement(hwnd, &placement);
         SendWithTimeout(hwnd, WM_SETREDRAW, TRUE, 0);
@@ -245,7 +249,7 @@ void PutBackParkedWindow(HWND hwnd, const ParkedState& state, bool answers)
         const RECT& n = placement.rcNormalPosition;
         const RECT r = WorkspaceToScreen(n, WorkspaceOffset(hwnd, n));
         ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        Minimise(hwnd);
+        Minimise(hwnd, placement);
         ::SetWindowPlacement(hwnd, &placement);
     }
     WriteBackStyles(hwnd, state);

@@ -182,6 +182,7 @@ private:
 
     RECT m_rcSeenRestored = {0, 0, 0, 0};  // the source on the last poll that found it not minimised
     BOOL m_bSeenRestored = FALSE;
+    BOOL m_bSeenMaximised = FALSE;         // maximised on the last poll that found it not minimised
     BOOL m_bNormalUnknown = FALSE;         // m_wpSaved's normal position waits for the restored rectangle
     bool m_bParkWaited = false;            // this minimise has had its one wait before parking
     mutable bool m_bNoAnswer = false;      // the source did not answer at m_dwNoAnswerTick

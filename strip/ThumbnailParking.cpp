@@ -107,6 +107,8 @@ void Cthumbnail::SaveStylesAndPlacement()
         return;
     }
     const DWORD style = StyleOf(m_hSource, GWL_STYLE);
+    if (!(style & WS_MINIMIZE))
+        m_bSeenMaximised = (style & WS_MAXIMIZE) != 0;
     m_dwSavedStyle = style & ~WS_MINIMIZE;
     m_dwSavedExStyle = StyleOf(m_hSource, GWL_EXSTYLE);
     m_crSavedKey = 0;
@@ -137,6 +139,9 @@ void Cthumbnail::SaveStylesAndPlacement()
                                               m_bSeenRestored != FALSE, lastSeen, &normal);
     if (!m_bNormalUnknown)
         placement.rcNormalPosition = normal;
+    // Under Wine another process's placement never says so.
+    if ((style & WS_MINIMIZE) && m_bSeenMaximised)
+        placement.flags |= WPF_RESTORETOMAXIMIZED;
     m_wpSaved = placement;
 }
 

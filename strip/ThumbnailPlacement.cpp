@@ -155,7 +155,8 @@ void Cthumbnail::PollSource()
     ::GetWindowRect(m_hSource, &m_rcSourceWindow);
     if (m_nState == THUMB_NORMAL && !::IsIconic(m_hSource)) {
         m_bParkWaited = false;
-        if (!::IsZoomed(m_hSource)) {
+        m_bSeenMaximised = ::IsZoomed(m_hSource);
+        if (!m_bSeenMaximised) {
             m_rcSeenRestored = m_rcSourceWindow;
             m_bSeenRestored = TRUE;
         }

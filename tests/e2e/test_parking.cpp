@@ -484,3 +484,52 @@ KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
         p.helper.WaitExit(3000);
     }
 }
+
+KV_E2E_TEST(parked_maximised_window_comes_back_maximised)
+{
+    enum Road { kExit, kFront };
+    struct Case {
+        const char* name;
+        const char* args;
+        Road road;
+    } cases[] = {
+        {"off screen, then the exit", "", kExit},
+        {"off screen, then brought to the front", "", kFront},
+        {"in place, then the exit", "-LAYERED", kExit},
+    };
+    Scratch s;
+    CursorAway();
+    int n = 0;
+    for (const Case& c : cases) {
+        Process helper = Start(BuiltFile("kv_helper.exe"), HelperArgs(c.name, false) + " --maximized");
+        HWND h = nullptr;
+        Require(WaitFor([&] { return (h = FindTopWindow(helper.Pid(), nullptr, c.name)) && IsZoomed(h); }, 5000),
+                "%s: the helper did not open maximised", c.name);
+        const RECT maximised = WindowRectOf(h);
+        App kestrova = StartApp(AppWithSettings(s, s.Folder("app" + std::to_string(n++))), c.args, s.Root());
+        Require(WaitFor([&] { return OnlyThumbnail(kestrova.proc.Pid()) != nullptr; }, 8000), "%s: no thumbnail",
+                c.name);
+        PostMessageA(h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        Require(WaitFor([&] { return !IsIconic(h) && !IsWindowEnabled(h); }, 5000), "%s: not parked: %s", c.name,
+                StateText(h).c_str());
+        if (c.road == kExit) {
+            Expect(ExitByTray(kestrova), "%s: still running after the tray's exit", c.name);
+            Expect(WaitFor([&] { return IsIconic(h) && IsWindowEnabled(h); }, 5000), "%s: not minimised: %s", c.name,
+                   StateText(h).c_str());
+            PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
+        } else {
+            Expect(Foreground(h), "%s: cannot bring the parked helper to the front", c.name);
+        }
+        Expect(WaitFor([&] { return !IsIconic(h) && IsZoomed(h) && SameRect(WindowRectOf(h), maximised); }, 5000),
+               "%s: not back maximised at %s: %s", c.name, RectText(maximised).c_str(), StateText(h).c_str());
+        Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "%s: disabled or layered: %s", c.name,
+               StateText(h).c_str());
+        // Its own restore still goes to its normal position.
+        PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
+        Expect(WaitFor([&] { return !IsZoomed(h) && SameRect(WindowRectOf(h), kNormal); }, 3000),
+               "%s: its restore went to %s", c.name, RectText(WindowRectOf(h)).c_str());
+        if (kestrova.proc.Running()) Expect(ExitByTray(kestrova), "%s: still running after the exit", c.name);
+        PostMessageA(h, WM_CLOSE, 0, 0);
+        helper.WaitExit(3000);
+    }
+}
