@@ -1,4 +1,5 @@
 #include "e2e.h"
+#include "kv_pattern.h"
 
 #include <tlhelp32.h>
 
@@ -566,6 +567,54 @@ int AlphaOf(HWND hwnd)
     DWORD flags = 0;
     if (!GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA)) return -1;
     return alpha;
+}
+
+namespace {
+
+COLORREF ScreenPixel(POINT p)
+{
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+// Where the middle of each quadrant of the source's pattern lies in its thumbnail, which shows
+// the whole source window, frame included, over its whole client area.
+std::vector<POINT> QuadrantPoints(HWND source, HWND thumb)
+{
+    RECT client;
+    GetClientRect(source, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(source, &origin);
+    const RECT window = WindowRectOf(source);
+    RECT view;
+    GetClientRect(thumb, &view);
+    POINT at = {0, 0};
+    ClientToScreen(thumb, &at);
+    std::vector<POINT> points;
+    for (int q = 0; q < 4; ++q) {
+        const double x = origin.x + client.right * (q % 2 ? 0.75 : 0.25);
+        const double y = origin.y + client.bottom * (q / 2 ? 0.75 : 0.25);
+        points.push_back({at.x + static_cast<LONG>((x - window.left) * view.right / (window.right - window.left)),
+                          at.y + static_cast<LONG>((y - window.top) * view.bottom / (window.bottom - window.top))});
+    }
+    return points;
+}
+
+}  // namespace
+
+std::string PatternMismatch(HWND source, HWND thumb, int pattern)
+{
+    std::string wrong;
+    const std::vector<POINT> points = QuadrantPoints(source, thumb);
+    for (int q = 0; q < 4; ++q) {
+        const COLORREF got = ScreenPixel(points[q]);
+        if (!NearColor(got, PatternColor(pattern, q)))
+            wrong += " quadrant " + std::to_string(q) + ": " + ColorHex(got) + " for " +
+                     ColorHex(PatternColor(pattern, q));
+    }
+    return wrong;
 }
 
 // ---------------------------------------------------------------- Kestrova

@@ -125,6 +125,8 @@ bool IsThumbnail(HWND hwnd);
 std::vector<HWND> Thumbnails(DWORD pid);
 // The layered alpha of hwnd; -1 when it has none.
 int AlphaOf(HWND hwnd);
+// "" when thumb shows kv_helper's picture of this pattern for source, else what it shows instead.
+std::string PatternMismatch(HWND source, HWND thumb, int pattern);
 
 // ---- Kestrova ----
 

@@ -5,6 +5,9 @@
 //            --wait-main MS   wait until a Kestrova main window exists
 //            --show-panel     open the panel of the running Kestrova by a tray double click
 //            --exit-running   end every running Kestrova by the tray's exit command
+//            --wait-thumbnails N MS   wait until the running Kestrova shows N thumbnails
+//            --front TITLE PATTERN MS bring the window TITLE forward; wait until a thumbnail shows
+//                                     its picture (kv_helper's PATTERN)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +53,33 @@ int ShowPanel()
     return kv::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 5000) ? 0 : 1;
 }
 
+int WaitThumbnails(size_t count, DWORD timeoutMs)
+{
+    std::vector<DWORD> pids = RunningApps();
+    if (pids.empty()) return 1;
+    const bool shown = kv::WaitFor([&] { return kv::Thumbnails(pids.front()).size() >= count; }, timeoutMs);
+    printf("%u thumbnails\n", unsigned(kv::Thumbnails(pids.front()).size()));
+    return shown ? 0 : 1;
+}
+
+// Under Wine a thumbnail shows its source's picture only while that source is the foreground window.
+int Front(const char* title, int pattern, DWORD timeoutMs)
+{
+    std::vector<DWORD> pids = RunningApps();
+    HWND source = FindWindowA(nullptr, title);
+    if (pids.empty() || !source || !kv::Foreground(source)) return 1;
+    const bool shown = kv::WaitFor(
+        [&] {
+            for (HWND thumb : kv::Thumbnails(pids.front())) {
+                if (kv::PatternMismatch(source, thumb, pattern).empty()) return true;
+            }
+            return false;
+        },
+        timeoutMs);
+    printf(shown ? "picture shown\n" : "no thumbnail shows the picture\n");
+    return shown ? 0 : 1;
+}
+
 int ExitRunning()
 {
     int failures = 0;
@@ -85,7 +115,10 @@ int main(int argc, char** argv)
     if (mode == "--wait-main" && argc > 2) return WaitMain(strtoul(argv[2], nullptr, 10));
     if (mode == "--show-panel") return ShowPanel();
     if (mode == "--exit-running") return ExitRunning();
+    if (mode == "--wait-thumbnails" && argc > 3)
+        return WaitThumbnails(strtoul(argv[2], nullptr, 10), strtoul(argv[3], nullptr, 10));
+    if (mode == "--front" && argc > 4) return Front(argv[2], atoi(argv[3]), strtoul(argv[4], nullptr, 10));
     fprintf(stderr, "usage: kv_e2e.exe --test NAME | --list | --bench [NAME] | --desktop-info | --wait-main MS | "
-                    "--show-panel | --exit-running\n");
+                    "--show-panel | --exit-running | --wait-thumbnails N MS | --front TITLE PATTERN MS\n");
     return 2;
 }

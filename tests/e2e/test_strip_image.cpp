@@ -22,51 +22,6 @@ HWND ThumbnailOfHeight(DWORD pid, int height)
     return nullptr;
 }
 
-COLORREF ScreenPixel(POINT p)
-{
-    HDC screen = GetDC(nullptr);
-    const COLORREF c = GetPixel(screen, p.x, p.y);
-    ReleaseDC(nullptr, screen);
-    return c;
-}
-
-// Where the middle of each quadrant of the source's pattern lies in its thumbnail, which shows
-// the whole source window, frame included, over its whole client area.
-std::vector<POINT> QuadrantPoints(HWND source, HWND thumb)
-{
-    RECT client;
-    GetClientRect(source, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(source, &origin);
-    const RECT window = WindowRectOf(source);
-    RECT view;
-    GetClientRect(thumb, &view);
-    POINT at = {0, 0};
-    ClientToScreen(thumb, &at);
-    std::vector<POINT> points;
-    for (int q = 0; q < 4; ++q) {
-        const double x = origin.x + client.right * (q % 2 ? 0.75 : 0.25);
-        const double y = origin.y + client.bottom * (q / 2 ? 0.75 : 0.25);
-        points.push_back({at.x + static_cast<LONG>((x - window.left) * view.right / (window.right - window.left)),
-                          at.y + static_cast<LONG>((y - window.top) * view.bottom / (window.bottom - window.top))});
-    }
-    return points;
-}
-
-// "" when the thumbnail shows the pattern, else what it shows instead.
-std::string PatternMismatch(HWND source, HWND thumb, int pattern)
-{
-    std::string wrong;
-    const std::vector<POINT> points = QuadrantPoints(source, thumb);
-    for (int q = 0; q < 4; ++q) {
-        const COLORREF got = ScreenPixel(points[q]);
-        if (!NearColor(got, PatternColor(pattern, q)))
-            wrong += " quadrant " + std::to_string(q) + ": " + ColorHex(got) + " for " +
-                     ColorHex(PatternColor(pattern, q));
-    }
-    return wrong;
-}
-
 UINT_PTR PaintsOf(HWND hwnd) { return reinterpret_cast<UINT_PTR>(GetPropA(hwnd, kPaintCountProp)); }
 
 std::string WriteIni(const Scratch& s, const std::string& folder, const std::string& keys)
