@@ -503,8 +503,11 @@ KV_E2E_TEST(parked_maximised_window_comes_back_maximised)
     for (const Case& c : cases) {
         Process helper = Start(BuiltFile("kv_helper.exe"), HelperArgs(c.name, false) + " --maximized");
         HWND h = nullptr;
-        Require(WaitFor([&] { return (h = FindTopWindow(helper.Pid(), nullptr, c.name)) && IsZoomed(h); }, 5000),
-                "%s: the helper did not open maximised", c.name);
+        // Zoomed a moment before it has its maximised rectangle.
+        Require(WaitFor([&] {
+            return (h = FindTopWindow(helper.Pid(), nullptr, c.name)) && IsZoomed(h) &&
+                   WindowRectOf(h).right - WindowRectOf(h).left > 1000;
+        }, 5000), "%s: the helper did not open maximised", c.name);
         const RECT maximised = WindowRectOf(h);
         App kestrova = StartApp(AppWithSettings(s, s.Folder("app" + std::to_string(n++))), c.args, s.Root());
         Require(WaitFor([&] { return OnlyThumbnail(kestrova.proc.Pid()) != nullptr; }, 8000), "%s: no thumbnail",
@@ -520,8 +523,9 @@ KV_E2E_TEST(parked_maximised_window_comes_back_maximised)
         } else {
             Expect(Foreground(h), "%s: cannot bring the parked helper to the front", c.name);
         }
-        Expect(WaitFor([&] { return !IsIconic(h) && IsZoomed(h) && SameRect(WindowRectOf(h), maximised); }, 5000),
-               "%s: not back maximised at %s: %s", c.name, RectText(maximised).c_str(), StateText(h).c_str());
+        const bool back = WaitFor([&] { return !IsIconic(h) && IsZoomed(h) && SameRect(WindowRectOf(h), maximised); },
+                                  5000);
+        Expect(back, "%s: not back maximised at %s: %s", c.name, RectText(maximised).c_str(), StateText(h).c_str());
         Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "%s: disabled or layered: %s", c.name,
                StateText(h).c_str());
         // Its own restore still goes to its normal position.
