@@ -21,6 +21,16 @@ int CListCtrl::InsertItem(int item, LPCSTR text)
     return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&lvi)));
 }
 
+int CListCtrl::InsertItem(int item, LPCSTR text, int image)
+{
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_TEXT | LVIF_IMAGE;
+    lvi.iItem = item;
+    lvi.pszText = const_cast<LPSTR>(text);
+    lvi.iImage = image >= 0 ? image : I_IMAGENONE;
+    return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&lvi)));
+}
+
 BOOL CListCtrl::SetItemText(int item, int subItem, LPCSTR text)
 {
     LVITEMA lvi = {};

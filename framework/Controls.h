@@ -44,6 +44,8 @@ public:
     DWORD SetExtendedStyle(DWORD style) { return static_cast<DWORD>(::SendMessageA(m_hWnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style)); }
     int InsertColumn(int column, LPCSTR heading, int format = LVCFMT_LEFT, int width = -1);
     int InsertItem(int item, LPCSTR text);
+    // An item with an image; a negative image shows none, never image 0.
+    int InsertItem(int item, LPCSTR text, int image);
     BOOL SetItemText(int item, int subItem, LPCSTR text);
     CString GetItemText(int item, int subItem) const;
     BOOL DeleteItem(int item) { return ListView_DeleteItem(m_hWnd, item); }
@@ -51,6 +53,9 @@ public:
     int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
     int GetNextItem(int item, int flags) const { return ListView_GetNextItem(m_hWnd, item, flags); }
     int GetSelectionMark() const { return ListView_GetSelectionMark(m_hWnd); }
+    int SetSelectionMark(int item) { return ListView_SetSelectionMark(m_hWnd, item); }
+    int SetHotItem(int item) { return ListView_SetHotItem(m_hWnd, item); }
+    HIMAGELIST SetImageList(HIMAGELIST list, int type) { return ListView_SetImageList(m_hWnd, list, type); }
     BOOL SetItemState(int item, UINT state, UINT mask);
     BOOL EnsureVisible(int item, BOOL partialOK) { return ListView_EnsureVisible(m_hWnd, item, partialOK); }
 };

@@ -62,8 +62,9 @@ public:
     void GetDlgItemText(int id, CString& text) const;
     CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr) { return ::SetTimer(m_hWnd, id, elapse, proc); }
-    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    // Without a window these do nothing: a null window would make or kill a thread timer instead.
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr) { return m_hWnd ? ::SetTimer(m_hWnd, id, elapse, proc) : 0; }
+    BOOL KillTimer(UINT_PTR id) { return m_hWnd ? ::KillTimer(m_hWnd, id) : FALSE; }
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }

@@ -8,6 +8,7 @@
 #include "framework/App.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
+#include "strip/ProcessImagePath.h"
 #include "strip/Thumbnail.h"
 #include "tracking/ExclusionStore.h"
 #include "tracking/LimitDlg.h"
@@ -46,7 +47,8 @@ CControlDlg::CControlDlg(CWnd* parent)
     : CDialog(IDD_CONTROL_DIALOG, parent), m_nLocation(1), m_nSize(1), m_nTopMargin(10), m_nLeftMargin(20),
       m_nRightMargin(10), m_nBottomMargin(30), m_nTransparent(60), m_nLimit(6), m_nInterval(5),
       m_bEnableDeleteTab(0), m_bFrame(0), m_nHoverHotKey('W'), m_nHoverModifiers(MOD_WIN), m_nThumbWidth(0),
-      m_nThumbHeight(0), m_pLimitDlg(nullptr), m_nRefreshIndex(0), m_nHoverCountdown(0)
+      m_nThumbHeight(0), m_pLimitDlg(nullptr), m_nRefreshIndex(0), m_nHoverCountdown(0),
+      m_imagePaths(&ReadProcessImagePath)
 {
     ControlDialog = this;
     m_strIniPath = SettingsFilePath("Kestrova.ini");
@@ -178,6 +180,7 @@ BOOL CControlDlg::OnInitDialog()
     m_list.InsertColumn(0, "Title", LVCFMT_LEFT, 220);
     m_list.InsertColumn(1, "ProcessName", LVCFMT_LEFT, 100);
     m_list.InsertColumn(2, "WinHandle", LVCFMT_LEFT, 100);
+    m_list.SetImageList(m_iconCache.m_imageList, LVSIL_SMALL);
     ArrangeThumbnails();
     UpdateStatusLabels();
     ShowTransparency();
@@ -337,6 +340,8 @@ void CControlDlg::ArrangeThumbnails()
         if (m_slots[i].used == 1)
             m_slots[i].thumbnail->SetSlot(m_slots[i].rect);
     }
+    // Rows of dropped thumbnails would leave moves and exclusions acting on windows without one.
+    RefreshWindowList();
 }
 
 void CControlDlg::OnArrange() { ArrangeThumbnails(); }
@@ -397,29 +402,3 @@ void CControlDlg::RemoveThumbnail(WindowEntry entry)
     }
     RefreshWindowList();
 }
-
-// ---- not built yet: the thumbnail list, reordering and exclusion, the settings dialogs
-
-void CControlDlg::RefreshWindowList() {}
-
-void CControlDlg::moveToTop(HWND) {}
-
-void CControlDlg::moveForward(HWND) {}
-
-void CControlDlg::moveBackward(HWND) {}
-
-void CControlDlg::moveToEnd(HWND) {}
-
-void CControlDlg::exclude(HWND) {}
-
-void CControlDlg::OnTransparencyChange() {}
-
-void CControlDlg::OnExclude() {}
-
-void CControlDlg::OnMoveUp() {}
-
-void CControlDlg::OnMoveDown() {}
-
-void CControlDlg::OnMoveFirst() {}
-
-void CControlDlg::OnMoveLast() {}

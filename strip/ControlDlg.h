@@ -2,9 +2,12 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "strip/HoverHotKey.h"
+#include "strip/IconCache.h"
 #include "strip/SlotGrid.h"
 #include "strip/StripSettings.h"
+#include "strip/ThumbnailList.h"
 #include "strip/ThumbnailListener.h"
+#include "tracking/ProcessNameCache.h"
 #include "tracking/WindowEntry.h"
 
 #include <vector>
@@ -45,8 +48,19 @@ public:
     void AddThumbnail(WindowEntry entry);
     void RemoveThumbnail(WindowEntry entry);
 
-    // The thumbnail list and the refresh cycle.
+    // The thumbnail list (ControlDlgList.cpp): one row per used slot, in slot order.
     void RefreshWindowList();
+    void GetProcessImagePath(DWORD processId, CString& path);
+    void SwapSlots(int i, int j);
+    int MoveUpByHandle(HWND hwnd);
+    int MoveDownByHandle(HWND hwnd);
+    // A whole move, then one rebuild of the list; the thumbnail's new slot, or -1 when none moved.
+    int MoveByHandle(HWND hwnd, MoveKind kind);
+    void ExcludeListItem(int row);
+    // The source handle a row stands for; null when its third column names none.
+    HWND RowHandle(int row) const;
+
+    // The refresh cycle.
     void RefreshNextThumbnail();
 
     // CthumbnailListener
@@ -80,6 +94,8 @@ public:
     CLimitDlg* m_pLimitDlg;
     int m_nRefreshIndex;
     int m_nHoverCountdown;
+    CImageListCashSmoll m_iconCache;
+    ProcessNameCache m_imagePaths;  // executable paths by process id and creation time
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
@@ -105,6 +121,12 @@ private:
     int ReadSetting(const char* key, int defaultValue) const;
     // The system calls on the hover hot key; failureText is the box shown when a key is taken.
     HoverKeyCalls HoverKeyCallsFor(const char* failureText);
+
+    // Exchanges what two used slots hold; FALSE when either is not a used slot of the grid.
+    BOOL ExchangeSlots(int i, int j);
+    // Re-places the thumbnails of these slots, reading the grid afresh for each.
+    void PlaceThumbnails(const std::vector<int>& slots);
+    void OnMoveButton(MoveKind kind);
 
     // Hover-key mode (RefreshCycle.cpp).
     void OnHoverHotKey();

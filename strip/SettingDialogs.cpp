@@ -1,0 +1,70 @@
+#include "strip/SettingDialogs.h"
+
+#include "res/resource.h"
+#include "strip/ControlDlg.h"
+#include "strip/StripSettings.h"
+#include "strip/Thumbnail.h"
+#include "strip/WebReload.h"
+
+CAlphaSettingDlg::CAlphaSettingDlg(CWnd* parent) : CDialog(IDD_ALPHA_SETTING, parent), m_nAlpha(80) {}
+
+void CAlphaSettingDlg::DoDataExchange(CDataExchange* dx)
+{
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_ALPHA_SPIN, m_spinAlpha);
+}
+
+BOOL CAlphaSettingDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_spinAlpha.SetRange32(kMinTransparency, kMaxTransparency);
+    m_spinAlpha.SetPos32(m_nAlpha);
+    return TRUE;
+}
+
+void CAlphaSettingDlg::OnOK()
+{
+    m_nAlpha = m_spinAlpha.ReadValue(m_nAlpha);
+    CDialog::OnOK();
+}
+
+CUpdateIntervalDlg::CUpdateIntervalDlg(CWnd* parent) : CDialog(IDD_UPDATE_INTERVAL, parent), m_nSeconds(30) {}
+
+void CUpdateIntervalDlg::DoDataExchange(CDataExchange* dx)
+{
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_SECONDS_SPIN, m_spinSeconds);
+}
+
+BOOL CUpdateIntervalDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_spinSeconds.SetRange32(kMinReloadSeconds, kMaxReloadSeconds);
+    m_spinSeconds.SetPos32(m_nSeconds);
+    return TRUE;
+}
+
+void CUpdateIntervalDlg::OnOK()
+{
+    m_nSeconds = ClampReloadInterval(m_spinSeconds.ReadValue(m_nSeconds));
+    CDialog::OnOK();
+}
+
+void CControlDlg::OnTransparencyChange()
+{
+    HWND page = m_hWnd;
+    CAlphaSettingDlg dlg(nullptr);
+    dlg.m_nAlpha = m_nTransparent;
+    if (dlg.DoModal() != IDOK || !::IsWindow(page))
+        return;
+    if (dlg.m_nAlpha == m_nTransparent)
+        return;
+    m_nTransparent = dlg.m_nAlpha;
+    const BYTE alpha = AlphaFromTransparency(m_nTransparent);
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (m_slots[i].used == 1 && m_slots[i].thumbnail)
+            m_slots[i].thumbnail->SetAlpha(alpha);
+    }
+    ShowTransparency();
+    SaveSettings();
+}
