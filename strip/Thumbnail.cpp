@@ -3,6 +3,7 @@
 #include "desktop/DwmApi.h"
 #include "framework/Trace.h"
 #include "framework/WndClass.h"
+#include "res/resource.h"
 #include "strip/CaptureScratch.h"
 #include "strip/ControlDlg.h"
 #include "strip/ThumbnailPlacement.h"
@@ -56,6 +57,18 @@ BEGIN_MESSAGE_MAP(Cthumbnail, CWnd)
     ON_WM_ERASEBKGND()
     ON_MESSAGE(WM_DWMCOMPOSITIONCHANGED, &Cthumbnail::OnCompositionChanged)
     ON_MESSAGE(WM_APP_THUMB_REFRESH, &Cthumbnail::OnRefreshStep)
+    ON_WM_RBUTTONUP()
+    ON_WM_LBUTTONDBLCLK()
+    ON_COMMAND(ID_THUMB_ARRANGE, &Cthumbnail::OnMenuArrange)
+    ON_COMMAND(ID_THUMB_MOVETOTOP, &Cthumbnail::OnMenuMoveToTop)
+    ON_COMMAND(ID_THUMB_MOVEFORWARD, &Cthumbnail::OnMenuMoveForward)
+    ON_COMMAND(ID_THUMB_MOVEBACKWARD, &Cthumbnail::OnMenuMoveBackward)
+    ON_COMMAND(ID_THUMB_MOVETOEND, &Cthumbnail::OnMenuMoveToEnd)
+    ON_COMMAND(ID_THUMB_COPY, &Cthumbnail::OnMenuCopy)
+    ON_COMMAND(ID_THUMB_EXCLUDE, &Cthumbnail::OnMenuExclude)
+    ON_COMMAND(ID_THUMB_RELOAD_ON, &Cthumbnail::OnMenuWebReloadOn)
+    ON_COMMAND(ID_THUMB_RELOAD_OFF, &Cthumbnail::OnMenuWebReloadOff)
+    ON_COMMAND(ID_THUMB_RELOAD_INTERVAL, &Cthumbnail::OnMenuReloadInterval)
 END_MESSAGE_MAP()
 
 Cthumbnail::Cthumbnail(WindowEntry entry, RECT slot, BYTE alpha, CthumbnailListener* listener)
@@ -125,6 +138,10 @@ LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         ::FillRect(reinterpret_cast<HDC>(wParam), &fit, grey);
         break;
     }
+    case WM_DESTROY:
+        // Now, not when the object goes: that waits for the outer message, which may be a dialog.
+        PutBackSource();
+        break;
     case WM_CLOSE:
         return 0;  // only the control page ends a thumbnail, or its slot would point at nothing
     case WM_SYSCOMMAND:

@@ -107,6 +107,12 @@ public:
     // One refresh step; the thumbnail may be gone when it returns.
     void RefreshThumbnail();
 
+    // The thumbnail's commands (ThumbnailCommands.cpp). The picture the user sees goes to the
+    // clipboard as CF_BITMAP; nothing when the thumbnail has no area.
+    void CopyToClipboard();
+    // The picture of the client area as the user sees it, client-sized; FALSE when there is none.
+    BOOL CapturePicture(CBitmap& bitmap);
+
     CthumbnailListener* m_pListener;
     WindowEntry m_entry;
     RECT m_rcSlot;
@@ -159,11 +165,29 @@ protected:
     BOOL OnEraseBkgnd(CDC* dc);
     LRESULT OnCompositionChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnRefreshStep(WPARAM wParam, LPARAM lParam);
+    void OnRButtonUp(UINT flags, CPoint point);
+    void OnLButtonDblClk(UINT flags, CPoint point);
+    void OnMenuArrange();
+    void OnMenuMoveToTop();
+    void OnMenuMoveForward();
+    void OnMenuMoveBackward();
+    void OnMenuMoveToEnd();
+    void OnMenuCopy();
+    void OnMenuExclude();
+    void OnMenuWebReloadOn();
+    void OnMenuWebReloadOff();
+    void OnMenuReloadInterval();
 
     DECLARE_MESSAGE_MAP()
 
 private:
     void OnCreateWindow();
+    // Web reload (ThumbnailCommands.cpp).
+    void OnWebReloadTimer();
+    void PostReloadKey();
+    void ReloadInternetExplorer();
+    // The strip command for the source, when there is a listener and the source is still a window.
+    void PassToListener(void (CthumbnailListener::*command)(HWND));
     void PutBackSource();
     void SaveStylesAndPlacement();
     void PollSource();

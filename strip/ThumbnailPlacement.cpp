@@ -122,6 +122,8 @@ void Cthumbnail::OnTimer(UINT_PTR id)
 {
     if (id == IDT_THUMB_POLL)
         PollSource();
+    else if (id == IDT_WEB_RELOAD)
+        OnWebReloadTimer();
     CWnd::OnTimer(id);
 }
 

@@ -24,6 +24,7 @@ struct WindowDesc {
     int pattern = 0;
     int alpha = -1;  // layered alpha, set when >= 0
     DWORD lateStyle = 0;  // style bits added once the window shows
+    std::string children;  // "firefox": one child; "chrome": the browser's two nested children
 };
 
 struct Flag {
@@ -93,6 +94,7 @@ const Option kOptions[] = {
     {"--noactivate", false, [](WindowDesc& w, const char*) { w.show = SW_SHOWNOACTIVATE; return true; }},
     {"--hidden", false, [](WindowDesc& w, const char*) { w.show = SW_HIDE; return true; }},
     {"--nominbox", false, [](WindowDesc& w, const char*) { w.style &= ~WS_MINIMIZEBOX; return true; }},
+    {"--children", true, [](WindowDesc& w, const char* a) { w.children = a; return w.children == "firefox" || w.children == "chrome"; }},
     {"--nosysmenu", false, [](WindowDesc& w, const char*) { w.style &= ~WS_SYSMENU; return true; }},
 };
 
@@ -106,9 +108,46 @@ void Paint(HWND hwnd, HDC dc)
     kv::PaintPattern(dc, rc, static_cast<int>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)));
 }
 
+// Notes an F5 key-down where another process can read it.
+void RecordKey(HWND hwnd, WPARAM key)
+{
+    if (key != VK_F5) return;
+    const UINT_PTR count = reinterpret_cast<UINT_PTR>(GetPropA(hwnd, kv::kF5CountProp)) + 1;
+    const UINT_PTR now = GetTickCount();
+    SetPropA(hwnd, kv::kF5CountProp, reinterpret_cast<HANDLE>(count));
+    if (count == 1) SetPropA(hwnd, kv::kF5FirstProp, reinterpret_cast<HANDLE>(now));
+    SetPropA(hwnd, kv::kF5LastProp, reinterpret_cast<HANDLE>(now));
+    SetPropA(hwnd, kv::kF5EnabledProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(IsWindowEnabled(GetAncestor(hwnd, GA_ROOT)) ? 2 : 1)));
+}
+
+LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_KEYDOWN) RecordKey(hwnd, wp);
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+HWND MakeChild(HWND parent, const char* className)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ChildProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = className;
+    RegisterClassA(&wc);
+    RECT rc;
+    GetClientRect(parent, &rc);
+    return CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE, 0, 0, rc.right / 2, rc.bottom / 2, parent, nullptr,
+                           wc.hInstance, nullptr);
+}
+
 LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
+    case WM_KEYDOWN:
+        RecordKey(hwnd, wp);
+        break;
+    case kv::kHangMessage:
+        Sleep(static_cast<DWORD>(lp));
+        return 0;
     case WM_NCCREATE: {
         auto* desc = static_cast<const WindowDesc*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, desc->pattern);
@@ -138,6 +177,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_DESTROY:
         RemovePropA(hwnd, kv::kPaintCountProp);
+        for (const char* p : {kv::kF5CountProp, kv::kF5FirstProp, kv::kF5LastProp, kv::kF5EnabledProp}) RemovePropA(hwnd, p);
         if (--g_liveWindows == 0 && !g_hold) PostQuitMessage(0);
         return 0;
     }
@@ -159,6 +199,11 @@ bool Open(const WindowDesc& w)
                                 nullptr, nullptr, wc.hInstance, const_cast<WindowDesc*>(&w));
     if (!hwnd) return false;
     ++g_liveWindows;
+    if (w.children == "firefox") {
+        MakeChild(hwnd, "MozillaWindowClass");
+    } else if (w.children == "chrome") {
+        MakeChild(MakeChild(hwnd, "Chrome_ContainerWin_0"), "Chrome_RenderWidgetHostHWND");
+    }
     if (w.alpha >= 0) SetLayeredWindowAttributes(hwnd, 0, static_cast<BYTE>(w.alpha), LWA_ALPHA);
     ShowWindow(hwnd, w.show);
     // WS_MINIMIZE set here makes the window iconic in place: its normal and current rectangles stay its own.
