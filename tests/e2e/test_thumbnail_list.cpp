@@ -218,12 +218,14 @@ KV_E2E_TEST(transparency_dialog_sets_every_thumbnail)
         int percent;        // what the page holds afterwards
         bool written;
     } steps[] = {{"80", 80, true}, {nullptr, 80, false}, {"", 80, false}, {"300", 80, false}, {"100", 100, true}};
+    int current = 60;  // the default
     for (const Step& s : steps) {
         const std::string before = ReadBytes(ini);
         Click(r.app.main, 1010);
         HWND dlg = nullptr;
         Require(WaitFor([&] { return (dlg = DialogOf(pid, "透明度設定")) != nullptr; }, 5000), "no transparency dialog");
         HWND edit = GetDlgItem(dlg, 1026);
+        Expect(EditText(edit) == std::to_string(current), "the dialog shows [%s], expected %d", EditText(edit).c_str(), current);
         if (s.typed) SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.typed), SMTO_ABORTIFHUNG, 3000, nullptr);
         PressButton(dlg, IDOK);
         Require(WaitFor([&] { return !IsWindow(dlg); }, 5000), "the dialog stays after OK");
@@ -241,6 +243,7 @@ KV_E2E_TEST(transparency_dialog_sets_every_thumbnail)
                    after.c_str());
         else
             Expect(after == before, "typed [%s]: Kestrova.ini was written: [%s]", s.typed ? s.typed : "", after.c_str());
+        current = s.percent;
     }
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }

@@ -124,6 +124,15 @@ inline HWND DialogOf(DWORD pid, const char* caption)
     return dlg && IsWindowVisible(dlg) ? dlg : nullptr;
 }
 
+// An edit's text as the control holds it (marshalled WM_GETTEXT, not the caption the system keeps).
+inline std::string EditText(HWND edit)
+{
+    char text[256] = "";
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 3000, &result);
+    return text;
+}
+
 inline bool Answers(HWND hwnd)
 {
     DWORD_PTR result = 0;

@@ -104,6 +104,15 @@ TEST_F(FrameworkSpinCtrlTest, ReadValueTakesTheBuddyTextAndKeepsThePreviousForBa
     }
 }
 
+TEST_F(FrameworkSpinCtrlTest, PositionShowsInTheBuddy)
+{
+    m_spin.SetRange32(10, 1800);
+    m_spin.SetPos32(30);
+    char text[16] = "";
+    GetWindowTextA(m_edit, text, sizeof(text));
+    EXPECT_STREQ("30", text);
+}
+
 TEST_F(FrameworkSpinCtrlTest, RangeReadsBackAsSet)
 {
     m_spin.SetRange32(10, 1800);
