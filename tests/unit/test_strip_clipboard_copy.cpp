@@ -1,0 +1,130 @@
+// The picture a thumbnail copies: with composition the DWM draws outside the window's own surface,
+// so the copy is a capture of the source in the part the thumbnail shows (fake DWM, in-process source).
+#include "strip/Thumbnail.h"
+
+#include "desktop/DwmApi.h"
+#include "framework/Gdi.h"
+#include "strip/ControlDlg.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/unit/support/strip.h"
+
+#include <string>
+
+namespace {
+
+UINT_PTR g_nextHandle = 0x100;
+
+HRESULT WINAPI FakeIsCompositionEnabled(BOOL* enabled)
+{
+    *enabled = TRUE;
+    return S_OK;
+}
+HRESULT WINAPI FakeGetWindowAttribute(HWND, DWORD, PVOID, DWORD) { return E_FAIL; }
+HRESULT WINAPI FakeUpdateThumbnailProperties(HTHUMBNAIL, const DWM_THUMBNAIL_PROPERTIES*) { return S_OK; }
+HRESULT WINAPI FakeRegisterThumbnail(HWND, HWND, PHTHUMBNAIL thumbnail)
+{
+    *thumbnail = reinterpret_cast<HTHUMBNAIL>(g_nextHandle++);
+    return S_OK;
+}
+HRESULT WINAPI FakeUnregisterThumbnail(HTHUMBNAIL) { return S_OK; }
+HRESULT WINAPI FakeQueryThumbnailSourceSize(HTHUMBNAIL, PSIZE size)
+{
+    *size = {400, 300};
+    return S_OK;
+}
+
+const DwmFunctions kFakeDwm = {
+    FakeIsCompositionEnabled, FakeGetWindowAttribute,       FakeUpdateThumbnailProperties, FakeRegisterThumbnail,
+    FakeUnregisterThumbnail,  FakeQueryThumbnailSourceSize, nullptr,
+};
+
+const COLORREF kLeft = RGB(200, 0, 0), kRight = RGB(0, 0, 200);
+
+// A frameless source, red on its left half and blue on its right, drawn for PrintWindow too.
+LRESULT CALLBACK HalvesProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ERASEBKGND) {
+        RECT client;
+        GetClientRect(hwnd, &client);
+        RECT left = client, right = client;
+        left.right = right.left = client.right / 2;
+        HBRUSH red = CreateSolidBrush(kLeft), blue = CreateSolidBrush(kRight);
+        FillRect(reinterpret_cast<HDC>(wParam), &left, red);
+        FillRect(reinterpret_cast<HDC>(wParam), &right, blue);
+        DeleteObject(red);
+        DeleteObject(blue);
+        return 1;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+HWND MakeHalves()
+{
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = &HalvesProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "KvHalvesSource";
+        registered = RegisterClassA(&wc) != 0;
+    }
+    HWND hwnd = CreateWindowExA(0, "KvHalvesSource", "halves", WS_POPUP, 50, 60, 400, 300, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    return hwnd;
+}
+
+TEST(ThumbnailCopy, WithCompositionTheSourceIsCapturedInTheShownPart)
+{
+    SetOsVersionForTest(6, 1);
+    SetDwmFunctionsForTest(&kFakeDwm);
+    HWND source = MakeHalves();
+    Cthumbnail* thumb = new Cthumbnail(SourceEntry(source, "halves"), RECT{100, 200, 260, 320}, 255, nullptr);
+    ASSERT_TRUE(thumb->m_bComposition);
+    ASSERT_NE(nullptr, thumb->m_hThumbnail);
+    RECT client;
+    GetClientRect(thumb->m_hWnd, &client);
+    ASSERT_GT(client.right, 0);
+
+    struct Case {
+        const char* name;
+        RECT view;  // the source part the live thumbnail shows; empty: the whole window
+        COLORREF left, right;
+    } cases[] = {
+        {"whole source", {0, 0, 400, 300}, kLeft, kRight},
+        {"no view known yet: the whole window", {0, 0, 0, 0}, kLeft, kRight},
+        {"zoomed on the right half", {200, 0, 400, 300}, kRight, kRight},
+        {"zoomed on the left quarter", {0, 0, 100, 150}, kLeft, kLeft},
+    };
+    for (const Case& c : cases) {
+        thumb->m_rcLiveSource = c.view;
+        const long gdiBefore = AfxGdiLiveCount();
+        {
+            CBitmap picture;
+            ASSERT_TRUE(thumb->CapturePicture(picture)) << c.name;
+            BITMAP info = {};
+            GetObjectA(picture.GetSafeHandle(), sizeof(info), &info);
+            EXPECT_EQ(client.right, info.bmWidth) << c.name;
+            EXPECT_EQ(client.bottom, info.bmHeight) << c.name;
+            HDC screen = GetDC(nullptr);
+            HDC memory = CreateCompatibleDC(screen);
+            HGDIOBJ old = SelectObject(memory, picture.GetSafeHandle());
+            const COLORREF left = GetPixel(memory, client.right / 8, client.bottom / 2);
+            const COLORREF right = GetPixel(memory, client.right * 7 / 8, client.bottom / 2);
+            SelectObject(memory, old);
+            DeleteDC(memory);
+            ReleaseDC(nullptr, screen);
+            EXPECT_EQ(c.left, left) << c.name << ": left";
+            EXPECT_EQ(c.right, right) << c.name << ": right";
+        }
+        EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << c.name << ": GDI objects";
+    }
+    CloseThumbnail(thumb, THUMB_CLOSE);
+    DestroyWindow(source);
+    SetDwmFunctionsForTest(nullptr);
+    ResetOsVersionForTest();
+}
+
+}  // namespace
