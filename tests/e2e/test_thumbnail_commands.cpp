@@ -108,6 +108,21 @@ KV_E2E_TEST(thumbnail_menu_opens_at_the_cursor_and_ignores_a_gone_source)
     CloseMenu(r.Pid());
     SetCursorPos(1270, 600);
 
+    // The move commands trade A's and B's slots; a move past the end does nothing.
+    HWND b = FindWindowA(nullptr, "cmd B");
+    // With both slots used, a row is its slot.
+    auto slotOf = [&](HWND source) { return RowOf(r.list, source == a ? "cmd A" : "cmd B"); };
+    struct Move {
+        UINT command;
+        int aSlot;
+    } moves[] = {{kMoveToEnd, 1}, {kMoveToEnd, 1}, {32790, 0}, {32779, 1}, {32778, 0}, {32778, 0}};
+    for (const Move& m : moves) {
+        PostMessageA(thumb, WM_COMMAND, m.command, 0);
+        Expect(WaitFor([&] { return slotOf(a) == m.aSlot && ThumbnailIn(r.Pid(), Slot(m.aSlot)) == thumb; }, 3000),
+               "command %u: A in row %d, expected %d", m.command, slotOf(a), m.aSlot);
+    }
+    Expect(slotOf(b) == 1, "B in row %d", slotOf(b));
+
     // A command that arrives after its source has gone does nothing: B keeps slot 1.
     PostMessageA(a, WM_CLOSE, 0, 0);
     Require(WaitFor([&] { return !IsWindow(a); }, 5000), "A did not close");

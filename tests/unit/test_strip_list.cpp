@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "strip/Thumbnail.h"
+#include "strip/ProcessImagePath.h"
 #include "strip/ThumbnailList.h"
 #include "tests/unit/support/strip.h"
 #include "tracking/LimitDlg.h"
@@ -386,6 +387,30 @@ TEST_F(ThumbnailListPage, ArrangementRebuildsTheListWithoutTheDroppedThumbnails)
     m_page.ArrangeThumbnails();
     EXPECT_EQ("A B", Rows());
     EXPECT_EQ(2, m_page.m_list.GetItemCount());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProcessImagePath, FullPathOfTheExecutableOrNothing)
+{
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof(self));
+    struct Case {
+        const char* name;
+        DWORD processId;
+        const char* expected;
+    } cases[] = {
+        {"this process", GetCurrentProcessId(), self},
+        {"no such process", 0xFFFFFFF0u, ""},
+        {"the idle process", 0, ""},
+    };
+    for (const Case& c : cases) {
+        CString path = "stale";
+        ReadProcessImagePath(c.processId, path);
+        EXPECT_STRCASEEQ(c.expected, path.GetString()) << c.name;
+    }
 }
 
 }  // namespace
