@@ -77,15 +77,10 @@ void Cthumbnail::OnLButtonDblClk(UINT flags, CPoint point)
         return;
     }
     if (m_nState == THUMB_PARKED) {
-        // Each step may let a close in (a taskbar error box, a time-out): check before the next.
-        UnparkSourceWindow();
+        // Put back, restored with a time-out, moved home; a taskbar error box may close us meanwhile.
+        ReturnParkedSource();
         if (!StillThere(this, self))
             return;
-        SendToSource(WM_SYSCOMMAND, SC_RESTORE, 0);
-        if (!StillThere(this, self))
-            return;
-        RestoreSourcePosition();
-        m_nState = THUMB_NORMAL;
     }
     ::SetForegroundWindow(source);
     if (StillThere(this, self))

@@ -145,9 +145,6 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_KEYDOWN:
         RecordKey(hwnd, wp);
         break;
-    case kv::kHangMessage:
-        Sleep(static_cast<DWORD>(lp));
-        return 0;
     case WM_NCCREATE: {
         auto* desc = static_cast<const WindowDesc*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, desc->pattern);

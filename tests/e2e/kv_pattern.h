@@ -16,8 +16,6 @@ constexpr const char* kF5CountProp = "KvF5Count";
 constexpr const char* kF5FirstProp = "KvF5First";
 constexpr const char* kF5LastProp = "KvF5Last";
 constexpr const char* kF5EnabledProp = "KvF5Enabled";
-// Posted to a helper window: its thread sleeps for lParam ms, so the window stops answering.
-constexpr UINT kHangMessage = WM_APP + 7;
 
 // Posted to a kv_helper window: its thread stops answering until the named event kHelperRelease is
 // set, or for wParam milliseconds at most.

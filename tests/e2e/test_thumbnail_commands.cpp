@@ -164,7 +164,7 @@ KV_E2E_TEST(thumbnail_double_click_activates_restores_or_reports_busy)
     // A hung source: the busy box, and the source as it was.
     const RECT hungRect = WindowRectOf(hung);
     Require(Foreground(back), "cannot bring another window forward");
-    PostMessageA(hung, kHangMessage, 0, 6000);
+    PostMessageA(hung, kHelperHang, 6000, 0);
     Pump(300);
     PostMessageA(Thumb(r, 2), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20));
     HWND box = nullptr;
