@@ -353,5 +353,16 @@ KV_E2E_TEST(thumbnail_closed_while_its_menu_or_dialog_is_open)
     Expect(WaitFor([&] { return !IsWindow(dlg); }, 5000), "the dialog stays");
     Expect(Answers(r.app.main) && r.app.proc.Running(), "Kestrova is gone or does not answer");
     Expect(SameRect(WindowRectOf(Thumb(r, 2)), otherRect), "the other thumbnail moved");
+
+    // Suspend arrives while a menu is open: every thumbnail goes, and the program answers on.
+    HWND other = Thumb(r, 2);
+    PostMessageA(other, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
+    Require(WaitFor([&] { return VisibleMenu(r.Pid()) != nullptr; }, 5000), "no menu on the last thumbnail");
+    PostMessageA(r.app.main, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    Expect(WaitFor([&] { return !IsWindow(other) && Thumbnails(r.Pid()).empty(); }, 5000), "thumbnails stay after suspend");
+    Expect(Answers(r.app.main), "Kestrova does not answer after suspend");
+    CloseMenu(r.Pid());
+    PostMessageA(r.app.main, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    Expect(WaitFor([&] { return !Thumbnails(r.Pid()).empty(); }, 8000), "no thumbnail after resume");
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }
