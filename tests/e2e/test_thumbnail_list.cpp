@@ -108,6 +108,8 @@ KV_E2E_TEST(thumbnail_list_rows_and_move_buttons)
     Expect(Joined(Rows(r.list)) == Joined({Row(kA.title, a), Row(kB.title, b), Row(kC.title, c)}), "rows %s",
            Joined(Rows(r.list)).c_str());
     Expect(StripOf(pid) == "0:list A 1:list B 2:list C", "strip %s", StripOf(pid).c_str());
+    // The icon cache owns the image list; the list only shares it, or both would destroy it.
+    Expect(GetWindowLongA(r.list, GWL_STYLE) & LVS_SHAREIMAGELISTS, "the list does not share its image list");
 
     // Every button with no row chosen says so.
     struct Box {

@@ -122,3 +122,23 @@ TEST(IconCache, SystemShellGivesAnIconOrTheErrorIconButNeverAStaleHandle)
 }
 
 }  // namespace
+
+namespace {
+
+// The list shares the cache's image list: closing the list window must leave it to the cache,
+// which destroys it once.
+TEST(IconCache, ListWindowLeavesTheImageListToTheCache)
+{
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+    CImageListCashSmoll cache(kFakeShell);
+    ASSERT_EQ(0, cache.GetIconIndex("C:\\a.exe"));
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT | LVS_SHAREIMAGELISTS, 0, 0, 100, 100,
+                                nullptr, nullptr, nullptr, nullptr);
+    ListView_SetImageList(list, cache.m_imageList.GetSafeHandle(), LVSIL_SMALL);
+    DestroyWindow(list);
+    EXPECT_EQ(1, ImageList_GetImageCount(cache.m_imageList.GetSafeHandle())) << "the list window destroyed the images";
+    EXPECT_EQ(1, cache.GetIconIndex("C:\\b.exe"));
+}
+
+}  // namespace
