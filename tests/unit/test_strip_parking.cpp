@@ -12,6 +12,7 @@
 #include "tests/unit/support/strip.h"
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -98,6 +99,61 @@ TEST(Parking, WorkspaceCoordinatesShiftByTheWorkAreaOffset)
         EXPECT_EQ(Text(c.screen), Text(WorkspaceToScreen(c.workspace, c.offset))) << c.name;
         EXPECT_EQ(Text(c.workspace), Text(ScreenToWorkspace(c.screen, c.offset))) << c.name;
     }
+}
+
+TEST(Parking, MarkKeepsEveryValueAWindowNeedsBack)
+{
+    struct Case {
+        const char* name;
+        int method;
+        DWORD style, exStyle;
+        COLORREF key;
+        BYTE alpha;
+        DWORD flags;
+        RECT normal;
+        UINT placementFlags;
+        POINT maxPosition;
+    } cases[] = {
+        {"off screen, ordinary", kParkedOffScreen, WS_OVERLAPPEDWINDOW | WS_VISIBLE, WS_EX_WINDOWEDGE, 0, 255,
+         LWA_ALPHA, {100, 50, 500, 350}, 0, {-1, -1}},
+        {"in place, popup with the top bit, own alpha and key", kParkedInPlace, WS_POPUP | WS_VISIBLE | WS_DISABLED,
+         WS_EX_LAYERED | WS_EX_TOOLWINDOW, RGB(255, 0, 255), 200, LWA_ALPHA | LWA_COLORKEY, {-1500, -20, -900, 420},
+         WPF_RESTORETOMAXIMIZED, {-8, -8}},
+        {"zero everywhere it can be", kParkedOffScreen, 0, 0, 0, 0, 0, {0, 0, 0, 0}, 0, {0, 0}},
+    };
+    HWND window = CreateWindowExA(0, "STATIC", "marked", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(window != nullptr);
+    for (const Case& c : cases) {
+        ParkedState in;
+        std::memset(&in, 0, sizeof(in));
+        in.method = c.method;
+        in.style = c.style;
+        in.exStyle = c.exStyle;
+        in.key = c.key;
+        in.alpha = c.alpha;
+        in.layeredFlags = c.flags;
+        in.placement.length = sizeof(in.placement);
+        in.placement.flags = c.placementFlags;
+        in.placement.rcNormalPosition = c.normal;
+        in.placement.ptMaxPosition = c.maxPosition;
+        EXPECT_FALSE(IsMarkedParked(window)) << c.name;
+        MarkParked(window, in);
+        ParkedState out;
+        ASSERT_TRUE(ReadParkedMark(window, &out)) << c.name;
+        EXPECT_EQ(c.method, out.method) << c.name;
+        EXPECT_EQ(Hex(c.style), Hex(out.style)) << c.name;
+        EXPECT_EQ(Hex(c.exStyle), Hex(out.exStyle)) << c.name;
+        EXPECT_EQ(Hex(c.key), Hex(out.key)) << c.name;
+        EXPECT_EQ(c.alpha, out.alpha) << c.name;
+        EXPECT_EQ(Hex(c.flags), Hex(out.layeredFlags)) << c.name;
+        EXPECT_EQ(Text(c.normal), Text(out.placement.rcNormalPosition)) << c.name;
+        EXPECT_EQ(c.placementFlags, out.placement.flags) << c.name;
+        EXPECT_EQ(Text(c.maxPosition), Text(out.placement.ptMaxPosition)) << c.name;
+        RemoveParkedMark(window);
+        EXPECT_FALSE(IsMarkedParked(window) || ReadParkedMark(window, &out)) << c.name << ": still marked";
+    }
+    DestroyWindow(window);
 }
 
 TEST(Parking, NormalPositionNeverTheIconicRectangle)
