@@ -166,12 +166,15 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         EndPaint(hwnd, &ps);
         return 0;
     }
-    case kv::kHelperHang: {
-        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kv::kHelperRelease);
-        WaitForSingleObject(release, static_cast<DWORD>(wp));
-        if (release) CloseHandle(release);
+    case WM_NULL:
+        if (RemovePropA(hwnd, kv::kHelperHangOnNullProp)) {
+            HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kv::kHelperRelease);
+            SetPropA(hwnd, kv::kHelperHungProp, reinterpret_cast<HANDLE>(1));
+            WaitForSingleObject(release, 30000);
+            RemovePropA(hwnd, kv::kHelperHungProp);
+            if (release) CloseHandle(release);
+        }
         return 0;
-    }
     case WM_DESTROY:
         RemovePropA(hwnd, kv::kPaintCountProp);
         for (const char* p : {kv::kF5CountProp, kv::kF5FirstProp, kv::kF5LastProp, kv::kF5EnabledProp}) RemovePropA(hwnd, p);
