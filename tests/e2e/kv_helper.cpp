@@ -166,6 +166,12 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         EndPaint(hwnd, &ps);
         return 0;
     }
+    case kv::kHelperHang: {
+        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kv::kHelperRelease);
+        WaitForSingleObject(release, static_cast<DWORD>(wp));
+        if (release) CloseHandle(release);
+        return 0;
+    }
     case WM_NULL:
         if (RemovePropA(hwnd, kv::kHelperHangOnNullProp)) {
             HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kv::kHelperRelease);

@@ -17,6 +17,10 @@ constexpr const char* kF5FirstProp = "KvF5First";
 constexpr const char* kF5LastProp = "KvF5Last";
 constexpr const char* kF5EnabledProp = "KvF5Enabled";
 
+// Posted to a kv_helper window: its thread stops answering until the named event kHelperRelease is
+// set, or for wParam milliseconds at most.
+constexpr UINT kHelperHang = WM_APP + 50;
+
 // Set on a kv_helper window: at the next WM_NULL its thread stops answering, until the named event
 // kHelperRelease is set (30 s at most), with kHelperHungProp set meanwhile. A WM_NULL is a question
 // that waits with a time-out, so no caller is left inside a call without one.
