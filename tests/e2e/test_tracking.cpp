@@ -691,6 +691,33 @@ KV_E2E_TEST(rules_file_locked_at_start_is_kept)
     Expect(saved == "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n", "%s.new holds [%s]", kRulesFile, saved.c_str());
 }
 
+// A rule made by excluding a window is in the file at once: End Task or a crash loses nothing.
+KV_E2E_TEST(excluded_window_rule_survives_a_kill)
+{
+    const UINT kExclude = 32780;  // the thumbnail menu's exclusion
+    Scratch s;
+    const std::string folder = s.Folder("app");
+    Process helper = StartHelper(s, "kvexclude.exe", "--title \"kv excluded\"");
+    Require(WaitHelperWindow(helper) != nullptr, "the helper did not open");
+    App app = StartApp(s.InstallApp(folder), "", s.Root());
+    HWND thumb = nullptr;
+    Require(WaitFor([&] {
+                const std::vector<HWND> all = Thumbnails(app.proc.Pid());
+                thumb = all.size() == 1 ? all[0] : nullptr;
+                return thumb != nullptr;
+            }, 8000),
+            "%u thumbnails", unsigned(Thumbnails(app.proc.Pid()).size()));
+    PostMessageA(thumb, WM_COMMAND, kExclude, 0);
+    Require(WaitFor([&] { return !IsWindow(thumb); }, 5000), "the thumbnail stays after its exclusion");
+
+    const std::string rules = folder + "\\" + kRulesFile;
+    const std::string expected = "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
+                                 "TITLE=kv excluded\r\nPNAME=kvexclude.exe\r\nTPART=\r\n";
+    TerminateProcess(app.proc.Handle(), 1);
+    Require(app.proc.WaitExit(5000), "still running after TerminateProcess");
+    Expect(ReadBytes(rules) == expected, "after the kill %s holds [%s]", kRulesFile, ReadBytes(rules).c_str());
+}
+
 KV_E2E_TEST(rule_list_deletes_the_rule_shown)
 {
     Scratch s;
