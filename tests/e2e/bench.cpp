@@ -74,14 +74,6 @@ void BenchExtra(const char* what, double value, const char* unit)
     printf("EXTRA %s %s %.3f %s\n", g_currentBench, what, value, unit);
 }
 
-double Median(std::vector<double> values)
-{
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 std::map<std::string, double> RunBenchProgram(const char* exe, const std::string& args, const std::string& resultFile)
 {
     Process bench = Start(BuiltFile(exe), args);

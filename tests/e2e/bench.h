@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <vector>
+#include "bench_clock.h"
 
 namespace kv {
 
@@ -32,8 +33,6 @@ void BenchFigure(const char* what, double value, const char* unit, double target
 void BenchReport(const char* what, double value, const char* unit);
 // The former baselines, kept for comparison with older runs only: "EXTRA bench what value unit".
 void BenchExtra(const char* what, double value, const char* unit);
-
-double Median(std::vector<double> values);
 
 // Runs the built program exe with args to its end (a failed exit is recorded) and reads the
 // "key value" lines it wrote to resultFile.

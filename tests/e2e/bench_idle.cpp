@@ -21,14 +21,6 @@ const double kIdleTargetPercent = 2.5;
 const double kStartupTargetRatio = 1.3;
 const int kStartupRounds = 7;
 
-double NowMs()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
 Process StartSources()
 {
     std::string args;

@@ -13,30 +13,12 @@
 
 #include "strip/ControlDlg.h"
 #include "strip/Thumbnail.h"
+#include "bench_clock.h"
 
 namespace {
 
 const int kSources = 16;
 const int kRounds = 20;
-
-double NowMs()
-{
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void Pump()
-{
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        ::DispatchMessageA(&msg);
-}
 
 int g_rebuilds = 0;
 WNDPROC g_listProc = nullptr;

@@ -23,27 +23,9 @@
 #include "strip/ControlDlg.h"
 #include "strip/RefreshProbe.h"
 #include "strip/Thumbnail.h"
+#include "bench_clock.h"
 
 namespace {
-
-double NowMs()
-{
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 double WorkingSetMb()
 {
@@ -51,13 +33,6 @@ double WorkingSetMb()
     counters.cb = sizeof(counters);
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
     return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
-}
-
-void Pump()
-{
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        ::DispatchMessageA(&msg);
 }
 
 // The floor's thumbnail: a layered popup like a thumbnail, painting its image with one BitBlt.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tracking/WinListDlg.h"
+#include "bench_clock.h"
 
 namespace {
 
@@ -107,25 +108,6 @@ BOOL CALLBACK BareVisit(HWND hwnd, LPARAM context)
     ::GetWindowRect(hwnd, &rect);
     ++*reinterpret_cast<int*>(context);
     return TRUE;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 }  // namespace
