@@ -390,15 +390,20 @@ void CControlDlg::AddThumbnail(WindowEntry entry)
 
 void CControlDlg::RemoveThumbnail(WindowEntry entry)
 {
+    CloseSlotOf(entry.hwnd, THUMB_CLOSE_ANIMATED);
+    RefreshWindowList();
+}
+
+void CControlDlg::CloseSlotOf(HWND source, int closeState)
+{
     for (ThumbSlot& slot : m_slots) {
-        if (slot.used == 1 && slot.entry.hwnd == entry.hwnd) {
-            // Freed before the close, which may let other messages in.
+        if (slot.used == 1 && slot.entry.hwnd == source) {
+            // Freed before the close, which may let other messages in; the slot is not touched again.
             Cthumbnail* thumbnail = slot.thumbnail;
             slot.used = 0;
             slot.thumbnail = nullptr;
-            CloseThumbnail(thumbnail, THUMB_CLOSE_ANIMATED);
-            break;
+            CloseThumbnail(thumbnail, closeState);
+            return;
         }
     }
-    RefreshWindowList();
 }

@@ -47,6 +47,8 @@ public:
     // Tracked windows coming and going.
     void AddThumbnail(WindowEntry entry);
     void RemoveThumbnail(WindowEntry entry);
+    // Frees the slot showing source, then closes its thumbnail; nothing when no slot shows it.
+    void CloseSlotOf(HWND source, int closeState);
 
     // The thumbnail list (ControlDlgList.cpp): one row per used slot, in slot order.
     void RefreshWindowList();

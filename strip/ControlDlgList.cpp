@@ -201,15 +201,6 @@ void CControlDlg::ExcludeListItem(int row)
         return;
     }
     m_pLimitDlg->AddExclusionRule(title, processName);
-    for (ThumbSlot& slot : m_slots) {
-        if (slot.used == 1 && slot.entry.hwnd == hwnd) {
-            // Freed before the close, which may let other messages in; the slot is not touched again.
-            Cthumbnail* thumbnail = slot.thumbnail;
-            slot.used = 0;
-            slot.thumbnail = nullptr;
-            CloseThumbnail(thumbnail, THUMB_CLOSE);
-            break;
-        }
-    }
+    CloseSlotOf(hwnd, THUMB_CLOSE);
     RefreshWindowList();
 }
