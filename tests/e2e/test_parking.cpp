@@ -339,6 +339,16 @@ void ExpectPutBack(HWND h, const Original& original, const char* what, DWORD tim
            StateText(h).c_str());
 }
 
+// The two ways a minimised source is parked: moved off the screen, or made transparent in place.
+struct ParkingMethod {
+    const char* name;
+    const char* args;
+};
+const ParkingMethod kParkingMethods[] = {
+    {"off screen", ""},
+    {"in place", "-LAYERED"},
+};
+
 std::string ExcludeTitles(const std::vector<const char*>& titles)
 {
     std::string rules = "[SYSTEM]\r\nEXCLUSIONNUM=" + std::to_string(titles.size()) + "\r\n";
@@ -353,17 +363,10 @@ std::string ExcludeTitles(const std::vector<const char*>& titles)
 
 KV_E2E_TEST(parked_window_brought_to_the_front_comes_back)
 {
-    struct Case {
-        const char* name;
-        const char* args;
-    } cases[] = {
-        {"off screen", ""},
-        {"in place", "-LAYERED"},
-    };
     Scratch s;
     CursorAway();
     int n = 0;
-    for (const Case& c : cases) {
+    for (const ParkingMethod& c : kParkingMethods) {
         ParkedHelper p;
         StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p);
         // As the taskbar button or Alt+Tab would.
@@ -428,17 +431,10 @@ KV_E2E_TEST(killed_with_parked_windows_then_restarted)
 
 KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
 {
-    struct Case {
-        const char* name;
-        const char* args;
-    } cases[] = {
-        {"off screen", ""},
-        {"in place", "-LAYERED"},
-    };
     Scratch s;
     CursorAway();
     int n = 0;
-    for (const Case& c : cases) {
+    for (const ParkingMethod& c : kParkingMethods) {
         ParkedHelper p;
         StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p);
         HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kHelperRelease);
