@@ -1,7 +1,8 @@
 #pragma once
-// Timing helpers shared by the bench harness and the in-process bench programs.
+// Helpers shared by the bench harness and the in-process bench programs.
 #include <windows.h>
 #include <algorithm>
+#include <string>
 #include <vector>
 
 inline double NowMs()
@@ -30,4 +31,17 @@ inline void Pump()
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
         ::DispatchMessageA(&msg);
+}
+
+// The windows titled prefix + "0" .. prefix + (count - 1), in that order; empty when one is missing.
+inline std::vector<HWND> FindNumberedWindows(const std::string& prefix, int count)
+{
+    std::vector<HWND> windows;
+    for (int i = 0; i < count; ++i) {
+        HWND hwnd = ::FindWindowA(nullptr, (prefix + std::to_string(i)).c_str());
+        if (!hwnd)
+            return {};
+        windows.push_back(hwnd);
+    }
+    return windows;
 }

@@ -38,13 +38,9 @@ int main(int argc, char** argv)
         fprintf(stderr, "usage: kv_list_bench.exe RESULT_FILE\n");
         return 2;
     }
-    std::vector<HWND> sources;
-    for (int i = 0; i < kSources; ++i) {
-        HWND hwnd = ::FindWindowA(nullptr, ("list source " + std::to_string(i)).c_str());
-        if (!hwnd)
-            return 1;
-        sources.push_back(hwnd);
-    }
+    const std::vector<HWND> sources = FindNumberedWindows("list source ", kSources);
+    if (sources.empty())
+        return 1;
     FILE* out = fopen(argv[1], "w");
     if (!out)
         return 2;

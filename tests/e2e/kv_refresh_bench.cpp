@@ -178,14 +178,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const int sourceCount = std::max(1, atoi(argv[1]));
-    std::vector<HWND> sources;
-    for (int i = 0; i < sourceCount; ++i) {
-        const std::string title = "bench source " + std::to_string(i);
-        HWND hwnd = ::FindWindowA(nullptr, title.c_str());
-        if (!hwnd)
-            return 1;
-        sources.push_back(hwnd);
-    }
+    const std::vector<HWND> sources = FindNumberedWindows("bench source ", sourceCount);
+    if (sources.empty())
+        return 1;
     FILE* out = fopen(argv[2], "w");
     if (!out)
         return 2;
