@@ -1,8 +1,9 @@
 # make: configure and build both architectures; make test / run / bench: the same, then the bench under Wine.
 # KV_ARCH=x86 or KV_ARCH=x64 limits every target to that one (build/ or build-x64/).
 ARCHS := $(if $(KV_ARCH),$(KV_ARCH),x86 x64)
-ifneq ($(filter-out x86 x64,$(ARCHS)),)
-$(error KV_ARCH must be x86 or x64)
+ifneq ($(KV_ARCH),)
+KV_ARCH_ERROR := $(shell . tools/arch.sh; kv_arch_name_ok '$(KV_ARCH)' 2>&1 >/dev/null)
+$(if $(KV_ARCH_ERROR),$(error $(KV_ARCH_ERROR)))
 endif
 BUILD_x86 := build
 BUILD_x64 := build-x64

@@ -192,7 +192,7 @@ void CKestrovaDlg::InitTrayIconData()
     lstrcpynA(m_nid.szTip, "Kestrova", sizeof(m_nid.szTip));
 }
 
-// A shell that keeps timing out must not freeze the program: timer 103 tries again each second.
+// A shell that keeps timing out must not freeze the program: IDT_TRAYCHECK tries again each second.
 void CKestrovaDlg::AddTrayIcon()
 {
     DWORD error = 0;

@@ -17,7 +17,6 @@ struct DispatchFrame {
 };
 
 struct WndAccess {
-    static bool& Temporary(CWnd* w) { return w->m_bTemporary; }
     static bool& FinalPending(CWnd* w) { return w->m_bFinalPending; }
     static int& MsgDepth(CWnd* w) { return w->m_nMsgDepth; }
     static WNDPROC& Super(CWnd* w) { return w->m_pfnSuper; }

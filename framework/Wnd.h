@@ -20,7 +20,6 @@ public:
 
     HWND m_hWnd;
     operator HWND() const { return m_hWnd; }
-    HWND GetSafeHwnd() const { return this ? m_hWnd : nullptr; }
 
     // The permanent object of a framework window, else a temporary one that lives until the
     // program is idle again. Null for a null handle.

@@ -3,6 +3,7 @@
 #include "desktop/DwmApi.h"
 #include "desktop/Globals.h"
 #include "desktop/MultiDisplay.h"
+#include "desktop/PageColours.h"
 #include "desktop/TaskBarControl.h"
 #include "desktop/WholeFileWrite.h"
 #include "framework/App.h"
@@ -52,8 +53,8 @@ CControlDlg::CControlDlg(CWnd* parent)
 {
     ControlDialog = this;
     m_strIniPath = SettingsFilePath("Kestrova.ini");
-    m_brYellow.CreateSolidBrush(0x00B4FFFF);
-    m_brGray.CreateSolidBrush(0x00E6E6E6);
+    m_brYellow.CreateSolidBrush(kFieldYellow);
+    m_brGray.CreateSolidBrush(kFieldGray);
 }
 
 CControlDlg::~CControlDlg()

@@ -1,5 +1,5 @@
 #pragma once
-// Registration of the hover hot key (id 1000 on the control page). Windows keeps an earlier key
+// Registration of the hover hot key (IDHK_HOVER on the control page). Windows keeps an earlier key
 // registered under the same window and id beside a new one, so every registration unregisters
 // the id first. The system calls come in as functions, so the order can be tested.
 #include <windows.h>

@@ -155,7 +155,7 @@ void CLocationSettingDlg::OnCheckHotKey()
         ShowMessage("このキーの組み合わせは既に他のアプリケーションで使用されています。他の組み合わせに変更してください.");
 }
 
-// ---- the control page's button 1008
+// ---- the control page's IDC_CHANGE_PROPERTIES button
 
 void CControlDlg::OnChangeProperties()
 {

@@ -3,6 +3,18 @@
 # KV_ARCH=x86|x64 picks one; KV_X86_PROBE replaces the probe (KV_X86_PROBE=false acts as such a host).
 
 KV_WINE32=/usr/lib/wine/wine
+# Every log line says what is running (suite, bench, run) and on which architecture.
+KV_LOG_TAG=${KV_LOG_TAG:-kestrova}
+kv_log() { echo "[$KV_LOG_TAG${KV_ARCH:+ $KV_ARCH}] $*" >&2; }
+
+# The one check of an architecture's name; the Makefile and wine-env.sh use it too.
+kv_arch_name_ok() {
+    case "$1" in
+    x86 | x64) return 0 ;;
+    esac
+    echo "KV_ARCH must be x86 or x64, not '$1'" >&2
+    return 1
+}
 
 # Why the x86 suite cannot run here; empty when it can.
 kv_x86_unusable() {
@@ -15,13 +27,10 @@ kv_x86_unusable() {
 
 # KV_ARCH, when set, must name an architecture this host runs.
 kv_check_arch() {
-    local why
-    case "$1" in
-    x86) why=$(kv_x86_unusable) ;;
-    x64) why= ;;
-    *) echo "[bench] KV_ARCH must be x86 or x64, not '$1'" >&2; return 1 ;;
-    esac
-    [ -z "$why" ] || { echo "[bench] KV_ARCH=x86 cannot run: $why" >&2; return 1; }
+    local why=
+    kv_arch_name_ok "$1" || return 1
+    [ "$1" = x64 ] || why=$(kv_x86_unusable)
+    [ -z "$why" ] || { echo "KV_ARCH=x86 cannot run: $why" >&2; return 1; }
 }
 
 # The one architecture for run and bench: KV_ARCH, else x86 where it runs, else x64.
@@ -36,7 +45,7 @@ kv_pick_arch() {
     if [ -z "$why" ]; then
         echo x86
     else
-        echo "[bench] using x64: $why" >&2
+        echo "using x64: $why" >&2
         echo x64
     fi
 }

@@ -4,6 +4,7 @@
 # The x86 build where the host runs 32-bit code, else x64 (build-x64/); KV_ARCH=x86|x64 picks one.
 set -uo pipefail
 KV_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+KV_LOG_TAG=run
 . "$KV_ROOT/tools/arch.sh"
 KV_ARCH=$(kv_pick_arch) || exit 1
 . "$KV_ROOT/tools/wine-env.sh"

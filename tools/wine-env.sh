@@ -1,7 +1,9 @@
 # Sourced helpers: a private Xvfb, the build's own Wine prefix and its virtual desktop.
 # The caller sets KV_ROOT and KV_ARCH (x86 or x64), calls kv_bench_up and installs `trap kv_bench_down EXIT`.
 
+declare -F kv_arch_name_ok >/dev/null || . "$KV_ROOT/tools/arch.sh"
 KV_ARCH=${KV_ARCH:-x86}
+kv_arch_name_ok "$KV_ARCH" || exit 1
 case "$KV_ARCH" in
 x86)
     KV_BUILD=$KV_ROOT/build
@@ -15,10 +17,6 @@ x64)
     KV_WINE=/usr/lib/wine/wine64
     export WINELOADER=$KV_WINE
     export WINEARCH=win64
-    ;;
-*)
-    echo "[bench] KV_ARCH must be x86 or x64, not '$KV_ARCH'" >&2
-    exit 1
     ;;
 esac
 KV_E2E_BIN=$KV_BUILD/tests/e2e
@@ -34,7 +32,6 @@ KV_HOLDER_PID=
 KV_SERVER_STARTED=
 KV_LOCK_FILE=
 
-kv_log() { echo "[bench $KV_ARCH] $*" >&2; }
 
 kv_alive() {
     local state

@@ -1,6 +1,7 @@
 #include "tracking/LimitDlg.h"
 
 #include "desktop/DwmApi.h"
+#include "desktop/PageColours.h"
 #include "framework/App.h"
 #include "framework/Mbcs.h"
 #include "res/resource.h"
@@ -62,10 +63,10 @@ END_MESSAGE_MAP()
 
 CLimitDlg::CLimitDlg(CWnd* parent) : CDialog(IDD_LIMIT_DIALOG, parent)
 {
-    m_brushYellow.CreateSolidBrush(RGB(255, 255, 180));
+    m_brushYellow.CreateSolidBrush(kFieldYellow);
     m_brushGreen.CreateSolidBrush(RGB(0, 255, 0));
     m_brushRed.CreateSolidBrush(RGB(255, 0, 0));
-    m_brushGray.CreateSolidBrush(RGB(230, 230, 230));
+    m_brushGray.CreateSolidBrush(kFieldGray);
 }
 
 CLimitDlg::~CLimitDlg() {}

@@ -46,7 +46,7 @@ public:
 
     void goSuspend();
     void returnSuspend();
-    // One tracking tick's work (timer 101 re-arms around it).
+    // One tracking tick's work (IDT_WINLIST_SCAN re-arms around it).
     void Tick();
 
     CListCtrl m_list;

@@ -221,7 +221,7 @@ KV_E2E_TEST(tray_icon_through_the_shell)
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     Expect(WaitFor([&] { return TrayIconThere(app.main); }, 3000), "no tray icon after start-up");
 
-    // Deleted from outside: timer 103 adds it again within about a second.
+    // Deleted from outside: IDT_TRAYCHECK adds it again within about a second.
     Require(DeleteTrayIcon(app.main), "cannot delete the icon");
     const DWORD deletedAt = GetTickCount();
     Expect(WaitFor([&] { return TrayIconThere(app.main); }, 3000), "the icon did not come back");

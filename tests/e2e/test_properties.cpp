@@ -1,4 +1,4 @@
-// The property dialog of the control page (button 1008) and its hot-key field, driven as a user
+// The property dialog of the control page (IDC_CHANGE_PROPERTIES) and its hot-key field, driven as a user
 // would: the dialog's controls, keys through SendInput, clicks on its buttons, and the settings
 // file, the page's labels and the thumbnails afterwards.
 #include <string>

@@ -30,7 +30,7 @@ BOOL WINAPI FakeNotify(DWORD message, PNOTIFYICONDATAA)
 
 }  // namespace
 
-// A shell that times out must never hold the user-interface thread: one try, timer 103 does the rest.
+// A shell that times out must never hold the user-interface thread: one try, IDT_TRAYCHECK does the rest.
 TEST(TrayIcon, OneTryNeverWaits)
 {
     struct Case {
