@@ -1,5 +1,7 @@
 #include "desktop/DwmApi.h"
 
+#include "framework/Handle.h"
+
 OSVERSIONINFOA OsVersionInfo;
 int OsVersionInfoValid;
 
@@ -120,16 +122,16 @@ BOOL IsOsVersionAtLeast(DWORD major, DWORD minor, WORD servicePack) {
     case kOsVersionAtLeast: return TRUE;
     case kOsVersionAskServicePack: break;
     }
-    HKEY key = nullptr;
+    HKEY opened = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Windows", 0,
-                      KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+                      KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
         return FALSE;
+    const CRegKey key(opened);
     DWORD csdVersion = 0;
     DWORD type = 0;
     DWORD size = sizeof csdVersion;
-    LONG status = RegQueryValueExA(key, "CSDVersion", nullptr, &type,
+    LONG status = RegQueryValueExA(key.Get(), "CSDVersion", nullptr, &type,
                                    reinterpret_cast<BYTE*>(&csdVersion), &size);
-    RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof csdVersion) return FALSE;
     return ServicePackAtLeast(csdVersion, servicePack);
 }

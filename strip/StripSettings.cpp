@@ -1,5 +1,6 @@
 #include "strip/StripSettings.h"
 
+#include "framework/Handle.h"
 #include "framework/Trace.h"
 
 BOOL ThumbnailSizeFor(int size, SIZE* out)
@@ -35,16 +36,16 @@ CString ModeLetters(int monitorCount, int layeredMode, BOOL aero, int frame)
 
 BOOL IsAeroEnabled()
 {
-    HKEY key = nullptr;
+    HKEY opened = nullptr;
     // Query access is all a read needs; full access would fail for a restricted user.
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\DWM", 0, KEY_QUERY_VALUE, &key) !=
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\DWM", 0, KEY_QUERY_VALUE, &opened) !=
         ERROR_SUCCESS)
         return FALSE;
+    const CRegKey key(opened);
     DWORD value = 0;
     DWORD size = sizeof(value);
     const LONG result =
-        ::RegQueryValueExA(key, "Composition", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
-    ::RegCloseKey(key);
+        ::RegQueryValueExA(key.Get(), "Composition", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
     if (result == ERROR_SUCCESS && value == 1) {
         AfxTrace("AERO!\n");
         return TRUE;
