@@ -1,8 +1,8 @@
 #include "desktop/WholeFileWrite.h"
 
-#include <string>
-
 namespace {
+
+CommitCalls g_commitCalls = {::FlushFileBuffers, ::MoveFileExA};
 
 // Deletes the temporary copy on every road that does not commit it, an exception included.
 class TempFileGuard {
@@ -48,32 +48,23 @@ private:
     HANDLE m_h;
 };
 
+BOOL WriteAllBytes(HANDLE file, const std::string& bytes)
+{
+    DWORD written = 0;
+    return bytes.empty() ||
+           (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size());
+}
+
 // The copy starts as the file's bytes; no file means an empty start (no copy at all).
 BOOL CopyFileBytes(const CString& path, const CString& tempPath)
 {
-    Handle source(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (source.Get() == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND;
-    }
     std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    for (;;) {
-        if (!::ReadFile(source.Get(), buffer, sizeof(buffer), &got, nullptr))
-            return FALSE;
-        if (got == 0)
-            break;
-        bytes.append(buffer, got);
-    }
+    if (!ReadFileBytes(path, &bytes))
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     // Written by hand, not CopyFile: a copy would keep the file's time and read-only attribute.
     Handle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (copy.Get() == INVALID_HANDLE_VALUE)
-        return FALSE;
-    DWORD written = 0;
-    if (!bytes.empty() &&
-        (!::WriteFile(copy.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-         written != bytes.size()))
+    if (copy.Get() == INVALID_HANDLE_VALUE || !WriteAllBytes(copy.Get(), bytes))
         return FALSE;
     return copy.Close();
 }
@@ -87,7 +78,46 @@ CString TempFilePath(const CString& path)
 
 BOOL CommitTempFile(const CString& tempPath, const CString& path)
 {
-    return ::MoveFileExA(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    // Its writer closed it without a flush: after a power loss the new name could hold data that
+    // never reached the disk, with the old file gone. The flush of any handle writes the whole file.
+    Handle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (copy.Get() == INVALID_HANDLE_VALUE || !g_commitCalls.flush(copy.Get()) || !copy.Close())
+        return FALSE;
+    return g_commitCalls.move(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+CommitCalls SetCommitCalls(const CommitCalls& calls)
+{
+    const CommitCalls previous = g_commitCalls;
+    g_commitCalls = calls;
+    return previous;
+}
+
+BOOL ReadFileBytes(const CString& path, std::string* bytes)
+{
+    bytes->clear();
+    Handle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE)
+        return FALSE;
+    char buffer[4096];
+    DWORD got = 0;
+    for (;;) {
+        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &got, nullptr))
+            return FALSE;
+        if (got == 0)
+            return TRUE;
+        bytes->append(buffer, got);
+    }
+}
+
+BOOL WriteBytesWhole(const CString& path, const std::string& bytes)
+{
+    return WriteFileWhole(path, FALSE, [&](const CString& tempPath) {
+        Handle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (copy.Get() == INVALID_HANDLE_VALUE || !WriteAllBytes(copy.Get(), bytes))
+            return FALSE;
+        return copy.Close();
+    });
 }
 
 BOOL WriteFileWhole(const CString& path, BOOL startFromFile, const std::function<BOOL(const CString& tempPath)>& fill)
