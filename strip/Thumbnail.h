@@ -84,7 +84,8 @@ public:
     // TRUE when parked.
     BOOL ParkMinimisedSource();
     // In THUMB_PARKED, from the poll and the refresh step: a source the user brought to the front
-    // comes back as a double click brings it; one minimised again is put back (THUMB_NORMAL, so the
+    // (a change to the foreground, not one that stayed there while minimised) comes back as a double
+    // click brings it; one minimised again is put back (THUMB_NORMAL, so the
     // refresh cycle parks it again); an off-screen parked source back on the screen gets its own
     // styles back and the thumbnail returns to THUMB_NORMAL.
     void CheckParkedSource();
@@ -209,6 +210,7 @@ private:
     BOOL m_bSeenMaximised = FALSE;         // maximised on the last poll that found it not minimised
     BOOL m_bNormalUnknown = FALSE;         // m_wpSaved's normal position waits for the restored rectangle
     bool m_bParkWaited = false;            // this minimise has had its one wait before parking
+    bool m_bParkedForeground = false;      // the parked source was the foreground window at the last look
     mutable bool m_bNoAnswer = false;      // the source did not answer at m_dwNoAnswerTick
     mutable DWORD m_dwNoAnswerTick = 0;
     COLORREF m_crSavedKey = 0;             // the source's own layered attributes, put back with its styles

@@ -43,6 +43,13 @@ bool TrustedNormalPosition(const RECT& reported, bool iconic, const RECT& curren
     return false;
 }
 
+bool BroughtToFront(bool* wasForeground, bool isForeground)
+{
+    const bool changed = isForeground && !*wasForeground;
+    *wasForeground = isForeground;
+    return changed;
+}
+
 namespace {
 
 bool InPlaceParking()
@@ -217,6 +224,7 @@ BOOL Cthumbnail::ParkSourceWindow()
             ::SetLayeredWindowAttributes(m_hSource, m_crSavedKey, m_bySavedAlpha, m_dwSavedLayeredFlags);
     }
     SendToSource(m_hSource, WM_SETREDRAW, TRUE, 0);
+    m_bParkedForeground = ::GetForegroundWindow() == m_hSource;
 
     CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
     if (!taskbar || !taskbar->DeleteTab(m_hSource))
@@ -243,14 +251,17 @@ void Cthumbnail::CheckParkedSource()
 {
     if (m_nState != THUMB_PARKED || !::IsWindow(m_hSource))
         return;
-    if (::GetForegroundWindow() == m_hSource) {
-        // Its taskbar button or Alt+Tab: the user wants it back.
-        ReturnParkedSource();
-    } else if (::IsIconic(m_hSource)) {
+    const bool toFront = BroughtToFront(&m_bParkedForeground, ::GetForegroundWindow() == m_hSource);
+    if (::IsIconic(m_hSource)) {
         // Minimised again from its taskbar button: put back as it was, then parked as a new minimise.
         UnparkSourceWindow();
         m_nState = THUMB_NORMAL;
         m_bParkWaited = false;
+    } else if (toFront) {
+        // Its taskbar button or Alt+Tab: the user wants it back.
+        ReturnParkedSource();
+        if (m_nState == THUMB_PARKED)
+            m_bParkedForeground = false;  // not back yet: the next look tries again
     } else if (!InPlaceParking() && IsSourceOnScreen() && SourceAnswers()) {
         WriteBackSourceStyles();
         m_nState = THUMB_NORMAL;

@@ -22,3 +22,9 @@ bool SourceOnScreen(const RECT& desktop, const RECT& source);
 // minimised stands in. FALSE when neither is known (the restored rectangle must tell).
 bool TrustedNormalPosition(const RECT& reported, bool iconic, const RECT& current, bool seenRestored,
                            const RECT& lastSeen, RECT* normal);
+
+// Whether the user brought a parked source to the front: it is the foreground window now and was not
+// at the last look, the first look being the moment it was parked. A window minimised while active
+// can stay the foreground window (Wine, SW_SHOWMINIMIZED, the last window on the desktop): that is no
+// return. *wasForeground becomes what this look found.
+bool BroughtToFront(bool* wasForeground, bool isForeground);

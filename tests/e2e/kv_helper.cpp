@@ -173,6 +173,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     }
     case WM_NULL:
+        SetPropA(hwnd, kv::kQuestionCountProp,
+                 reinterpret_cast<HANDLE>(reinterpret_cast<UINT_PTR>(GetPropA(hwnd, kv::kQuestionCountProp)) + 1));
         if (RemovePropA(hwnd, kv::kHelperHangOnNullProp)) {
             HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kv::kHelperRelease);
             SetPropA(hwnd, kv::kHelperHungProp, reinterpret_cast<HANDLE>(1));
@@ -183,6 +185,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_DESTROY:
         RemovePropA(hwnd, kv::kPaintCountProp);
+        RemovePropA(hwnd, kv::kQuestionCountProp);
         for (const char* p : {kv::kF5CountProp, kv::kF5FirstProp, kv::kF5LastProp, kv::kF5EnabledProp}) RemovePropA(hwnd, p);
         if (--g_liveWindows == 0 && !g_hold) PostQuitMessage(0);
         return 0;

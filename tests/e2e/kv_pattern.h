@@ -17,6 +17,9 @@ constexpr const char* kF5FirstProp = "KvF5First";
 constexpr const char* kF5LastProp = "KvF5Last";
 constexpr const char* kF5EnabledProp = "KvF5Enabled";
 
+// The WM_NULL messages a kv_helper window received: Kestrova asks one before each capture.
+constexpr const char* kQuestionCountProp = "KvQuestions";
+
 // Posted to a kv_helper window: its thread stops answering until the named event kHelperRelease is
 // set, or for wParam milliseconds at most.
 constexpr UINT kHelperHang = WM_APP + 50;

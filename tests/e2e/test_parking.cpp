@@ -310,7 +310,10 @@ bool ParkedLook(HWND h, bool inPlace)
                    : SameRect(WindowRectOf(h), Moved(kNormal, 10000, 10000));
 }
 
-void StartParked(const Scratch& s, const char* title, const char* args, const std::string& folder, ParkedHelper* p)
+// activeWhenMinimised: the helper is the foreground window when it is minimised, as after a click on
+// its minimise box; Wine then keeps it the foreground window.
+void StartParked(const Scratch& s, const char* title, const char* args, const std::string& folder, ParkedHelper* p,
+                 bool activeWhenMinimised = false)
 {
     p->helper = Start(BuiltFile("kv_helper.exe"), HelperArgs(title, false));
     Require(WaitFor([&] { return (p->h = FindTopWindow(p->helper.Pid(), nullptr, title)) && IsWindowVisible(p->h); },
@@ -319,6 +322,7 @@ void StartParked(const Scratch& s, const char* title, const char* args, const st
     p->original = {Style(p->h) | WS_MINIMIZE, ExStyle(p->h)};
     p->kestrova = StartApp(AppWithSettings(s, folder), args, s.Root());
     Require(WaitFor([&] { return OnlyThumbnail(p->kestrova.proc.Pid()) != nullptr; }, 8000), "%s: no thumbnail", title);
+    if (activeWhenMinimised) Require(Foreground(p->h), "%s: cannot bring the helper to the front", title);
     PostMessageA(p->h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     const bool inPlace = *args != 0;
     Require(WaitFor([&] { return ParkedLook(p->h, inPlace); }, 5000), "%s: not parked: %s", title,
@@ -361,14 +365,51 @@ std::string ExcludeTitles(const std::vector<const char*>& titles)
 
 }  // namespace
 
+namespace {
+
+UINT_PTR QuestionsOf(HWND h) { return reinterpret_cast<UINT_PTR>(GetPropA(h, kQuestionCountProp)); }
+
+// A window of the harness's own that Kestrova does not track: the user's click elsewhere.
+struct Elsewhere {
+    HWND hwnd = CreateWindowExA(0, "STATIC", "elsewhere", WS_POPUP | WS_VISIBLE, 900, 100, 200, 100, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    ~Elsewhere() { DestroyWindow(hwnd); }
+};
+
+}  // namespace
+
 KV_E2E_TEST(parked_window_brought_to_the_front_comes_back)
 {
+    struct Case {
+        const char* name;
+        const char* args;
+        bool activeWhenMinimised;
+    } cases[] = {
+        {"off screen, minimised behind", "", false},
+        {"in place, minimised behind", "-LAYERED", false},
+        {"off screen, minimised while active", "", true},
+        {"in place, minimised while active", "-LAYERED", true},
+    };
     Scratch s;
     CursorAway();
+    Elsewhere elsewhere;
     int n = 0;
-    for (const ParkingMethod& c : kParkingMethods) {
+    for (const Case& c : cases) {
         ParkedHelper p;
-        StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p);
+        StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p, c.activeWhenMinimised);
+        const bool inPlace = *c.args != 0;
+        if (c.activeWhenMinimised) {
+            Require(GetForegroundWindow() == p.h, "%s: parked, but no longer the foreground window", c.name);
+            // The minimise stands: still parked, and its thumbnail keeps capturing it.
+            const UINT_PTR questions = QuestionsOf(p.h);
+            Expect(HoldsFor([&] { return ParkedLook(p.h, inPlace) && OnlyThumbnail(p.kestrova.proc.Pid()); }, 2000),
+                   "%s: the minimise was undone: %s", c.name, StateText(p.h).c_str());
+            Expect(QuestionsOf(p.h) >= questions + 5, "%s: captured %u times in 2 s", c.name,
+                   unsigned(QuestionsOf(p.h) - questions));
+            Expect(Foreground(elsewhere.hwnd), "%s: cannot bring another window to the front", c.name);
+            Expect(HoldsFor([&] { return ParkedLook(p.h, inPlace); }, 500), "%s: back while behind: %s", c.name,
+                   StateText(p.h).c_str());
+        }
         // As the taskbar button or Alt+Tab would.
         Expect(Foreground(p.h), "%s: cannot bring the parked helper to the front", c.name);
         const Original shown = {p.original.style & ~WS_MINIMIZE, p.original.exStyle};
@@ -493,6 +534,7 @@ KV_E2E_TEST(parked_maximised_window_comes_back_maximised)
     };
     Scratch s;
     CursorAway();
+    Elsewhere elsewhere;
     int n = 0;
     for (const Case& c : cases) {
         Process helper = Start(BuiltFile("kv_helper.exe"), HelperArgs(c.name, false) + " --maximized");
@@ -515,7 +557,9 @@ KV_E2E_TEST(parked_maximised_window_comes_back_maximised)
                    StateText(h).c_str());
             PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
         } else {
-            Expect(Foreground(h), "%s: cannot bring the parked helper to the front", c.name);
+            // It was the foreground window when it was minimised: the user goes elsewhere, then back to it.
+            Expect(Foreground(elsewhere.hwnd) && Foreground(h), "%s: cannot bring the parked helper to the front",
+                   c.name);
         }
         const bool back = WaitFor([&] { return !IsIconic(h) && IsZoomed(h) && SameRect(WindowRectOf(h), maximised); },
                                   5000);

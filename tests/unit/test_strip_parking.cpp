@@ -594,24 +594,60 @@ TEST(Parking, OnlyAMarkedWindowIsRecoveredWhenItGetsAThumbnail)
     }
 }
 
+TEST(Parking, BroughtToFrontOnlyByAChangeToTheForeground)
+{
+    struct Case {
+        const char* name;
+        bool atParking;     // the source was the foreground window when it was parked
+        const char* looks;  // the foreground at each later look: F it, o another window
+        const char* back;   // each look's answer: R brought to the front, . not
+    } cases[] = {
+        {"behind when parked, stays behind", false, "ooo", "..."},
+        {"behind when parked, then brought to the front", false, "ooF", "..R"},
+        {"in front when parked, stays in front", true, "FFFF", "...."},
+        {"in front when parked, another window, then it again", true, "FoF", "..R"},
+        {"brought to the front, stays in front", false, "FFoF", "R..R"},
+    };
+    for (const Case& c : cases) {
+        bool was = c.atParking;
+        std::string back;
+        for (const char* look = c.looks; *look; ++look)
+            back += BroughtToFront(&was, *look == 'F') ? 'R' : '.';
+        EXPECT_EQ(c.back, back) << c.name;
+    }
+}
+
 TEST(Parking, ParkedSourceIsCheckedAfresh)
 {
-    enum Event { kNothing, kForeground, kMinimisedAgain, kMovedOnScreen };
+    enum Event { kNothing, kForeground, kAnotherThenForeground, kMinimisedAgain, kMovedOnScreen };
     struct Case {
         const char* name;
         int layered;
+        bool activeWhenMinimised;  // the foreground window when the user minimised it
         Event event;
         int state;          // of the thumbnail after the check
         bool iconic;        // of the source after it
         bool enabled;
     } cases[] = {
-        {"off screen, nothing happened, before any poll", 0, kNothing, THUMB_PARKED, false, false},
-        {"in place, nothing happened", 1, kNothing, THUMB_PARKED, false, false},
-        {"off screen, brought to the front", 0, kForeground, THUMB_NORMAL, false, true},
-        {"in place, brought to the front", 1, kForeground, THUMB_NORMAL, false, true},
-        {"off screen, minimised again", 0, kMinimisedAgain, THUMB_NORMAL, true, true},
-        {"in place, minimised again", 1, kMinimisedAgain, THUMB_NORMAL, true, true},
-        {"off screen, moved back on the screen", 0, kMovedOnScreen, THUMB_NORMAL, false, true},
+        {"off screen, nothing happened, before any poll", 0, false, kNothing, THUMB_PARKED, false, false},
+        {"in place, nothing happened", 1, false, kNothing, THUMB_PARKED, false, false},
+        {"off screen, minimised while active, still the foreground", 0, true, kNothing, THUMB_PARKED, false, false},
+        {"in place, minimised while active, still the foreground", 1, true, kNothing, THUMB_PARKED, false, false},
+        {"off screen, brought to the front", 0, false, kForeground, THUMB_NORMAL, false, true},
+        {"in place, brought to the front", 1, false, kForeground, THUMB_NORMAL, false, true},
+        {"off screen, minimised while active, another window, then it again", 0, true, kAnotherThenForeground,
+         THUMB_NORMAL, false, true},
+        {"in place, minimised while active, another window, then it again", 1, true, kAnotherThenForeground,
+         THUMB_NORMAL, false, true},
+        {"off screen, minimised again", 0, false, kMinimisedAgain, THUMB_NORMAL, true, true},
+        {"in place, minimised again", 1, false, kMinimisedAgain, THUMB_NORMAL, true, true},
+        {"off screen, minimised again while the foreground", 0, true, kMinimisedAgain, THUMB_NORMAL, true, true},
+        {"off screen, moved back on the screen", 0, false, kMovedOnScreen, THUMB_NORMAL, false, true},
+    };
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 900, 100, 100, 50, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    auto bringToFront = [](HWND hwnd) {
+        return WaitUntil([&] { SetForegroundWindow(hwnd); return GetForegroundWindow() == hwnd; }, 3000);
     };
     for (const Case& c : cases) {
         Method method(1, c.layered);
@@ -622,15 +658,26 @@ TEST(Parking, ParkedSourceIsCheckedAfresh)
         Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
         thumb->KillTimer(IDT_THUMB_POLL);  // the checks run here, not from the poll
         GetWindowRect(src, &thumb->m_rcSourceWindow);  // the last poll saw it on the screen
+        ASSERT_TRUE(bringToFront(c.activeWhenMinimised ? src : other)) << c.name;
         ShowWindow(src, SW_SHOWMINNOACTIVE);
         ASSERT_TRUE(thumb->ParkMinimisedSource()) << c.name;
+        // Wine keeps a window minimised while active in the foreground, as Windows does after SW_SHOWMINIMIZED.
+        if (c.activeWhenMinimised) {
+            ASSERT_EQ(src, GetForegroundWindow()) << c.name;
+        }
 
         switch (c.event) {
         case kNothing:
+            thumb->CheckParkedSource();
             break;
         case kForeground:
-            ASSERT_TRUE(WaitUntil([&] { SetForegroundWindow(src); return GetForegroundWindow() == src; }, 3000))
-                << c.name;
+            ASSERT_TRUE(bringToFront(src)) << c.name;
+            break;
+        case kAnotherThenForeground:
+            ASSERT_TRUE(bringToFront(other)) << c.name;
+            thumb->CheckParkedSource();
+            ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name << ": back while another window was in front";
+            ASSERT_TRUE(bringToFront(src)) << c.name;
             break;
         case kMinimisedAgain:
             ShowWindow(src, SW_SHOWMINNOACTIVE);
@@ -662,4 +709,5 @@ TEST(Parking, ParkedSourceIsCheckedAfresh)
         EXPECT_TRUE(IsWindowEnabled(src)) << c.name << ": disabled after the close";
         EXPECT_FALSE(IsMarkedParked(src)) << c.name << ": marked after the close";
     }
+    DestroyWindow(other);
 }
