@@ -156,8 +156,7 @@ void CWinListDlg::ReportClosedWindows()
         m_addedList.clear();
 
     // Removals are always safe to report, also to the listeners after one that suspended tracking.
-    for (CWinListListener* listener : m_listeners)
-        listener->DelWindow(&m_removedList);
+    ReportRemoved(m_removedList);
 }
 
 void CWinListDlg::Rescan()
@@ -246,10 +245,8 @@ void CWinListDlg::DiffWindowLists()
     m_currentList.swap(m_scanList);
     m_scanList.clear();
     m_nextAddition = 0;
-    if (!m_removedList.empty()) {
-        for (CWinListListener* listener : m_listeners)
-            listener->DelWindow(&m_removedList);
-    }
+    if (!m_removedList.empty())
+        ReportRemoved(m_removedList);
     DeliverNextAddition();
 }
 
@@ -266,13 +263,23 @@ void CWinListDlg::DeliverNextAddition()
     ++m_nextAddition;
     if (m_nextAddition >= static_cast<int>(m_addedList.size()))
         m_addedList.clear();
+    // The listeners walk a copy of their own: a tick nested in a callback refills the member.
+    const std::vector<WindowEntry> delivery = m_deliveryList;
     const unsigned suspensions = m_suspensions;
     for (CWinListListener* listener : m_listeners) {
         // A suspension inside a callback reported this window gone; no later listener may add it.
         if (m_suspensions != suspensions)
             break;
-        listener->AddWindow(&m_deliveryList);
+        listener->AddWindow(&delivery);
     }
+}
+
+void CWinListDlg::ReportRemoved(const std::vector<WindowEntry>& removed)
+{
+    // A copy: a resume and a tick nested in a callback clear and refill the page's lists.
+    const std::vector<WindowEntry> gone = removed;
+    for (CWinListListener* listener : m_listeners)
+        listener->DelWindow(&gone);
 }
 
 void CWinListDlg::goSuspend()
@@ -280,11 +287,13 @@ void CWinListDlg::goSuspend()
     m_bSuspended = 1;
     ++m_suspensions;
     AfxTrace("CControlDlg::goSuspend()\n");
-    for (CWinListListener* listener : m_listeners)
-        listener->DelWindow(&m_currentList);
-    m_currentList.clear();
+    // Emptied before any listener runs: a resume and a scan nested in a callback keep their result.
+    std::vector<WindowEntry> tracked;
+    tracked.swap(m_currentList);
     m_addedList.clear();
     m_nextAddition = 0;
+    for (CWinListListener* listener : m_listeners)
+        listener->DelWindow(&tracked);
 }
 
 void CWinListDlg::returnSuspend()

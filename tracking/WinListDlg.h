@@ -73,6 +73,8 @@ protected:
     void DeliverNextAddition();
     // Reports the tracked windows that no longer exist, so that pending additions delay no removal.
     void ReportClosedWindows();
+    // DelWindow with these windows to every listener.
+    void ReportRemoved(const std::vector<WindowEntry>& removed);
     // False once the window is destroyed; tests replace the desktop here.
     virtual bool WindowExists(HWND hwnd) const;
 

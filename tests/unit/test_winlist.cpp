@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -237,6 +238,92 @@ TEST(WindowTracking, TheTickTimerIsSetAgainAfterAListenerRaised)
         EXPECT_EQ(Log({"add 1"}), f.log) << "[" << throwOn << "]";
         EXPECT_TRUE(::KillTimer(f.page.m_hWnd, IDT_WINLIST_SCAN)) << "[" << throwOn << "]: timer 101 is not set";
         f.page.DestroyWindow();
+    }
+}
+
+// Holds what the reports say, as the host does, and once runs a resume and a tick right after the
+// first entry of its next removal (a message box shown while a parked source is put back lets both
+// in). Notes each list that changed while it was being walked.
+class NestingListener : public CWinListListener {
+public:
+    std::map<UINT_PTR, int> held;  // window number -> thumbnails it would have
+    bool nest = false;
+    int changedWhileWalked = 0;
+    FakeDesktopPage* page = nullptr;
+    void AddWindow(const std::vector<WindowEntry>* list) override { Walk(list, 1); }
+    void DelWindow(const std::vector<WindowEntry>* list) override
+    {
+        const bool nestHere = nest;
+        nest = false;
+        Walk(list, -1, nestHere);
+    }
+
+private:
+    static std::vector<HWND> Handles(const std::vector<WindowEntry>& list)
+    {
+        std::vector<HWND> handles;
+        for (const WindowEntry& e : list)
+            handles.push_back(e.hwnd);
+        return handles;
+    }
+    void Walk(const std::vector<WindowEntry>* list, int change, bool nestHere = false)
+    {
+        const std::vector<HWND> walked = Handles(*list);
+        for (size_t i = 0; i < walked.size(); ++i) {
+            const UINT_PTR n = reinterpret_cast<UINT_PTR>(walked[i]);
+            held[n] = std::max(0, held[n] + change);
+            if (i == 0 && nestHere) {
+                page->returnSuspend();
+                page->Tick();
+            }
+        }
+        if (Handles(*list) != walked)
+            ++changedWhileWalked;
+    }
+};
+
+// The lists a listener walks stay its own, and a scan nested in a callback is kept: every window on
+// the desktop ends with exactly one thumbnail.
+TEST(WindowTracking, AResumeAndTickInsideACallbackLeaveOneThumbnailPerWindow)
+{
+    struct Case {
+        const char* name;
+        std::vector<int> before;  // the desktop of the ticks before
+        int ticksBefore;
+        std::vector<int> desktop;  // from then on
+        bool suspend;  // the removal is goSuspend's, not the next tick's
+    } cases[] = {
+        {"the suspension's removals", {1}, 1, {1, 2}, true},
+        {"a scan's removals", {1, 2, 3}, 4, {3, 4, 5}, false},
+        {"closed windows while additions are pending", {1, 2, 3, 4}, 2, {3, 4}, false},
+    };
+    for (const Case& c : cases) {
+        FakeDesktopPage page;
+        NestingListener host;
+        host.page = &page;
+        page.m_listeners.push_back(&host);
+        page.desktop = c.before;
+        for (int i = 0; i < c.ticksBefore; ++i)
+            page.Tick();
+        page.desktop = c.desktop;
+        host.nest = true;
+        if (c.suspend)
+            page.goSuspend();
+        for (int i = 0; i < 8; ++i)
+            page.Tick();
+        std::map<UINT_PTR, int> expected;
+        for (int n : c.desktop)
+            expected[static_cast<UINT_PTR>(n)] = 1;
+        std::map<UINT_PTR, int> held;
+        for (const auto& h : host.held) {
+            if (h.second != 0)
+                held.insert(h);
+        }
+        std::string text;
+        for (const auto& h : held)
+            text += " " + std::to_string(h.first) + "x" + std::to_string(h.second);
+        EXPECT_EQ(expected, held) << c.name << ": held" << text;
+        EXPECT_EQ(0, host.changedWhileWalked) << c.name << ": lists changed while a listener walked them";
     }
 }
 
