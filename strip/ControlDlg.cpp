@@ -14,6 +14,8 @@
 #include "tracking/ExclusionStore.h"
 #include "tracking/LimitDlg.h"
 
+#include <algorithm>
+
 CControlDlg* ControlDialog = nullptr;
 
 namespace {
@@ -351,8 +353,28 @@ void CControlDlg::arrange() { ArrangeThumbnails(); }
 
 // ---- admitting and removing thumbnails
 
+bool CControlDlg::HasThumbnail(HWND source) const
+{
+    for (const ThumbSlot& slot : m_slots) {
+        if (slot.used == 1 && slot.entry.hwnd == source)
+            return true;
+    }
+    return false;
+}
+
 void CControlDlg::AddThumbnail(WindowEntry entry)
 {
+    // Delivered while its thumbnail is being made: that admission stands, also after a report of
+    // the window gone in between. A second one would park the source a second time.
+    for (PendingAdmission* pending : m_admissions) {
+        if (pending->source == entry.hwnd) {
+            pending->overtaken = false;
+            return;
+        }
+    }
+    // One window, one thumbnail, also when a report comes twice.
+    if (HasThumbnail(entry.hwnd))
+        return;
     const bool layered = (::GetWindowLongA(entry.hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
     std::function<bool()> allowed;
     if (m_pLimitDlg)
@@ -369,9 +391,21 @@ void CControlDlg::AddThumbnail(WindowEntry entry)
         const size_t index = static_cast<size_t>(decision.slot);
         const size_t gridSize = m_slots.size();
         const RECT rect = m_slots[index].rect;
-        Cthumbnail* thumbnail = new Cthumbnail(entry, rect, AlphaFromTransparency(m_nTransparent), this);
-        // Without a window, or when the grid changed while the window was made, it is closed again.
-        if (!thumbnail->m_hWnd || m_slots.size() != gridSize || m_slots[index].used == 1 ||
+        // Making the window may run a nested loop (the parking send), in which the window can be
+        // reported gone: that report finds no slot yet, so it is noted here.
+        PendingAdmission pending = {entry.hwnd, false};
+        m_admissions.push_back(&pending);
+        Cthumbnail* thumbnail = nullptr;
+        try {
+            thumbnail = new Cthumbnail(entry, rect, AlphaFromTransparency(m_nTransparent), this);
+        } catch (...) {
+            m_admissions.erase(std::find(m_admissions.begin(), m_admissions.end(), &pending));
+            throw;
+        }
+        m_admissions.erase(std::find(m_admissions.begin(), m_admissions.end(), &pending));
+        // Without a window, when the window went meanwhile, or when the grid changed while the
+        // window was made, it is closed again.
+        if (!thumbnail->m_hWnd || pending.overtaken || m_slots.size() != gridSize || m_slots[index].used == 1 ||
             !::EqualRect(&m_slots[index].rect, &rect)) {
             CloseThumbnail(thumbnail, THUMB_CLOSE);
             break;
@@ -391,6 +425,10 @@ void CControlDlg::AddThumbnail(WindowEntry entry)
 
 void CControlDlg::RemoveThumbnail(WindowEntry entry)
 {
+    for (PendingAdmission* pending : m_admissions) {
+        if (pending->source == entry.hwnd)
+            pending->overtaken = true;
+    }
     CloseSlotOf(entry.hwnd, THUMB_CLOSE_ANIMATED);
     RefreshWindowList();
 }

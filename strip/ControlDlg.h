@@ -45,8 +45,10 @@ public:
     void ArrangeThumbnails();
 
     // Tracked windows coming and going.
+    // A window that has a thumbnail, or one being made, gets no second one.
     void AddThumbnail(WindowEntry entry);
     void RemoveThumbnail(WindowEntry entry);
+    bool HasThumbnail(HWND source) const;
     // Frees the slot showing source, then closes its thumbnail; nothing when no slot shows it.
     void CloseSlotOf(HWND source, int closeState);
 
@@ -119,6 +121,13 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // An admission whose thumbnail is being made; overtaken while the window's last report says gone.
+    struct PendingAdmission {
+        HWND source;
+        bool overtaken;
+    };
+    std::vector<PendingAdmission*> m_admissions;
+
     void FillGrid(int edge, std::vector<ThumbSlot>& slots);
     int ReadSetting(const char* key, int defaultValue) const;
     // The system calls on the hover hot key; failureText is the box shown when a key is taken.
