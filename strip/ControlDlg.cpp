@@ -339,10 +339,12 @@ void CControlDlg::ArrangeThumbnails()
         AfxTrace("location変更によりWindowを破棄しました %s\n", old[index].entry.title.GetString());
         CloseThumbnail(old[index].thumbnail, THUMB_CLOSE);
     }
+    std::vector<int> used;
     for (size_t i = 0; i < m_slots.size(); ++i) {
         if (m_slots[i].used == 1)
-            m_slots[i].thumbnail->SetSlot(m_slots[i].rect);
+            used.push_back(static_cast<int>(i));
     }
+    PlaceThumbnails(used);
     // Rows of dropped thumbnails would leave moves and exclusions acting on windows without one.
     RefreshWindowList();
 }

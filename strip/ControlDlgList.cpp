@@ -82,16 +82,47 @@ BOOL CControlDlg::ExchangeSlots(int i, int j)
     return TRUE;
 }
 
+namespace {
+
+struct WindowMove {
+    HWND hwnd;
+    RECT rect;
+};
+
+// At the bottom of the z-order, as every thumbnail at rest; one batch, so the strip is redrawn once.
+void PlaceAtBottom(const std::vector<WindowMove>& moves)
+{
+    const UINT flags = SWP_NOACTIVATE;
+    HDWP batch = ::BeginDeferWindowPos(static_cast<int>(moves.size()));
+    for (const WindowMove& m : moves) {
+        if (!batch)
+            break;
+        batch = ::DeferWindowPos(batch, m.hwnd, HWND_BOTTOM, m.rect.left, m.rect.top, m.rect.right - m.rect.left,
+                                 m.rect.bottom - m.rect.top, flags);
+    }
+    if (batch && ::EndDeferWindowPos(batch))
+        return;
+    // A failed batch is dropped whole: each window is moved on its own.
+    for (const WindowMove& m : moves)
+        ::SetWindowPos(m.hwnd, HWND_BOTTOM, m.rect.left, m.rect.top, m.rect.right - m.rect.left,
+                       m.rect.bottom - m.rect.top, flags);
+}
+
+}  // namespace
+
 void CControlDlg::PlaceThumbnails(const std::vector<int>& slots)
 {
+    std::vector<WindowMove> moves;
     for (int index : slots) {
         if (index < 0 || index >= static_cast<int>(m_slots.size()) || m_slots[index].used != 1)
             continue;
         Cthumbnail* thumbnail = m_slots[index].thumbnail;
-        const RECT rect = m_slots[index].rect;
-        if (thumbnail)
-            thumbnail->SetSlot(rect);
+        RECT window;
+        if (thumbnail && thumbnail->TakeSlot(m_slots[index].rect, &window) && thumbnail->m_hWnd)
+            moves.push_back({thumbnail->m_hWnd, window});
     }
+    if (!moves.empty())
+        PlaceAtBottom(moves);
 }
 
 void CControlDlg::SwapSlots(int i, int j)

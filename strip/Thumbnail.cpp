@@ -245,15 +245,27 @@ LRESULT Cthumbnail::OnNcHitTest(CPoint point)
 
 void Cthumbnail::SetSlot(RECT slot)
 {
+    RECT window;
+    if (TakeSlot(slot, &window))
+        ::SetWindowPos(m_hWnd, HWND_BOTTOM, window.left, window.top, window.right - window.left,
+                       window.bottom - window.top, SWP_NOACTIVATE);
+}
+
+BOOL Cthumbnail::TakeSlot(RECT slot, RECT* window)
+{
     m_rcSlot = slot;
+    ResetZoom();
     RECT source = {0, 0, 0, 0};
     if (::IsIconic(m_hSource)) {
         source = m_wpSaved.rcNormalPosition;
     } else if (!::GetWindowRect(m_hSource, &source)) {
         source = {0, 0, 0, 0};
     }
-    FitToSlot(CRect(0, 0, source.right - source.left, source.bottom - source.top), TRUE);
-    ResetZoom();
+    if (!FitRect(m_rcSlot, source.right - source.left, source.bottom - source.top, window))
+        return FALSE;  // a source without area keeps the current size and place
+    m_nFitWidth = window->right - window->left;
+    m_nFitHeight = window->bottom - window->top;
+    return TRUE;
 }
 
 void Cthumbnail::FitToSlot(RECT source, BOOL move)

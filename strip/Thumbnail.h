@@ -50,6 +50,9 @@ public:
 
     // Placement, opacity, z-order and frame.
     void SetSlot(RECT slot);
+    // SetSlot without the move, for a caller that places several thumbnails at once: the whole
+    // view, and in *window where the thumbnail goes; FALSE when it stays as it is.
+    BOOL TakeSlot(RECT slot, RECT* window);
     void FitToSlot(RECT source, BOOL move);
     // The refresh step calls it: refits when the source's rectangle changed since the last refit.
     void TrackSourceRect();

@@ -29,7 +29,8 @@ HWND ParseHandleText(const char* text)
     }
     if (digits == 0 || value == 0)
         return nullptr;
-    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(value));
+    // Handle values are 32 bits wide and sign-extended on 64-bit Windows.
+    return reinterpret_cast<HWND>(static_cast<INT_PTR>(static_cast<LONG>(value)));
 }
 
 namespace {

@@ -10,8 +10,8 @@
 
 // "0x%08x" of the handle: the list's third column.
 CString HandleText(HWND hwnd);
-// The handle a row's third column names: "0x" and one to eight hexadecimal digits, nothing else.
-// Null for any other text and for handle 0.
+// The handle a row's third column names: "0x" and one to eight hexadecimal digits, nothing else,
+// sign-extended as the system widens a 32-bit handle value. Null for any other text and for 0.
 HWND ParseHandleText(const char* text);
 
 enum MoveKind { kMoveFirst, kMoveUp, kMoveDown, kMoveLast };

@@ -19,10 +19,11 @@ TEST(ThumbnailList, HandleTextParsesOnlyWhatTheListWrites)
 {
     struct Case {
         const char* text;
-        UINT_PTR handle;  // 0: no handle
+        LONG handle;  // the 32-bit handle value, widened with its sign; 0: no handle
     } cases[] = {
         {"0x0001002a", 0x1002a},
-        {"0xffffffff", 0xffffffff},
+        {"0x80001234", static_cast<LONG>(0x80001234u)},
+        {"0xffffffff", -1},
         {"0x2A", 0x2a},
         {"0x00000000", 0},
         {"0x", 0},
@@ -38,9 +39,14 @@ TEST(ThumbnailList, HandleTextParsesOnlyWhatTheListWrites)
         {nullptr, 0},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.handle, reinterpret_cast<UINT_PTR>(ParseHandleText(c.text))) << '"' << (c.text ? c.text : "(null)") << '"';
+        EXPECT_EQ(static_cast<INT_PTR>(c.handle), reinterpret_cast<INT_PTR>(ParseHandleText(c.text)))
+            << '"' << (c.text ? c.text : "(null)") << '"';
     }
     EXPECT_STREQ("0x0001002a", HandleText(reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x1002a))).GetString());
+    // A handle with bit 31 set finds its own row again.
+    const HWND high = reinterpret_cast<HWND>(static_cast<INT_PTR>(static_cast<LONG>(0x80001234u)));
+    EXPECT_STREQ("0x80001234", HandleText(high).GetString());
+    EXPECT_EQ(high, ParseHandleText(HandleText(high)));
 }
 
 std::string SwapsText(const std::vector<std::pair<int, int>>& swaps)
@@ -102,12 +108,32 @@ public:
         return Cthumbnail::DestroyWindow();
     }
     static int s_slotUsedAtDestroy;
+    // Moves of a thumbnail while another still waited for its new slot, and moves in all.
+    static int s_movedBeforeOthers;
+    static int s_moves;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_WINDOWPOSCHANGED && !(reinterpret_cast<WINDOWPOS*>(lParam)->flags & SWP_NOMOVE)) {
+            ++s_moves;
+            for (const ThumbSlot& slot : m_page->m_slots) {
+                if (slot.used == 1 && slot.thumbnail != this && !EqualRect(&slot.thumbnail->m_rcSlot, &slot.rect)) {
+                    ++s_movedBeforeOthers;
+                    break;
+                }
+            }
+        }
+        return Cthumbnail::WindowProc(message, wParam, lParam);
+    }
 
 private:
     CControlDlg* m_page;
     int m_index;
 };
 int WatchedThumbnail::s_slotUsedAtDestroy = -1;
+int WatchedThumbnail::s_movedBeforeOthers = 0;
+int WatchedThumbnail::s_moves = 0;
 
 int g_boxes = 0;
 
@@ -300,6 +326,39 @@ TEST_F(ThumbnailListPage, MovesTradePlacesKeepFreeSlotsAndTheSelection)
         EXPECT_EQ(c.after, Grid()) << c.name;
         EXPECT_EQ(c.rows, Rows()) << c.name;
         EXPECT_EQ(c.result >= 0 ? 1 : 0, g_rebuilds) << c.name << ": list rebuilds";
+    }
+}
+
+// The strip is placed as one batch: no thumbnail moves while another still waits for its slot, so
+// the system redraws the strip once, not once per thumbnail.
+TEST_F(ThumbnailListPage, AMoveAndAnArrangementPlaceEveryThumbnailInOneBatch)
+{
+    static const char* const kTitles[] = {"A", "B", "C", "D", "E", "F", "G", "H",
+                                          "I", "J", "K", "L", "M", "N", "O", "P"};
+    MakeGrid(std::vector<const char*>(std::begin(kTitles), std::end(kTitles)));
+    m_page.RefreshWindowList();
+    struct Case {
+        const char* name;
+        void (*act)(CControlDlg&, HWND last);
+        const char* after;
+    } cases[] = {
+        {"the last of 16 to the front", [](CControlDlg& p, HWND last) { p.moveToTop(last); },
+         "P A B C D E F G H I J K L M N O"},
+        {"an arrangement on another edge", [](CControlDlg& p, HWND) {
+             p.m_nLocation = kEdgeTop;
+             p.ArrangeThumbnails();
+         }, "P A B C D E F G H I J K L M N O"},
+    };
+    m_page.m_nThumbWidth = 60;
+    m_page.m_nThumbHeight = 45;
+    m_page.m_nLimit = 16;
+    for (const Case& c : cases) {
+        WatchedThumbnail::s_movedBeforeOthers = 0;
+        WatchedThumbnail::s_moves = 0;
+        c.act(m_page, Source("P"));
+        EXPECT_EQ(c.after, Grid().substr(0, std::string(c.after).size())) << c.name;
+        EXPECT_EQ(16, WatchedThumbnail::s_moves) << c.name;
+        EXPECT_EQ(0, WatchedThumbnail::s_movedBeforeOthers) << c.name << ": thumbnails moved one by one";
     }
 }
 
