@@ -2,12 +2,14 @@
 // once the helper's sources are open:
 //   kv_refresh_bench.exe SOURCES RESULT_FILE
 // Puts a thumbnail of each source into a control page of exactly SOURCES slots (no idle step) and
-// times the page's own refresh step with the paint it causes against its floor: the flat sequence
-// of the calls that one step of a background source requires (idle wait, answer check, a bitmap
-// of the source's size filled grey, PrintWindow, a new image of the thumbnail's size with the
-// HALFTONE stretch, the source redrawn, its rectangle read, the thumbnail painted), on the same
-// source in the same round. The step's parts are timed inside the step. Then it counts GDI
-// objects and working set after 10 and 1000 steps.
+// times the page's own refresh step with the paint it causes against its floor, on the same source
+// in the same round: windows like thumbnails of the same size, at the bottom of the z-order as
+// Kestrova's are, whose buffers are made once, and one step of exactly the calls a background
+// source requires (idle wait, answer check, fill, PrintWindow, stretch, source redraw, rectangle
+// read, invalidation, paint). Every PrintWindow call is counted, so the harness can check that both
+// sides captured as often. The former floor, which allocates at every step, and a bare capture
+// come as extras. The step's parts are timed inside the step. Then it counts GDI objects and
+// working set after 10 and 1000 steps.
 // Writes "key value" lines to RESULT_FILE (medians of the rounds, except the parts: means); the
 // exit code is 0 when every source was found.
 #include <windows.h>
@@ -24,6 +26,7 @@
 #include "strip/RefreshProbe.h"
 #include "strip/Thumbnail.h"
 #include "bench_clock.h"
+#include "bench_floor.h"
 
 namespace {
 
@@ -35,50 +38,51 @@ double WorkingSetMb()
     return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
 }
 
-// The floor's thumbnail: a layered popup like a thumbnail, painting its image with one BitBlt.
-struct FloorThumb {
-    HWND hwnd = nullptr;
-    HBITMAP image = nullptr;
-    HWND source = nullptr;
-    DWORD processId = 0;
-};
+// Counts the PrintWindow calls of this program, Kestrova's and the floors' alike: the import
+// table entry of user32's PrintWindow points here while the benchmark runs.
+typedef BOOL(WINAPI* PrintWindowFn)(HWND, HDC, UINT);
+PrintWindowFn g_printWindow = nullptr;
+int g_prints = 0;
 
-LRESULT CALLBACK FloorProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+BOOL WINAPI CountingPrintWindow(HWND hwnd, HDC dc, UINT flags)
 {
-    if (message == WM_PAINT) {
-        FloorThumb* f = reinterpret_cast<FloorThumb*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(hwnd, &ps);
-        if (f && f->image) {
-            RECT client;
-            ::GetClientRect(hwnd, &client);
-            HDC image = ::CreateCompatibleDC(dc);
-            HGDIOBJ old = ::SelectObject(image, f->image);
-            ::SetStretchBltMode(dc, HALFTONE);
-            ::SetBrushOrgEx(dc, 0, 0, nullptr);
-            ::BitBlt(dc, 0, 0, client.right, client.bottom, image, 0, 0, SRCCOPY);
-            ::SelectObject(image, old);
-            ::DeleteDC(image);
-        }
-        ::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    ++g_prints;
+    return g_printWindow(hwnd, dc, flags);
 }
 
-// One refresh step of a background source as the behaviour asks for it, call by call.
-void FloorStep(FloorThumb& f)
+bool CountPrintWindowCalls()
+{
+    BYTE* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    g_printWindow = reinterpret_cast<PrintWindowFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "PrintWindow")));
+    if (!imports.VirtualAddress || !g_printWindow) return false;
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "user32.dll")) continue;
+        for (auto* thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); thunk->u1.Function; ++thunk) {
+            if (thunk->u1.Function != reinterpret_cast<ULONG_PTR>(g_printWindow)) continue;
+            DWORD protect = 0;
+            ::VirtualProtect(&thunk->u1.Function, sizeof(thunk->u1.Function), PAGE_READWRITE, &protect);
+            thunk->u1.Function = reinterpret_cast<ULONG_PTR>(&CountingPrintWindow);
+            ::VirtualProtect(&thunk->u1.Function, sizeof(thunk->u1.Function), protect, &protect);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The former floor, one step as the behaviour's text reads, allocating as it goes: a bitmap of the
+// source's size, DCs and a brush at every step, and a new image of the thumbnail's size.
+bool LiteralStep(floorthumb::Thumb& f)
 {
     HWND source = f.source;
     if (!::IsWindow(source) || ::IsIconic(source) || ::GetForegroundWindow() == source)
-        return;
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, f.processId);
-    if (!process)
-        return;
-    const DWORD idle = ::WaitForInputIdle(process, 100);
-    ::CloseHandle(process);
-    if (idle != 0)
-        return;
+        return false;
+    if (!floorthumb::SourceIdle(f.processId))
+        return false;
+    bool captured = false;
     if (::IsWindow(source)) {
         HDC dc = ::GetDC(f.hwnd);
         RECT window;
@@ -87,12 +91,14 @@ void FloorStep(FloorThumb& f)
         HBITMAP copy = ::CreateCompatibleBitmap(dc, sw, sh);
         HDC copyDC = ::CreateCompatibleDC(dc);
         HGDIOBJ oldCopy = ::SelectObject(copyDC, copy);
-        HBRUSH grey = ::CreateSolidBrush(kThumbGrey);
+        HBRUSH grey = ::CreateSolidBrush(floorthumb::kGrey);
         const RECT all = {0, 0, sw, sh};
         ::FillRect(copyDC, &all, grey);
         DWORD_PTR result = 0;
-        ::SendMessageTimeoutA(source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result);
-        ::PrintWindow(source, copyDC, 0);
+        if (::SendMessageTimeoutA(source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) {
+            ::PrintWindow(source, copyDC, 0);
+            captured = true;
+        }
         RECT client;
         ::GetClientRect(f.hwnd, &client);
         HBITMAP image = ::CreateCompatibleBitmap(dc, client.right, client.bottom);
@@ -107,9 +113,9 @@ void FloorStep(FloorThumb& f)
         ::DeleteDC(copyDC);
         ::DeleteObject(copy);
         ::DeleteObject(grey);
-        if (f.image)
-            ::DeleteObject(f.image);
-        f.image = image;
+        if (f.literalImage)
+            ::DeleteObject(f.literalImage);
+        f.literalImage = image;
         ::ReleaseDC(f.hwnd, dc);
     }
     ::InvalidateRect(source, nullptr, FALSE);
@@ -117,6 +123,7 @@ void FloorStep(FloorThumb& f)
     RECT now;
     ::GetWindowRect(source, &now);
     ::InvalidateRect(f.hwnd, nullptr, TRUE);
+    return captured;
 }
 
 // The former baseline: PrintWindow into a ready bitmap of the source's size, then the stretch.
@@ -160,12 +167,13 @@ private:
     HGDIOBJ m_oldSource, m_oldTarget;
 };
 
-RECT SlotRect(int i, int sources)
+// Slot i of one side's band along the bottom: Kestrova's band lowest, the floor's above it, both
+// beneath the sources; 64 sources take smaller slots to stay on the screen.
+RECT SlotRect(int i, int sources, int band)
 {
-    // Up to 8 a row along the bottom; 64 sources take smaller slots to stay on the screen.
     const int w = sources > 16 ? 80 : 160, h = sources > 16 ? 60 : 120;
     const int perRow = 1280 / w;
-    const int top = 1004 - h * ((sources + perRow - 1) / perRow);
+    const int top = 1004 - (band + 1) * h * ((sources + perRow - 1) / perRow);
     return {w * (i % perRow), top + h * (i / perRow), w * (i % perRow) + w, top + h * (i / perRow) + h};
 }
 
@@ -184,6 +192,8 @@ int main(int argc, char** argv)
     FILE* out = fopen(argv[2], "w");
     if (!out)
         return 2;
+    if (!CountPrintWindowCalls())
+        return 3;
     // As the control page keeps it: the service never removes a taskbar button.
     if (CTaskBarControl* taskBar = CTaskBarControl::GetInstance())
         taskBar->m_bEnableDeleteTab = 0;
@@ -193,17 +203,12 @@ int main(int argc, char** argv)
                                    nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
     ::SetForegroundWindow(front);
 
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = FloorProc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "KvFloorThumb";
-    ::RegisterClassA(&wc);
-
     CControlDlg page;  // no window: the grid, the index and the step are all the benchmark needs
-    std::vector<FloorThumb> floors(sourceCount);
+    std::vector<floorthumb::Thumb> floors(sourceCount);
+    SIZE largest = {0, 0};
     for (int i = 0; i < sourceCount; ++i) {
         ThumbSlot slot;
-        slot.rect = SlotRect(i, sourceCount);
+        slot.rect = SlotRect(i, sourceCount, 0);
         slot.entry.hwnd = sources[i];
         ::GetWindowThreadProcessId(sources[i], &slot.entry.processId);
         slot.entry.title = ("bench source " + std::to_string(i)).c_str();
@@ -212,17 +217,23 @@ int main(int argc, char** argv)
         slot.thumbnail = new Cthumbnail(slot.entry, slot.rect, 255, &page);
         page.m_slots.push_back(slot);
 
+        // The floor's thumbnail: the size Kestrova fitted, in the band above.
         RECT thumb;
-        ::GetWindowRect(slot.thumbnail->m_hWnd, &thumb);
-        FloorThumb& f = floors[i];
+        ::GetClientRect(slot.thumbnail->m_hWnd, &thumb);
+        const RECT place = SlotRect(i, sourceCount, 1);
+        floorthumb::Thumb& f = floors[i];
         f.source = sources[i];
         f.processId = slot.entry.processId;
-        f.hwnd = ::CreateWindowExA(WS_EX_LAYERED | WS_EX_TOOLWINDOW, "KvFloorThumb", "", WS_POPUP | WS_VISIBLE,
-                                   thumb.left, thumb.top - 300, thumb.right - thumb.left, thumb.bottom - thumb.top,
-                                   nullptr, nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrA(f.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&f));
-        ::SetLayeredWindowAttributes(f.hwnd, 0, 255, LWA_ALPHA);
+        f.title = "bench source " + std::to_string(i);
+        floorthumb::Open(f, {place.left, place.top, place.left + thumb.right, place.top + thumb.bottom});
+        floorthumb::PrepareImage(f);
+        RECT window;
+        ::GetWindowRect(sources[i], &window);
+        largest.cx = std::max<LONG>(largest.cx, window.right - window.left);
+        largest.cy = std::max<LONG>(largest.cy, window.bottom - window.top);
     }
+    floorthumb::CopyBuffer copy;
+    copy.Prepare(floors[0].hwnd, largest);
     ::SetForegroundWindow(front);
     Pump();
 
@@ -233,26 +244,34 @@ int main(int argc, char** argv)
         ::UpdateWindow(page.m_slots[slot].thumbnail->m_hWnd);
         return slot;
     };
+    auto sourceSize = [&](int i) {
+        RECT window;
+        ::GetWindowRect(sources[i], &window);
+        return SIZE{window.right - window.left, window.bottom - window.top};
+    };
     for (int i = 0; i < sourceCount; ++i) {
         step();  // warm-up
-        FloorStep(floors[i]);
+        floorthumb::Step(floors[i], copy, sourceSize(i));
         ::UpdateWindow(floors[i].hwnd);
     }
 
     RECT client;
     ::GetClientRect(page.m_slots[0].thumbnail->m_hWnd, &client);
-    RECT window;
-    ::GetWindowRect(sources[0], &window);
-    BareCapture bare({window.right - window.left, window.bottom - window.top}, {client.right, client.bottom});
+    const SIZE first = sourceSize(0);
+    BareCapture bare(first, {client.right, client.bottom});
     RefreshStepParts parts;
     double paintMs = 0;
-    std::vector<double> stepMs, floorMs, bareMs;
+    std::vector<double> stepMs, floorMs, literalMs, bareMs;
+    int kestrovaCaptures = 0, floorCaptures = 0, literalCaptures = 0, outOfTurn = 0;
     const int kRounds = std::max(3, 160 / sourceCount);
     for (int round = 0; round < kRounds; ++round) {
         for (int i = 0; i < sourceCount; ++i) {
             // Alternating which goes first, so that neither always finds the source freshly drawn.
+            // The literal recipe comes third, and the bare capture last.
+            const SIZE size = sourceSize(i);
             const bool stepFirst = (round + i) % 2 == 0;
             for (int part = 0; part < 2; ++part) {
+                const int prints = g_prints;
                 if ((part == 0) == stepFirst) {
                     g_pRefreshStepParts = &parts;
                     const double t0 = NowMs();
@@ -264,14 +283,26 @@ int main(int argc, char** argv)
                     g_pRefreshStepParts = nullptr;
                     paintMs += t2 - t1;
                     stepMs.push_back(t2 - t0);
+                    kestrovaCaptures += g_prints - prints;
+                    outOfTurn += slot == i ? 0 : 1;
                 } else {
                     const double t0 = NowMs();
-                    FloorStep(floors[i]);
+                    floorthumb::Step(floors[i], copy, size);
                     ::UpdateWindow(floors[i].hwnd);
                     floorMs.push_back(NowMs() - t0);
+                    floorCaptures += g_prints - prints;
                 }
             }
-            const double t0 = NowMs();
+            const int prints = g_prints;
+            double t0 = NowMs();
+            LiteralStep(floors[i]);
+            ::UpdateWindow(floors[i].hwnd);
+            literalMs.push_back(NowMs() - t0);
+            literalCaptures += g_prints - prints;
+            // The floor's window shows the floor's image again from its next step.
+            ::DeleteObject(floors[i].literalImage);
+            floors[i].literalImage = nullptr;
+            t0 = NowMs();
             bare.Run(sources[i]);
             bareMs.push_back(NowMs() - t0);
         }
@@ -279,8 +310,13 @@ int main(int argc, char** argv)
     }
     const double steps = static_cast<double>(stepMs.size());
     fprintf(out, "measured_steps %.0f\n", steps);
+    fprintf(out, "kestrova_captures %d\n", kestrovaCaptures);
+    fprintf(out, "floor_captures %d\n", floorCaptures);
+    fprintf(out, "literal_captures %d\n", literalCaptures);
+    fprintf(out, "steps_out_of_turn %d\n", outOfTurn);
     fprintf(out, "step_median_ms %.4f\n", Median(stepMs));
     fprintf(out, "floor_median_ms %.4f\n", Median(floorMs));
+    fprintf(out, "literal_median_ms %.4f\n", Median(literalMs));
     fprintf(out, "bare_median_ms %.4f\n", Median(bareMs));
     fprintf(out, "part_idle_wait_ms %.4f\n", parts.idleWait / steps);
     fprintf(out, "part_answer_check_ms %.4f\n", parts.answerCheck / steps);
@@ -306,11 +342,8 @@ int main(int argc, char** argv)
     slots.swap(page.m_slots);
     for (ThumbSlot& slot : slots)
         CloseThumbnail(slot.thumbnail, THUMB_CLOSE);
-    for (FloorThumb& f : floors) {
-        ::DestroyWindow(f.hwnd);
-        if (f.image)
-            ::DeleteObject(f.image);
-    }
+    for (floorthumb::Thumb& f : floors)
+        floorthumb::Close(f);
     ::DestroyWindow(front);
     return 0;
 }
