@@ -4,6 +4,7 @@
 
 #include "framework/Guard.h"
 #include "framework/Mbcs.h"
+#include "framework/ModalStack.h"
 
 #include <commctrl.h>
 
@@ -84,7 +85,7 @@ int AfxMessageBox(LPCSTR text, UINT type, UINT)
 {
     CWnd* main = AfxGetMainWnd();
     HWND owner = main && ::IsWindow(main->m_hWnd) ? main->m_hWnd : nullptr;
-    return ::MessageBoxA(owner, text, AfxGetAppName(), type);
+    return AfxRunMessageBox(owner, text, AfxGetAppName(), type);
 }
 
 int AfxMessageBox(UINT stringId, UINT type, UINT helpId)

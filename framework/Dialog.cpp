@@ -2,16 +2,7 @@
 
 #include "framework/App.h"
 #include "framework/Guard.h"
-
-#include <algorithm>
-#include <vector>
-
-namespace {
-
-// Modal dialogs running now, outermost first.
-std::vector<CDialog*> g_modalDialogs;
-
-}  // namespace
+#include "framework/ModalStack.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
     ON_COMMAND(IDOK, &CDialog::OnOKCommand)
@@ -71,14 +62,16 @@ INT_PTR CDialog::DoModal()
     m_nModalResult = -1;
     m_bInModal = true;
     m_bContinueModal = true;
+    // On the stack before WM_INITDIALOG: a box shown during initialisation is inside this dialog.
+    afx::PushModalDialog(this);
     if (!CreateFromTemplate(owner)) {
+        afx::PopModalDialog(this);
         m_bInModal = false;
         if (disabledOwner)
             ::EnableWindow(owner, TRUE);
         return -1;
     }
     HWND self = m_hWnd;
-    g_modalDialogs.push_back(this);
     if (m_bContinueModal) {
         // Modal dialogs show whatever their template says, as DialogBox does.
         ::ShowWindow(self, SW_SHOWNORMAL);
@@ -98,7 +91,7 @@ INT_PTR CDialog::DoModal()
         AfxPurgeTemporaryObjects();
     }
 
-    g_modalDialogs.erase(std::remove(g_modalDialogs.begin(), g_modalDialogs.end(), this), g_modalDialogs.end());
+    afx::PopModalDialog(this);
     // Enable the owner before the dialog goes, so activation returns to it.
     if (disabledOwner)
         ::EnableWindow(owner, TRUE);
@@ -114,14 +107,8 @@ void CDialog::EndDialog(int result)
 {
     m_nModalResult = result;
     if (m_bInModal) {
-        // Dialogs opened inside this one end with it (cancelled), or its loop could never return.
-        auto self = std::find(g_modalDialogs.begin(), g_modalDialogs.end(), this);
-        if (self != g_modalDialogs.end()) {
-            for (auto inner = self + 1; inner != g_modalDialogs.end(); ++inner) {
-                if ((*inner)->m_bContinueModal)
-                    (*inner)->EndDialog(IDCANCEL);
-            }
-        }
+        // Dialogs and boxes opened inside this one end with it, or its loop could never return.
+        afx::EndModalsInside(this);
         m_bContinueModal = false;
         if (m_hWnd) {
             ::ShowWindow(m_hWnd, SW_HIDE);

@@ -2,7 +2,7 @@
 // CDialog: a window built from a dialog template, modeless (Create) or modal (DoModal). DoModal
 // runs the framework's own loop: the owner is disabled for its duration, and PreTranslateMessage
 // of the target window and its parents up to the dialog sees every message before
-// IsDialogMessage. Modal dialogs nest.
+// IsDialogMessage. Modal dialogs nest, with the message boxes shown through the framework.
 #include "framework/DDX.h"
 #include "framework/Wnd.h"
 
@@ -13,7 +13,9 @@ public:
 
     virtual INT_PTR DoModal();
     virtual BOOL Create(UINT templateId, CWnd* parent = nullptr);
+    // Ends the dialog and every dialog and message box opened inside its modal loop.
     void EndDialog(int result);
+    bool IsModalLoopRunning() const { return m_bInModal && m_bContinueModal; }
 
     virtual BOOL OnInitDialog();
     virtual void OnOK();

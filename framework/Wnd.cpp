@@ -2,6 +2,7 @@
 
 #include "framework/App.h"
 #include "framework/Guard.h"
+#include "framework/ModalStack.h"
 
 #include <memory>
 #include <unordered_map>
@@ -298,6 +299,11 @@ void AfxGetWindowText(HWND hwnd, CString& text)
 void CWnd::GetWindowText(CString& text) const
 {
     AfxGetWindowText(m_hWnd, text);
+}
+
+int CWnd::MessageBox(LPCSTR text, LPCSTR caption, UINT type)
+{
+    return AfxRunMessageBox(m_hWnd, text, caption ? caption : AfxGetAppName(), type);
 }
 
 void CWnd::GetDlgItemText(int id, CString& text) const

@@ -80,6 +80,9 @@ public:
     BOOL ModifyStyleEx(DWORD remove, DWORD add, UINT flags = 0);
     HICON SetIcon(HICON icon, BOOL big);
     CMenu GetSystemMenu(BOOL revert) const;
+    // A box owned by this window (the application's name as the default caption). It ends with
+    // the modal dialog it was opened in.
+    int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK);
     void CheckDlgButton(int id, UINT check) { ::CheckDlgButton(m_hWnd, id, check); }
     UINT IsDlgButtonChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id); }
 

@@ -103,7 +103,7 @@ BOOL CLocationSettingDlg::TestHotKey(WORD modifiers, WORD vk)
 
 void CLocationSettingDlg::ShowMessage(const char* text)
 {
-    ::MessageBoxA(m_hWnd, text, AfxGetAppName(), MB_OK);
+    MessageBox(text);
 }
 
 void CLocationSettingDlg::OnOK()

@@ -282,6 +282,68 @@ TEST(FrameworkDialogTest, EndingAnOuterModalDialogCancelsTheInnerOne)
     owner.DestroyWindow();
 }
 
+// The exit ends the main dialog while a message box is open inside it, in it or in a dialog inside
+// it, or while it initialises: the box goes with it and answers the choice that acts on nothing.
+TEST(FrameworkDialogTest, EndingAnOuterModalDialogEndsTheBoxesOpenedInsideIt)
+{
+    struct Case {
+        const char* name;
+        bool inInner;  // the box belongs to a dialog run inside the outer one
+        bool atInit;   // the box is shown from the outer dialog's OnInitDialog
+        UINT type;
+        int answer;
+    } cases[] = {
+        {"OK box", false, false, MB_OK | MB_ICONEXCLAMATION, IDOK},
+        {"Yes/No box", false, false, MB_YESNO, IDNO},
+        {"OK/Cancel box", false, false, MB_OKCANCEL, IDCANCEL},
+        {"box of an inner dialog", true, false, MB_YESNO, IDNO},
+        {"box while initialising", false, true, MB_OK, IDOK},
+    };
+    for (const Case& c : cases) {
+        ModalWatchdog watchdog;
+        COwnerWnd owner;
+        ASSERT_TRUE(owner.Create()) << c.name;
+        CScriptDlg outer(&owner);
+        std::vector<std::string> events;
+        bool ending = false;
+        // The box's own loop delivers the step that ends the outer dialog.
+        auto showBox = [&](CWnd& boxOwner) {
+            ending = true;
+            outer.PostMessage(WM_STEP);
+            events.push_back("box " + std::to_string(boxOwner.MessageBox("box", "test", c.type)));
+        };
+        outer.m_onInit = [&](CScriptDlg& d) {
+            if (c.atInit)
+                showBox(d);
+            else
+                d.PostMessage(WM_STEP);
+        };
+        outer.m_onStep = [&](CScriptDlg& d) {
+            if (ending) {
+                d.EndDialog(11);
+                return;
+            }
+            if (!c.inInner) {
+                showBox(d);
+                return;
+            }
+            CScriptDlg inner(&d);
+            inner.m_onInit = [&](CScriptDlg& i) { i.PostMessage(WM_STEP); };
+            inner.m_onStep = [&](CScriptDlg& i) { showBox(i); };
+            events.push_back("inner " + std::to_string(inner.DoModal()));
+        };
+
+        EXPECT_EQ(11, outer.DoModal()) << c.name;
+        EXPECT_FALSE(watchdog.Fired()) << c.name << ": the box stayed open";
+        std::string expected = "box " + std::to_string(c.answer);
+        if (c.inInner)
+            expected += ", inner " + std::to_string(IDCANCEL);
+        EXPECT_EQ(expected, Join(events)) << c.name;
+        EXPECT_TRUE(owner.IsWindowEnabled()) << c.name;
+        owner.DestroyWindow();
+    }
+}
+
 TEST(FrameworkDialogTest, PreTranslateMessageRunsFromTargetToDialogBeforeIsDialogMessage)
 {
     ModalWatchdog watchdog;
