@@ -225,7 +225,11 @@ TEST(ThumbnailZoom, WheelAndKeysActOnlyWhileHoveredAndThePaintClampsThePan)
         RECT view;                     // left, top, width, height once painted
     } steps[] = {
         {"the wheel without hover: nothing", 0, WM_MOUSEWHEEL, MAKEWPARAM(0, 1200), 100, 100, 0, 0, {0, 0, 0, 0}},
-        {"ten notches away while hovered", 1, WM_MOUSEWHEEL, MAKEWPARAM(0, 1200), 90, 90, 0, 0, {50, 30, 900, 540}},
+        {"an arrow on the whole view: the pan is kept, nothing shows it", 1, WM_KEYDOWN, VK_DOWN, 100, 100, 0, 4,
+         {0, 0, 0, 0}},
+        {"ten notches away: the view shows the kept pan", 1, WM_MOUSEWHEEL, MAKEWPARAM(0, 1200), 90, 90, 0, 4,
+         {50, 34, 900, 540}},
+        {"the arrow back", 1, WM_KEYDOWN, VK_UP, 90, 90, 0, 0, {50, 30, 900, 540}},
         {"a delta of 119: nothing", 1, WM_MOUSEWHEEL, MAKEWPARAM(0, 119), 90, 90, 0, 0, {50, 30, 900, 540}},
         {"an arrow without hover: nothing", 0, WM_KEYDOWN, VK_RIGHT, 90, 90, 0, 0, {50, 30, 900, 540}},
         {"an arrow while hovered", 1, WM_KEYDOWN, VK_RIGHT, 90, 90, 4, 0, {54, 30, 900, 540}},
