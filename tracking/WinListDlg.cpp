@@ -193,10 +193,7 @@ void CWinListDlg::CollectWindow(HWND hwnd)
     // The style rejects most top-level windows: their title and process are never read.
     if (FilterByStyle(w, m_hWnd) != Tracked)
         return;
-    char title[256];
-    std::memset(title, 0, sizeof(title));
-    ::GetWindowTextA(hwnd, title, sizeof(title));
-    w.title = title;
+    w.title = ReadWindowTitle(hwnd);
     w.processId = 0;
     ::GetWindowThreadProcessId(hwnd, &w.processId);
     if (FilterBeforeProcess(w, m_hWnd, ::GetCurrentProcessId()) != Tracked)
@@ -226,6 +223,14 @@ void CWinListDlg::CollectWindow(HWND hwnd)
         const int row = m_list.InsertItem(m_list.GetItemCount(), entry.title);
         m_list.SetItemText(row, 1, entry.processName);
     }
+}
+
+CString CWinListDlg::ReadWindowTitle(HWND hwnd) const
+{
+    char title[256];
+    std::memset(title, 0, sizeof(title));
+    ::GetWindowTextA(hwnd, title, sizeof(title));
+    return title;
 }
 
 void CWinListDlg::DiffWindowLists()

@@ -69,6 +69,8 @@ protected:
     // Fills m_scanList with the qualifying windows; tests replace the desktop here.
     virtual void EnumerateWindows();
     void CollectWindow(HWND hwnd);
+    // The window text, at most 255 bytes: a send to the window's thread. Tests count it here.
+    virtual CString ReadWindowTitle(HWND hwnd) const;
     void DiffWindowLists();
     void DeliverNextAddition();
     // Reports the tracked windows that no longer exist, so that pending additions delay no removal.

@@ -401,3 +401,47 @@ TEST(WindowTracking, FiltersInOrder)
         EXPECT_EQ(c.expected, v) << c.name;
     }
 }
+
+namespace {
+
+// The detection page on the real desktop, counting the title reads of each window.
+class TitleCountingPage : public CWinListDlg {
+public:
+    using CWinListDlg::CollectWindow;
+    mutable std::map<HWND, int> reads;
+    CString ReadWindowTitle(HWND hwnd) const override
+    {
+        ++reads[hwnd];
+        return CWinListDlg::ReadWindowTitle(hwnd);
+    }
+};
+
+}  // namespace
+
+// The style rejects most top-level windows: the scan must not pay a send to each for its title.
+TEST(WindowTracking, TheStyleIsTestedBeforeTheTitleIsRead)
+{
+    const DWORD ok = WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
+    struct Case {
+        const char* name;
+        DWORD style;
+        int titleReads;
+    } cases[] = {
+        {"ordinary", ok, 1},
+        {"no system menu", ok & ~WS_SYSMENU, 0},
+        {"no minimise box", ok & ~WS_MINIMIZEBOX, 0},
+        {"hidden", ok & ~WS_VISIBLE, 0},
+    };
+    TitleCountingPage page;
+    for (const Case& c : cases) {
+        HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", c.name, WS_POPUP | WS_CAPTION | (c.style & ~WS_VISIBLE),
+                                    -2000, -2000, 50, 50, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(hwnd) << c.name;
+        if (c.style & WS_VISIBLE)
+            ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+        page.CollectWindow(hwnd);
+        EXPECT_EQ(c.titleReads, page.reads[hwnd]) << c.name;
+        EXPECT_TRUE(page.m_scanList.empty()) << c.name << ": a window of our own process was tracked";
+        DestroyWindow(hwnd);
+    }
+}
