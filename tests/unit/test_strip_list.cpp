@@ -12,6 +12,7 @@
 #include "strip/ThumbnailList.h"
 #include "tests/unit/support/strip.h"
 #include "tracking/LimitDlg.h"
+#include "tracking/ProcessModule.h"
 
 namespace {
 
@@ -452,22 +453,42 @@ TEST_F(ThumbnailListPage, ArrangementRebuildsTheListWithoutTheDroppedThumbnails)
 
 namespace {
 
+bool NoModules(HANDLE, ModuleName, char* name, DWORD)
+{
+    name[0] = '\0';
+    return false;
+}
+
+bool OtherModule(HANDLE, ModuleName part, char* name, DWORD size)
+{
+    lstrcpynA(name, part == kModuleFullPath ? "C:\\m\\module.exe" : "module.exe", static_cast<int>(size));
+    return true;
+}
+
 TEST(ProcessImagePath, FullPathOfTheExecutableOrNothing)
 {
     char self[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, self, sizeof(self));
+    const bool imagePath = GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA") != nullptr;
+    bool (*const real)(HANDLE, ModuleName, char*, DWORD) = ReadFirstModuleName;
     struct Case {
         const char* name;
         DWORD processId;
+        bool (*modules)(HANDLE, ModuleName, char*, DWORD);  // a 64-bit process's, read from 32 bits: none
         const char* expected;
     } cases[] = {
-        {"this process", GetCurrentProcessId(), self},
-        {"no such process", 0xFFFFFFF0u, ""},
-        {"the idle process", 0, ""},
+        {"this process", GetCurrentProcessId(), real, self},
+        {"no such process", 0xFFFFFFF0u, real, ""},
+        {"the idle process", 0, real, ""},
+        {"this process, modules not listed: the image path", GetCurrentProcessId(), NoModules, imagePath ? self : ""},
+        {"no such process, modules not listed", 0xFFFFFFF0u, NoModules, ""},
+        {"the module list comes first", GetCurrentProcessId(), OtherModule, "C:\\m\\module.exe"},
     };
     for (const Case& c : cases) {
+        ReadFirstModuleName = c.modules;
         CString path = "stale";
         ReadProcessImagePath(c.processId, path);
+        ReadFirstModuleName = real;
         EXPECT_STRCASEEQ(c.expected, path.GetString()) << c.name;
     }
 }

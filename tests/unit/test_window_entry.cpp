@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tracking/WindowEntry.h"
+#include "tracking/ProcessModule.h"
 
 namespace {
 
@@ -64,21 +65,40 @@ std::string OwnExecutableName() {
     return slash ? slash + 1 : path;
 }
 
+// The module reads a process may give: none, as for a 64-bit process read from 32 bits, or another
+// name than the image path's, which shows the road taken.
+bool NoModules(HANDLE, ModuleName, char* name, DWORD) {
+    name[0] = '\0';
+    return false;
+}
+bool OtherModule(HANDLE, ModuleName part, char* name, DWORD size) {
+    lstrcpynA(name, part == kModuleBaseName ? "module.exe" : "C:\\m\\module.exe", static_cast<int>(size));
+    return true;
+}
+
 TEST(ProcessNameTest, NameFromProcessId) {
     const std::string ownName = OwnExecutableName();
+    const bool imagePath = GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA") != nullptr;
+    bool (*const real)(HANDLE, ModuleName, char*, DWORD) = ReadFirstModuleName;
 
     struct Case {
         const char* name;
         DWORD processId;
+        bool (*modules)(HANDLE, ModuleName, char*, DWORD);
         std::string expected;
     } cases[] = {
-        {"own process", GetCurrentProcessId(), ownName},
-        {"no such process", 0xFFFFFFF0, ""},
-        {"process id 0", 0, ""},
+        {"own process", GetCurrentProcessId(), real, ownName},
+        {"no such process", 0xFFFFFFF0, real, ""},
+        {"process id 0", 0, real, ""},
+        {"own process, modules not listed: the image path", GetCurrentProcessId(), NoModules, imagePath ? ownName : ""},
+        {"no such process, modules not listed", 0xFFFFFFF0, NoModules, ""},
+        {"the module list comes first", GetCurrentProcessId(), OtherModule, "module.exe"},
     };
     for (const Case& c : cases) {
+        ReadFirstModuleName = c.modules;
         CString name("stale");  // always assigned, also on failure
         GetProcessNameFromId(c.processId, name);
+        ReadFirstModuleName = real;
         EXPECT_EQ(c.expected, std::string(name)) << c.name;
     }
 }
