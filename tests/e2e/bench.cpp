@@ -137,6 +137,48 @@ std::string WineserverProcEntry()
     return pid && *pid ? std::string("Z:\\proc\\") + pid : std::string();
 }
 
+std::vector<std::string> ImportedDlls(const std::string& path)
+{
+    const std::string file = ReadBytes(path);
+    auto at = [&](size_t offset, size_t size) -> const char* {
+        return offset + size <= file.size() ? file.data() + offset : nullptr;
+    };
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0, sizeof(IMAGE_DOS_HEADER)));
+    if (!dos || dos->e_magic != IMAGE_DOS_SIGNATURE) return {};
+    const size_t nt = static_cast<size_t>(dos->e_lfanew);
+    const auto* header = reinterpret_cast<const IMAGE_FILE_HEADER*>(at(nt + 4, sizeof(IMAGE_FILE_HEADER)));
+    const char* optional = at(nt + 4 + sizeof(IMAGE_FILE_HEADER), 2);
+    if (!header || !optional) return {};
+    // The import directory's place differs between the 32-bit and the 64-bit optional header.
+    const WORD magic = *reinterpret_cast<const WORD*>(optional);
+    const size_t directory = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? 120 : 104;
+    const auto* imports = reinterpret_cast<const IMAGE_DATA_DIRECTORY*>(
+        at(nt + 4 + sizeof(IMAGE_FILE_HEADER) + directory, sizeof(IMAGE_DATA_DIRECTORY)));
+    const size_t sections = nt + 4 + sizeof(IMAGE_FILE_HEADER) + header->SizeOfOptionalHeader;
+    if (!imports) return {};
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (WORD i = 0; i < header->NumberOfSections; ++i) {
+            const auto* s = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+                at(sections + i * sizeof(IMAGE_SECTION_HEADER), sizeof(IMAGE_SECTION_HEADER)));
+            if (s && rva >= s->VirtualAddress && rva < s->VirtualAddress + s->SizeOfRawData)
+                return rva - s->VirtualAddress + s->PointerToRawData;
+        }
+        return file.size();
+    };
+    std::vector<std::string> names;
+    for (size_t d = fileOffset(imports->VirtualAddress);; d += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(d, sizeof(IMAGE_IMPORT_DESCRIPTOR)));
+        if (!descriptor || !descriptor->Name) break;
+        const char* name = at(fileOffset(descriptor->Name), 1);
+        if (!name) break;
+        std::string text(name, strnlen(name, file.size() - static_cast<size_t>(name - file.data())));
+        for (char& c : text) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        names.push_back(text);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 int RunBenchmarks(const char* only)
 {
     if (Benchmarks().empty()) {

@@ -46,6 +46,10 @@ std::string LinuxProcEntryOf(const std::string& exePathPart);
 // The /proc entry of this bench's wineserver (KV_WINESERVER_PID, set by tools/run-tests.sh).
 std::string WineserverProcEntry();
 
+// The names of the DLLs the program file at path imports, in upper case and sorted; empty when it
+// cannot be read.
+std::vector<std::string> ImportedDlls(const std::string& path);
+
 // Runs every benchmark, or only the one named; the exit code counts the failed ones.
 int RunBenchmarks(const char* only);
 

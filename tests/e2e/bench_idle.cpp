@@ -60,31 +60,6 @@ void MeasureIdle(const std::string& kestrovaEntry, const char* what)
     }
 }
 
-// True once pid has a tray icon (id 0) on one of its windows: a modify of nothing succeeds only then.
-bool HasTrayIcon(DWORD pid)
-{
-    for (HWND hwnd : TopWindows(pid)) {
-        NOTIFYICONDATAA nid = {};
-        nid.cbSize = sizeof(nid);
-        nid.hWnd = hwnd;
-        nid.uID = 0;
-        if (Shell_NotifyIconA(NIM_MODIFY, &nid)) return true;
-    }
-    return false;
-}
-
-// Milliseconds from the start of exe to its tray icon; the process stays running.
-double TimeToTrayIcon(const std::string& exe, const std::string& cwd, Process* started)
-{
-    const double t0 = NowMs();
-    *started = Start(exe, "", cwd);
-    const DWORD pid = started->Pid();
-    bool shown = false;
-    while (!(shown = HasTrayIcon(pid)) && NowMs() - t0 < 20000) Sleep(2);
-    Require(shown, "%s showed no tray icon", exe.c_str());
-    return NowMs() - t0;
-}
-
 // Waits up to 30 s for the wineserver to settle (the last bench's windows and processes going).
 void WaitQuietServer()
 {
@@ -119,31 +94,4 @@ KV_BENCH(idle_cpu)
     Pump(2000);
     MeasureIdle(entry, "16 thumbnails (INTERVAL 5)");
     Require(ExitByTray(kestrova), "still running after the tray's exit");
-}
-
-KV_BENCH(startup)
-{
-    Scratch s;
-    const std::string app = s.InstallApp(s.Folder("app"));
-    const std::string floorExe = BuiltFile("kv_tray_floor.exe");
-    std::vector<double> kestrova, floor;
-    for (int round = 0; round < kStartupRounds; ++round) {
-        // Alternating which starts first, so that neither always finds the other's files cached.
-        for (int part = 0; part < 2; ++part) {
-            Process p;
-            if ((part == 0) == (round % 2 == 0)) {
-                kestrova.push_back(TimeToTrayIcon(app, s.Root(), &p));
-                App running;
-                running.main = MainWindowOf(p.Pid());
-                running.proc = std::move(p);
-                Require(running.main && ExitByTray(running), "Kestrova did not end by the tray's exit");
-            } else {
-                floor.push_back(TimeToTrayIcon(floorExe, "", &p));
-                for (HWND hwnd : TopWindows(p.Pid())) PostMessageA(hwnd, WM_CLOSE, 0, 0);
-                Require(p.WaitExit(10000), "the tray floor did not end");
-            }
-        }
-    }
-    BenchReport("rounds", kStartupRounds, "starts each");
-    BenchFloor("start-up to the tray icon", Median(kestrova), Median(floor), "ms", kStartupTargetRatio);
 }
