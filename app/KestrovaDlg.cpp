@@ -2,7 +2,6 @@
 
 #include "app/AboutDlg.h"
 #include "app/ConsoleExit.h"
-#include "app/TrayIcon.h"
 #include "desktop/DwmApi.h"
 #include "desktop/Globals.h"
 #include "app/HomePage.h"
@@ -10,18 +9,11 @@
 #include "framework/Trace.h"
 #include "res/resource.h"
 
-#include <cstddef>
 #include <cstring>
 
 namespace {
-// The full ANSI structure, as the shell of Vista and later expects it (508 bytes on x86).
-static_assert(sizeof(NOTIFYICONDATAA) == offsetof(NOTIFYICONDATAA, hBalloonIcon) + sizeof(HICON),
-              "NOTIFYICONDATAA must be the full structure");
-const UINT kTrayDataSize = sizeof(NOTIFYICONDATAA);
 const MARGINS kGlassMargins = {9, 8, 23, 14};
 }  // namespace
-
-UINT TaskbarCreatedMsg = 0;
 
 POINT PanelCornerPosition(const RECT& frame, const RECT& window, const RECT& work)
 {
@@ -36,6 +28,11 @@ POINT PanelCornerPosition(const RECT& frame, const RECT& window, const RECT& wor
 }
 
 BEGIN_MESSAGE_MAP(CKestrovaDlg, CDialog)
+    ON_WM_CREATE()
+    ON_MESSAGE(WM_ENDSESSION, &CKestrovaDlg::OnEndSession)
+    ON_MESSAGE(WM_POWERBROADCAST, &CKestrovaDlg::OnPowerBroadcast)
+    ON_MESSAGE(WM_TRAYNOTIFY, &CKestrovaDlg::OnTrayNotify)
+    ON_REGISTERED_MESSAGE(TaskbarCreatedMsg, &CKestrovaDlg::OnTaskbarCreated)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
@@ -79,62 +76,30 @@ void CKestrovaDlg::DelWindow(const std::vector<WindowEntry>* list)
     }
 }
 
-LRESULT CKestrovaDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+int CKestrovaDlg::OnCreate(LPCREATESTRUCTA create)
 {
-    switch (message) {
-    case WM_CREATE:
-        TaskbarCreatedMsg = ::RegisterWindowMessageA("TaskbarCreated");
-        break;
-    case WM_ENDSESSION:
-        OnEndSession(wParam);
-        return 0;
-    case WM_POWERBROADCAST:
-        if (wParam == PBT_APMSUSPEND)
-            m_winListDlg.goSuspend();
-        else if (wParam == PBT_APMRESUMESUSPEND)
-            m_winListDlg.returnSuspend();
-        break;
-    case WM_TRAYNOTIFY:
-        switch (lParam) {
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-            return 0;
-        case WM_LBUTTONDBLCLK:
-            OnMainPanel();
-            return 0;
-        case WM_RBUTTONUP:
-            ShowTrayMenu();
-            return 0;
-        }
-        break;
-    default:
-        if (TaskbarCreatedMsg != 0 && message == TaskbarCreatedMsg)
-            AddTrayIcon();  // the taskbar was re-created
-        break;
-    }
-    return CDialog::WindowProc(message, wParam, lParam);
+    TaskbarCreatedMsg = ::RegisterWindowMessageA("TaskbarCreated");
+    return CDialog::OnCreate(create);
 }
 
 // wParam FALSE means the end of the session was cancelled (ENDSESSION_LOGOFF may still be set):
 // the program runs on then.
-void CKestrovaDlg::OnEndSession(WPARAM wParam)
+LRESULT CKestrovaDlg::OnEndSession(WPARAM wParam, LPARAM)
 {
     if (!wParam)
-        return;
+        return 0;
     m_controlDlg.SaveExclusionData();
     CDialog::OnOK();
+    return 0;
 }
 
-void CKestrovaDlg::ShowTrayMenu()
+LRESULT CKestrovaDlg::OnPowerBroadcast(WPARAM wParam, LPARAM)
 {
-    SetForegroundWindow();  // so the menu closes when the user clicks elsewhere
-    POINT cursor;
-    ::GetCursorPos(&cursor);
-    CMenu menu;
-    if (!menu.LoadMenu(IDR_TRAY))
-        return;
-    CMenu popup = menu.GetSubMenu(0);
-    popup.TrackPopupMenu(0, cursor.x, cursor.y, this);
+    if (wParam == PBT_APMSUSPEND)
+        m_winListDlg.goSuspend();
+    else if (wParam == PBT_APMRESUMESUSPEND)
+        m_winListDlg.returnSuspend();
+    return Default();
 }
 
 BOOL CKestrovaDlg::OnInitDialog()
@@ -177,39 +142,6 @@ BOOL CKestrovaDlg::OnInitDialog()
     SetTimer(IDT_TRAYCHECK, 1000);
     SetConsoleExitWindow(m_hWnd);
     return TRUE;
-}
-
-void CKestrovaDlg::InitTrayIconData()
-{
-    std::memset(&m_nid, 0, sizeof(m_nid));
-    m_hTrayWnd = m_hWnd;
-    m_nid.cbSize = kTrayDataSize;
-    m_nid.hWnd = m_hWnd;
-    m_nid.uID = 0;
-    m_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    m_nid.uCallbackMessage = WM_TRAYNOTIFY;
-    m_nid.hIcon = m_hTrayIcon;
-    lstrcpynA(m_nid.szTip, "Kestrova", sizeof(m_nid.szTip));
-}
-
-// A shell that keeps timing out must not freeze the program: IDT_TRAYCHECK tries again each second.
-void CKestrovaDlg::AddTrayIcon()
-{
-    DWORD error = 0;
-    if (TryAddTrayIcon(&::Shell_NotifyIconA, &m_nid, &error)) {
-        m_bTrayAddFailed = false;
-        return;
-    }
-    if (!m_bTrayAddFailed)  // once per run of failures, not every second
-        AfxTrace("通知領域にアイコンを登録できませんでした。 err=%d\n", static_cast<int>(error));
-    m_bTrayAddFailed = true;
-}
-
-void CKestrovaDlg::OnTimer(UINT_PTR id)
-{
-    if (id == IDT_TRAYCHECK && !::Shell_NotifyIconA(NIM_MODIFY, &m_nid))
-        AddTrayIcon();  // the icon is gone
-    CDialog::OnTimer(id);
 }
 
 void CKestrovaDlg::ShowPanel(BOOL show)
@@ -351,11 +283,6 @@ void CKestrovaDlg::OnCancel()
 void CKestrovaDlg::PostNcDestroy()
 {
     SetConsoleExitWindow(nullptr);
-    NOTIFYICONDATAA nid;
-    std::memset(&nid, 0, sizeof(nid));
-    nid.cbSize = kTrayDataSize;
-    nid.hWnd = m_hTrayWnd;
-    nid.uID = 0;
-    ::Shell_NotifyIconA(NIM_DELETE, &nid);
+    m_trayIcon.Remove();
     CDialog::PostNcDestroy();
 }

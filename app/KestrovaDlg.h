@@ -1,4 +1,5 @@
 #pragma once
+#include "app/TrayIcon.h"
 #include "framework/Dialog.h"
 #include "strip/ControlDlg.h"
 #include "tracking/LimitDlg.h"
@@ -43,14 +44,19 @@ public:
     BOOL m_bComposition;
     MARGINS m_glassMargins;
     bool m_bTrayAddFailed;  // the last try failed; traced once until the icon is there
+    CTrayIcon m_trayIcon;
 
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PostNcDestroy() override;
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
 
+    int OnCreate(LPCREATESTRUCTA create);
+    LRESULT OnEndSession(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    LRESULT OnTaskbarCreated(WPARAM wParam, LPARAM lParam);
     void OnSysCommand(UINT id, LPARAM lParam);
     void OnPaint();
     HCURSOR OnQueryDragIcon();
@@ -66,6 +72,5 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    void OnEndSession(WPARAM wParam);
     void ShowTrayMenu();
 };

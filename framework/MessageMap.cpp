@@ -21,6 +21,8 @@ bool Matches(const MessageEntry& e, UINT message, WPARAM wParam, LPARAM lParam)
     }
     case MessageEntry::CtlColor:
         return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
+    case MessageEntry::Registered:
+        return e.registered && *e.registered != 0 && *e.registered == message;
     }
     return false;
 }

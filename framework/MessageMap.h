@@ -12,12 +12,15 @@ class CCmdTarget;
 namespace afx {
 
 struct MessageEntry {
-    enum Kind { Message, Command, Notify, CtlColor };
+    enum Kind { Message, Command, Notify, CtlColor, Registered };
     Kind kind;
     UINT message;  // Message: the window message
     UINT id;       // Command, Notify: the control or command id
     UINT code;     // Command: the notification code (0 for menus and BN_CLICKED); Notify: NMHDR code
     std::function<LRESULT(CCmdTarget*, UINT, WPARAM, LPARAM)> call;
+    // Registered: the variable RegisterWindowMessage's value lands in, read at each message;
+    // while it is still 0 the entry answers nothing.
+    const UINT* registered = nullptr;
 };
 
 struct MessageMap {

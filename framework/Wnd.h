@@ -174,6 +174,15 @@ MessageEntry Message(UINT message, LRESULT (T::*fn)(WPARAM, LPARAM))
     return Msg<T>(message, [fn](T* t, WPARAM w, LPARAM l) { return (t->*fn)(w, l); });
 }
 
+template <class T>
+MessageEntry RegisteredMessage(const UINT* message, LRESULT (T::*fn)(WPARAM, LPARAM))
+{
+    MessageEntry e = Message<T>(0, fn);
+    e.kind = MessageEntry::Registered;
+    e.registered = message;
+    return e;
+}
+
 MessageEntry CtlColorEntry(std::function<HBRUSH(CCmdTarget*, CDC*, CWnd*, UINT)> fn);
 
 }  // namespace afx
@@ -213,6 +222,8 @@ MessageEntry CtlColorEntry(std::function<HBRUSH(CCmdTarget*, CDC*, CWnd*, UINT)>
 #define ON_WM_CTLCOLOR()          ::afx::CtlColorEntry([](CCmdTarget* t, CDC* dc, CWnd* wnd, UINT c) { return static_cast<ThisClass*>(t)->OnCtlColor(dc, wnd, c); }),
 
 #define ON_MESSAGE(message, memberFxn)       ::afx::Message<ThisClass>(message, memberFxn),
+// The message's number is known only at run time: the row reads the variable at each message.
+#define ON_REGISTERED_MESSAGE(messageVariable, memberFxn) ::afx::RegisteredMessage<ThisClass>(&(messageVariable), memberFxn),
 #define ON_COMMAND(id, memberFxn)            ::afx::Command<ThisClass>(id, 0, memberFxn),
 #define ON_CONTROL(code, id, memberFxn)      ::afx::Command<ThisClass>(id, code, memberFxn),
 #define ON_BN_CLICKED(id, memberFxn)         ::afx::Command<ThisClass>(id, BN_CLICKED, memberFxn),

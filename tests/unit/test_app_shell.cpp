@@ -16,13 +16,16 @@ namespace {
 struct FakeShell {
     std::vector<DWORD> calls;
     std::vector<DWORD> errors;  // per call: 0 succeeds
+    NOTIFYICONDATAA deleted = {};  // what the last NIM_DELETE named
 };
 FakeShell* g_shell = nullptr;
 
-BOOL WINAPI FakeNotify(DWORD message, PNOTIFYICONDATAA)
+BOOL WINAPI FakeNotify(DWORD message, PNOTIFYICONDATAA data)
 {
     const size_t i = g_shell->calls.size();
     g_shell->calls.push_back(message);
+    if (message == NIM_DELETE)
+        g_shell->deleted = *data;
     const DWORD error = i < g_shell->errors.size() ? g_shell->errors[i] : 0;
     ::SetLastError(error);
     return error == 0;
@@ -59,6 +62,49 @@ TEST(TrayIcon, OneTryNeverWaits)
         EXPECT_EQ(c.calls, shell.calls) << c.name;
         if (!c.added) {
             EXPECT_EQ(c.error, error) << c.name;
+        }
+        g_shell = nullptr;
+    }
+}
+
+// The icon is deleted once, by Remove or by the owner's end, also after an add that failed: a
+// shell that timed out may have added it all the same.
+TEST(TrayIcon, DeletedOnceForItsWindowWhateverTheAddSaid)
+{
+    const HWND owner = reinterpret_cast<HWND>(0x1234);
+    struct Case {
+        const char* name;
+        std::vector<DWORD> errors;
+        bool add;
+        bool removeFirst;
+        std::vector<DWORD> calls;
+    } cases[] = {
+        {"added, owner ends", {0}, true, false, {NIM_ADD, NIM_DELETE}},
+        {"added, removed, owner ends", {0}, true, true, {NIM_ADD, NIM_DELETE}},
+        {"add timed out", {ERROR_TIMEOUT, ERROR_TIMEOUT}, true, false, {NIM_ADD, NIM_MODIFY, NIM_DELETE}},
+        {"add refused", {ERROR_ACCESS_DENIED}, true, false, {NIM_ADD, NIM_DELETE}},
+        {"never added", {}, false, true, {}},
+    };
+    for (const Case& c : cases) {
+        FakeShell shell;
+        shell.errors = c.errors;
+        g_shell = &shell;
+        {
+            CTrayIcon icon(&FakeNotify);
+            NOTIFYICONDATAA nid = {};
+            nid.hWnd = owner;
+            nid.uID = 0;
+            DWORD error = 0;
+            if (c.add)
+                icon.Add(&nid, &error);
+            if (c.removeFirst)
+                icon.Remove();
+        }
+        EXPECT_EQ(c.calls, shell.calls) << c.name;
+        if (!c.calls.empty()) {
+            EXPECT_EQ(owner, shell.deleted.hWnd) << c.name;
+            EXPECT_EQ(sizeof(NOTIFYICONDATAA), shell.deleted.cbSize) << c.name;
+            EXPECT_EQ(0u, shell.deleted.uFlags) << c.name;
         }
         g_shell = nullptr;
     }

@@ -29,6 +29,7 @@ enum : UINT { ID_BASE_COMMAND = 100, ID_DERIVED_COMMAND, IDC_EDIT, IDC_LIST };
 // What the class procedure received: the watched message only, so default traffic stays out.
 std::vector<std::string> g_log;
 UINT g_watched = 0;
+UINT g_registered = 0;  // a registered message's number, 0 until it is registered
 std::vector<UINT> g_classSeen;
 
 LRESULT CALLBACK ClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -102,6 +103,7 @@ protected:
         g_log.push_back("after Default");
         return r + 1;
     }
+    LRESULT OnRegistered(WPARAM w, LPARAM) { g_log.push_back("registered"); return static_cast<LRESULT>(w) * 2; }
     void OnDerivedCommand() { g_log.push_back("derived command"); }
     void OnEditChange() { g_log.push_back("edit change"); }
     void OnListClick(NMHDR* hdr, LRESULT* result)
@@ -121,6 +123,7 @@ protected:
 BEGIN_MESSAGE_MAP(CDerivedWnd, CBaseWnd)
     ON_MESSAGE(WM_SHARED, &CDerivedWnd::OnShared)
     ON_MESSAGE(WM_CALLS_DEFAULT, &CDerivedWnd::OnCallsDefault)
+    ON_REGISTERED_MESSAGE(g_registered, &CDerivedWnd::OnRegistered)
     ON_COMMAND(ID_DERIVED_COMMAND, &CDerivedWnd::OnDerivedCommand)
     ON_CONTROL(EN_CHANGE, IDC_EDIT, &CDerivedWnd::OnEditChange)
     ON_NOTIFY(NM_CLICK, IDC_LIST, &CDerivedWnd::OnListClick)
@@ -140,6 +143,8 @@ TEST(FrameworkMessageMapTest, DerivedWinsBaseChainsRestGetsDefault)
     NMHDR dblClick = {child, IDC_LIST, static_cast<UINT>(NM_DBLCLK)};
     NMHDR otherId = {child, IDC_EDIT, static_cast<UINT>(NM_CLICK)};
     const LPARAM childParam = reinterpret_cast<LPARAM>(child);
+    g_registered = RegisterWindowMessageA("KvFrameworkTestRegistered");
+    ASSERT_NE(0u, g_registered);
 
     struct Case {
         const char* name;
@@ -162,6 +167,8 @@ TEST(FrameworkMessageMapTest, DerivedWinsBaseChainsRestGetsDefault)
         {"WM_NOTIFY other id", WM_NOTIFY, IDC_EDIT, reinterpret_cast<LPARAM>(&otherId), "class", 0},
         {"WM_CTLCOLORSTATIC", WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), childParam, "ctlcolor 6 dc ctl", brush},
         {"WM_CTLCOLOREDIT", WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), childParam, "ctlcolor 1 dc ctl", brush},
+        {"registered message", g_registered, 5, 0, "registered", 10},
+        {"WM_NULL is not the registered row", WM_NULL, 5, 0, "class", 0},
     };
     for (const Case& c : cases) {
         g_log.clear();
@@ -170,6 +177,17 @@ TEST(FrameworkMessageMapTest, DerivedWinsBaseChainsRestGetsDefault)
         EXPECT_EQ(c.log, Join(g_log)) << c.name;
         EXPECT_EQ(c.result, result) << c.name;
     }
+    // Until the number is known, the row must not take WM_NULL (0) for its message.
+    const UINT number = g_registered;
+    g_registered = 0;
+    g_log.clear();
+    g_watched = WM_NULL;
+    SendMessageA(wnd, WM_NULL, 5, 0);
+    EXPECT_EQ("class", Join(g_log)) << "registered row before registration";
+    g_log.clear();
+    g_watched = number;
+    SendMessageA(wnd, number, 5, 0);
+    EXPECT_EQ("class", Join(g_log)) << "registered row reads its variable at each message";
     g_watched = 0;
     ReleaseDC(wnd, dc);
     wnd.DestroyWindow();
