@@ -197,11 +197,12 @@ BOOL CControlDlg::OnInitDialog()
 HoverKeyCalls CControlDlg::HoverKeyCallsFor(const char* failureText)
 {
     HWND page = m_hWnd;
+    CHotKeyRegistration* hoverKey = &m_hoverKey;
     HoverKeyCalls calls;
-    calls.registerKey = [page](const HoverKey& key) {
-        return ::RegisterHotKey(page, IDHK_HOVER, static_cast<UINT>(key.modifiers), static_cast<UINT>(key.key));
+    calls.registerKey = [page, hoverKey](const HoverKey& key) {
+        return hoverKey->Register(page, IDHK_HOVER, static_cast<UINT>(key.modifiers), static_cast<UINT>(key.key));
     };
-    calls.unregisterKey = [page] { ::UnregisterHotKey(page, IDHK_HOVER); };
+    calls.unregisterKey = [hoverKey] { hoverKey->Unregister(); };
     calls.reportFailure = [page, failureText](DWORD error) {
         AfxTrace("RegisterHotKey() Error=%d\n", static_cast<int>(error));
         AfxMessageBox(failureText, MB_OK);
@@ -212,7 +213,7 @@ HoverKeyCalls CControlDlg::HoverKeyCallsFor(const char* failureText)
 
 BOOL CControlDlg::DestroyWindow()
 {
-    ::UnregisterHotKey(m_hWnd, IDHK_HOVER);
+    m_hoverKey.Unregister();
     return CDialog::DestroyWindow();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/HotKey.h"
 #include "strip/HoverHotKey.h"
 #include "strip/IconCache.h"
 #include "strip/SlotGrid.h"
@@ -132,6 +133,7 @@ private:
     int ReadSetting(const char* key, int defaultValue) const;
     // The system calls on the hover hot key; failureText is the box shown when a key is taken.
     HoverKeyCalls HoverKeyCallsFor(const char* failureText);
+    CHotKeyRegistration m_hoverKey;
 
     // Exchanges what two used slots hold; FALSE when either is not a used slot of the grid.
     BOOL ExchangeSlots(int i, int j);

@@ -2,6 +2,7 @@
 
 #include "desktop/TaskBarControl.h"
 #include "framework/App.h"
+#include "framework/HotKey.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
 #include "strip/ControlDlg.h"
@@ -96,9 +97,8 @@ BOOL CLocationSettingDlg::TestHotKey(WORD modifiers, WORD vk)
 {
     AfxTrace("Modifiers=%d\n", modifiers);
     AfxTrace("HotKey = %d\n", vk);
-    const BOOL registered = ::RegisterHotKey(m_hWnd, IDHK_TEST, modifiers, vk);
-    ::UnregisterHotKey(m_hWnd, IDHK_TEST);
-    return registered;
+    CHotKeyRegistration probe;  // released again at once: only whether the key is free matters
+    return probe.Register(m_hWnd, IDHK_TEST, modifiers, vk);
 }
 
 void CLocationSettingDlg::ShowMessage(const char* text)
