@@ -107,6 +107,7 @@ Cthumbnail::~Cthumbnail()
         CaptureScratch().Release();
 }
 
+// What a thumbnail does before its message map: a row returns 0 where the message ends here.
 LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -114,30 +115,20 @@ LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         OnCreateWindow();
         break;
     case WM_WINDOWPOSCHANGING:
-        // Whoever moves a thumbnail in the z-order, it stays at the bottom unless hovered.
-        reinterpret_cast<WINDOWPOS*>(lParam)->hwndInsertAfter = m_bHover || m_bHoverKey ? HWND_TOPMOST : HWND_BOTTOM;
+        KeepZOrderPlace(reinterpret_cast<WINDOWPOS*>(lParam));
         break;
     case WM_WINDOWPOSCHANGED:
     case WM_ACTIVATE:
     case WM_SHOWWINDOW:
-        if (MayChangeZOrder(message, message == WM_WINDOWPOSCHANGED ? reinterpret_cast<WINDOWPOS*>(lParam)->flags : 0))
-            m_nZOrderChecks = kZOrderCheckTicks;
+        NoteZOrderChange(message, lParam);
         break;
     case WM_LBUTTONDOWN:
-        if (m_nZoomX == 100 && m_nZoomY == 100) {
-            // The system's move loop drags the whole thumbnail; the window may go meanwhile. The
-            // press is decided here: a zoom changed during the loop must not start a drag too.
-            ::SendMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+        if (MoveWholeThumbnail(lParam))
             return 0;
-        }
         break;
-    case WM_PRINTCLIENT: {
-        // The show and hide animations draw the thumbnail through this message.
-        CBrush grey(kThumbGrey);
-        RECT fit = {0, 0, m_nFitWidth, m_nFitHeight};
-        ::FillRect(reinterpret_cast<HDC>(wParam), &fit, grey);
+    case WM_PRINTCLIENT:
+        FillForAnimation(reinterpret_cast<HDC>(wParam));
         break;
-    }
     case WM_DESTROY:
         // Now, not when the object goes: that waits for the outer message, which may be a dialog.
         PutBackSource();
@@ -150,6 +141,36 @@ LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return CWnd::WindowProc(message, wParam, lParam);
+}
+
+// Whoever moves a thumbnail in the z-order, it stays at the bottom unless hovered.
+void Cthumbnail::KeepZOrderPlace(WINDOWPOS* pos)
+{
+    pos->hwndInsertAfter = m_bHover || m_bHoverKey ? HWND_TOPMOST : HWND_BOTTOM;
+}
+
+void Cthumbnail::NoteZOrderChange(UINT message, LPARAM lParam)
+{
+    if (MayChangeZOrder(message, message == WM_WINDOWPOSCHANGED ? reinterpret_cast<WINDOWPOS*>(lParam)->flags : 0))
+        m_nZOrderChecks = kZOrderCheckTicks;
+}
+
+// Unzoomed, a press drags the whole thumbnail through the system's move loop; the window may go
+// meanwhile. The press is decided here: a zoom changed during the loop must not start a drag too.
+BOOL Cthumbnail::MoveWholeThumbnail(LPARAM point)
+{
+    if (m_nZoomX != 100 || m_nZoomY != 100)
+        return FALSE;
+    ::SendMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, point);
+    return TRUE;
+}
+
+// The show and hide animations draw the thumbnail through WM_PRINTCLIENT.
+void Cthumbnail::FillForAnimation(HDC dc)
+{
+    CBrush grey(kThumbGrey);
+    RECT fit = {0, 0, m_nFitWidth, m_nFitHeight};
+    ::FillRect(dc, &fit, grey);
 }
 
 void Cthumbnail::OnCreateWindow()

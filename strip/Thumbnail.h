@@ -186,6 +186,10 @@ protected:
 
 private:
     void OnCreateWindow();
+    void KeepZOrderPlace(WINDOWPOS* pos);
+    void NoteZOrderChange(UINT message, LPARAM lParam);
+    BOOL MoveWholeThumbnail(LPARAM point);
+    void FillForAnimation(HDC dc);
     // Web reload (ThumbnailCommands.cpp).
     void OnWebReloadTimer();
     void PostReloadKey();
