@@ -72,7 +72,8 @@ void Cthumbnail::OnLButtonDblClk(UINT flags, CPoint point)
         CWnd::OnLButtonDblClk(flags, point);
         return;
     }
-    if (!SourceAnswers()) {
+    // Asked afresh: a source that was busy a moment ago may answer now.
+    if (!SourceAnswersNow()) {
         AfxMessageBox("対象のウィンドが現在ビジー状態です。操作をSkipしました", MB_OK);
         return;
     }
@@ -220,6 +221,12 @@ BOOL Cthumbnail::CapturePicture(CBitmap& bitmap)
     }
     sourceDC.SelectObject(whole);
     sourceDC.FillSolidRect(CRect(0, 0, window.Width(), window.Height()), kThumbGrey);
+    // PrintWindow waits for the source's thread without a time-out: asked first, as late as can be.
+    if (!SourceAnswersNow() || !m_hWnd) {
+        sourceDC.RestoreSelections();
+        memory.RestoreSelections();
+        return FALSE;
+    }
     ::PrintWindow(m_hSource, sourceDC, 0);
     RECT view = m_rcLiveSource;
     if (view.right <= view.left || view.bottom <= view.top)

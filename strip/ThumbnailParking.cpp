@@ -80,6 +80,11 @@ BOOL Cthumbnail::SourceAnswers() const
 {
     if (m_bNoAnswer && ::GetTickCount() - m_dwNoAnswerTick < kNoAnswerPause)
         return FALSE;
+    return SourceAnswersNow();
+}
+
+BOOL Cthumbnail::SourceAnswersNow() const
+{
     RefreshPartTimer timer(&RefreshStepParts::answerCheck);
     m_bNoAnswer = !WindowAnswers(m_hSource);
     m_dwNoAnswerTick = ::GetTickCount();

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/source_thread.h"
 #include "tests/unit/support/strip.h"
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -125,6 +127,95 @@ TEST(ThumbnailCopy, WithCompositionTheSourceIsCapturedInTheShownPart)
     DestroyWindow(source);
     SetDwmFunctionsForTest(nullptr);
     ResetOsVersionForTest();
+}
+
+// Composition on or off for one test, through the fake DWM.
+class Composition {
+public:
+    explicit Composition(bool on)
+    {
+        if (on) {
+            SetOsVersionForTest(6, 1);
+            SetDwmFunctionsForTest(&kFakeDwm);
+        }
+    }
+    ~Composition()
+    {
+        SetDwmFunctionsForTest(nullptr);
+        ResetOsVersionForTest();
+    }
+};
+
+// Puts a text of ours on the clipboard; the sequence number tells whether anything changed it since.
+DWORD HoldText()
+{
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 8);
+        std::memcpy(GlobalLock(text), "kv keep", 8);
+        GlobalUnlock(text);
+        SetClipboardData(CF_TEXT, text);
+        CloseClipboard();
+    }
+    return GetClipboardSequenceNumber();
+}
+
+TEST(ThumbnailCopy, AThumbnailWithoutAreaCopiesNothing)
+{
+    // Under Wine a bitmap of no width or height is made all the same, 1 x 1.
+    struct Case {
+        const char* name;
+        bool composition;
+        int width, height;
+    } cases[] = {
+        {"captured image, no width", false, 0, 100},
+        {"captured image, no height", false, 160, 0},
+        // The live thumbnail takes the height of its width and the source's aspect.
+        {"live thumbnail, no width", true, 0, 100},
+    };
+    for (const Case& c : cases) {
+        Composition composition(c.composition);
+        HWND source = MakeHalves();
+        Cthumbnail* thumb = new Cthumbnail(SourceEntry(source, "halves"), RECT{100, 200, 260, 320}, 255, nullptr);
+        ASSERT_EQ(c.composition, thumb->m_bComposition != FALSE) << c.name;
+        SetWindowPos(thumb->m_hWnd, nullptr, 0, 0, c.width, c.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client;
+        GetClientRect(thumb->m_hWnd, &client);
+        ASSERT_TRUE(client.right == 0 || client.bottom == 0) << c.name << ": client " << Text(client);
+        const DWORD sequence = HoldText();
+        const long gdiBefore = AfxGdiLiveCount();
+        thumb->CopyToClipboard();
+        EXPECT_EQ(sequence, GetClipboardSequenceNumber()) << c.name << ": the clipboard changed";
+        EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT) && !IsClipboardFormatAvailable(CF_BITMAP)) << c.name;
+        EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << c.name << ": GDI objects";
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        DestroyWindow(source);
+    }
+}
+
+HWND MakeHalvesOnThread() { return MakeHalves(); }
+
+TEST(ThumbnailCopy, WithCompositionAHungSourceIsAskedFirstAndNothingIsCopied)
+{
+    Composition composition(true);
+    SourceThread source(&MakeHalvesOnThread);
+    ASSERT_TRUE(IsWindow(source.Window()));
+    Cthumbnail* thumb = new Cthumbnail(SourceEntry(source.Window(), "halves"), RECT{100, 200, 260, 320}, 255, nullptr);
+    ASSERT_TRUE(thumb->m_bComposition);
+    const DWORD sequence = HoldText();
+    source.Hang();
+    const DWORD start = GetTickCount();
+    thumb->CopyToClipboard();
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_LT(elapsed, 2500u) << "held up by the hung source";
+    EXPECT_EQ(sequence, GetClipboardSequenceNumber()) << "a copy of a source that did not answer";
+    source.Resume();
+
+    // Once it answers again, the copy is made at once, whatever the last question found.
+    thumb->CopyToClipboard();
+    EXPECT_NE(sequence, GetClipboardSequenceNumber()) << "no copy of a source that answers again";
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+    CloseThumbnail(thumb, THUMB_CLOSE);
 }
 
 }  // namespace
