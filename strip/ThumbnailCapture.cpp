@@ -64,8 +64,7 @@ BOOL Cthumbnail::WaitSourceIdle(DWORD processId, DWORD milliseconds)
     }
 }
 
-// Neither capture runs under composition, nor for a source that is gone or does not answer: PrintWindow
-// waits for the source's thread without a time-out, so a hung source is skipped.
+// The screen copy runs neither under composition nor for a source that is gone or does not answer.
 BOOL Cthumbnail::CanCapture() const
 {
     if (!::IsWindow(m_hSource) || m_bComposition)
@@ -75,7 +74,7 @@ BOOL Cthumbnail::CanCapture() const
 
 BOOL Cthumbnail::CaptureByPrintWindow()
 {
-    if (!CanCapture())
+    if (!::IsWindow(m_hSource) || m_bComposition || !m_hWnd)
         return FALSE;
     CRect window;
     if (!::GetWindowRect(m_hSource, &window))
@@ -94,6 +93,9 @@ BOOL Cthumbnail::CaptureByPrintWindow()
         return FALSE;
     }
     copyDC->FillSolidRect(CRect(0, 0, window.Width(), window.Height()), kThumbGrey);
+    // Asked just before PrintWindow, which waits for the source's thread without a time-out.
+    if (!SourceAnswers() || !m_hWnd)
+        return FALSE;
     ::PrintWindow(m_hSource, *copyDC, 0);
     if (!m_hWnd || !StoreCapture(thumbDC, *copyDC, window.Size(), target, true))
         return FALSE;  // closed while the source drew itself, or no room for the image
@@ -233,7 +235,9 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
         {
             RefreshPartTimer timer(&RefreshStepParts::sourceRedraw);
             ::InvalidateRect(m_hSource, nullptr, FALSE);
-            ::RedrawWindow(m_hSource, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            // A paint forced now would wait for the source's thread: another one paints when it gets to it.
+            if (::GetWindowThreadProcessId(m_hSource, nullptr) == ::GetCurrentThreadId())
+                ::RedrawWindow(m_hSource, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         }
         if (!m_hWnd)
             return 0;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/source_thread.h"
 #include "tests/unit/support/strip.h"
 
 #include <cstdlib>
@@ -312,47 +313,29 @@ TEST_F(CapturedImage, ThousandStepsHoldNoMoreGdiObjectsThanTen)
 
 namespace {
 
-// A source on a thread of its own, which stops answering while `hang` is set.
-struct HungSource {
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE hang = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HWND hwnd = nullptr;
-    HANDLE thread = nullptr;
+HWND MakeThreadSource() { return MakeSource({100, 100, 500, 400}); }
 
-    static DWORD WINAPI Run(void* context)
-    {
-        HungSource* self = static_cast<HungSource*>(context);
-        self->hwnd = MakeSource({100, 100, 500, 400});
-        SetEvent(self->ready);
-        for (;;) {
-            const DWORD woke = MsgWaitForMultipleObjects(1, &self->hang, FALSE, INFINITE, QS_ALLINPUT);
-            if (woke == WAIT_OBJECT_0)
-                break;
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&msg);
-        }
-        // Hung: answers nothing until released, or for good after 5 s.
-        WaitForSingleObject(self->release, 5000);
-        DestroyWindow(self->hwnd);
-        return 0;
-    }
+// While set, the source thread stops answering right after it has answered PrintWindow.
+SourceThread* g_hangAfterPrint = nullptr;
 
-    HungSource()
-    {
-        thread = CreateThread(nullptr, 0, &Run, this, 0, nullptr);
-        WaitForSingleObject(ready, 5000);
+LRESULT CALLBACK HangAfterPrintProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_PRINT)
+        return PatternProc(hwnd, message, wParam, lParam);
+    const LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
+    if (g_hangAfterPrint) {
+        ReplyMessage(result);
+        g_hangAfterPrint->HangHere();
     }
-    ~HungSource()
-    {
-        SetEvent(hang);
-        SetEvent(release);
-        WaitForSingleObject(thread, 10000);
-        for (HANDLE h : {ready, hang, release, thread})
-            CloseHandle(h);
-    }
-};
+    return result;
+}
+
+HWND MakeHangAfterPrintSource()
+{
+    HWND hwnd = MakeThreadSource();
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HangAfterPrintProc));
+    return hwnd;
+}
 
 }  // namespace
 
@@ -366,10 +349,10 @@ TEST_F(CapturedImage, HungSourceIsSkippedWithinTheTimeOut)
         {"screen copy", &Cthumbnail::CaptureByScreenCopy},
     };
     for (const Case& c : cases) {
-        HungSource source;
-        ASSERT_TRUE(IsWindow(source.hwnd)) << c.name;
-        Cthumbnail* thumb = new Cthumbnail(EntryFor(source.hwnd), kSlot, 255, nullptr);
-        SetEvent(source.hang);
+        SourceThread source(&MakeThreadSource);
+        ASSERT_TRUE(IsWindow(source.Window())) << c.name;
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(source.Window()), kSlot, 255, nullptr);
+        source.Hang();
         const DWORD start = GetTickCount();
         EXPECT_FALSE((thumb->*c.capture)()) << c.name;
         const DWORD elapsed = GetTickCount() - start;
@@ -377,4 +360,24 @@ TEST_F(CapturedImage, HungSourceIsSkippedWithinTheTimeOut)
         EXPECT_EQ(0, thumb->m_nBitmapWidth) << c.name;
         CloseThumbnail(thumb, THUMB_CLOSE);
     }
+}
+
+TEST_F(CapturedImage, RefreshStepIsNotHeldUpByASourceThatStopsAnsweringAfterItsPicture)
+{
+    SourceThread source(&MakeHangAfterPrintSource);
+    ASSERT_TRUE(IsWindow(source.Window()));
+    WindowEntry entry = EntryFor(source.Window());
+    // WaitForInputIdle fails for this console process: the step waits for the desktop's idle one.
+    GetWindowThreadProcessId(GetDesktopWindow(), &entry.processId);
+    Cthumbnail* thumb = new Cthumbnail(entry, kSlot, 255, nullptr);
+    ASSERT_NE(GetForegroundWindow(), source.Window()) << "the step must take the PrintWindow road";
+    g_hangAfterPrint = &source;
+    const DWORD start = GetTickCount();
+    thumb->RefreshThumbnail();
+    const DWORD elapsed = GetTickCount() - start;
+    g_hangAfterPrint = nullptr;
+    EXPECT_GT(thumb->m_nBitmapWidth, 0) << "no capture";
+    EXPECT_LT(elapsed, 1500u) << "the step waited for the source to repaint";
+    source.Resume();
+    CloseThumbnail(thumb, THUMB_CLOSE);
 }
