@@ -4,9 +4,12 @@
 
 SIZE ScratchSizeFor(SIZE current, SIZE needed)
 {
-    if (needed.cx <= current.cx && needed.cy <= current.cy)
+    if (needed.cx <= 0 || needed.cy <= 0)
         return current;
-    return {needed.cx > current.cx ? needed.cx : current.cx, needed.cy > current.cy ? needed.cy : current.cy};
+    const SIZE grown = {needed.cx > current.cx ? needed.cx : current.cx, needed.cy > current.cy ? needed.cy : current.cy};
+    const LONGLONG grownArea = static_cast<LONGLONG>(grown.cx) * grown.cy;
+    const LONGLONG neededArea = static_cast<LONGLONG>(needed.cx) * needed.cy;
+    return grownArea > kScratchSlack * neededArea ? needed : grown;
 }
 
 namespace {

@@ -6,8 +6,13 @@
 
 #include <memory>
 
+// The scratch keeps at most this many times the area that the last copy needed.
+const int kScratchSlack = 8;
+
 // The size the scratch bitmap must have for a copy of `needed`, given the size it has: unchanged
-// while the copy fits, else grown on each axis to the larger of the two.
+// while the copy fits, else grown on each axis to the larger of the two; but never more than
+// kScratchSlack times the copy's area, else exactly the copy's size, so a scratch grown for one
+// large source, or for a wide one and a tall one, shrinks again.
 SIZE ScratchSizeFor(SIZE current, SIZE needed);
 
 class CCaptureScratch {
@@ -18,6 +23,7 @@ public:
     CDC* ImageDC(CDC* compatible);
     // Lets go of the DCs and the bitmap (when the last thumbnail goes).
     void Release();
+    SIZE Size() const { return m_size; }
 
     bool m_bCopyInUse = false;  // a capture holds the copy DC (see CCopyBuffer)
 

@@ -178,7 +178,7 @@ TEST_F(CapturedImage, ShowsTheSourceOrWhatOfItIsOnTheScreen)
     }
 }
 
-TEST(CaptureScratch, GrowsOnlyForALargerCopy)
+TEST(CaptureScratch, GrowsForALargerCopyAndShrinksForAFarSmallerOne)
 {
     struct Case {
         const char* name;
@@ -190,6 +190,11 @@ TEST(CaptureScratch, GrowsOnlyForALargerCopy)
         {"wider only", {800, 600}, {1024, 200}, {1024, 600}},
         {"taller only", {800, 600}, {300, 900}, {800, 900}},
         {"larger both ways", {800, 600}, {1280, 1024}, {1280, 1024}},
+        {"far smaller: the copy's size", {3000, 3000}, {3000, 100}, {3000, 100}},
+        {"wide, then tall: the tall one's size, not both", {3000, 100}, {100, 3000}, {100, 3000}},
+        {"eight times the copy's area: kept", {800, 800}, {200, 400}, {800, 800}},
+        {"more than eight times: the copy's size", {800, 801}, {200, 400}, {200, 400}},
+        {"no area: kept", {800, 600}, {0, 0}, {800, 600}},
     };
     for (const Case& c : cases) {
         const SIZE got = ScratchSizeFor(c.current, c.needed);
@@ -211,6 +216,12 @@ TEST_F(CapturedImage, ImageIsKeptWhileItsSizeStaysAndTheScratchServesEverySource
     ASSERT_TRUE(first->CaptureByPrintWindow());
     const HGDIOBJ image = first->m_bmpCapture.GetSafeHandle();
     ASSERT_TRUE(second->CaptureByPrintWindow());  // a larger copy: the scratch grows
+    for (const Probe& p : {Probe{0.25, 0.25, 0}, Probe{0.75, 0.25, 1}, Probe{0.25, 0.75, 2}, Probe{0.75, 0.75, 3}}) {
+        const COLORREF want = kv::PatternColor(0, p.quadrant);
+        const COLORREF got = ImagePixel(second, p.fx, p.fy);
+        EXPECT_TRUE(NearColor(want, got)) << "the larger source after the smaller one, at " << p.fx << ", " << p.fy
+                                          << ": expected " << ColorHex(want) << ", got " << ColorHex(got);
+    }
     ASSERT_TRUE(first->CaptureByPrintWindow());
     EXPECT_EQ(image, first->m_bmpCapture.GetSafeHandle()) << "the same size: drawn in place";
     EXPECT_EQ(gdiThumbnails + 2 + kScratchObjects, AfxGdiLiveCount()) << "two images and the scratch";
@@ -380,4 +391,33 @@ TEST_F(CapturedImage, RefreshStepIsNotHeldUpByASourceThatStopsAnsweringAfterItsP
     EXPECT_LT(elapsed, 1500u) << "the step waited for the source to repaint";
     source.Resume();
     CloseThumbnail(thumb, THUMB_CLOSE);
+}
+
+// A wide source and a tall one: the scratch follows the last copy, not the widest and the tallest.
+TEST_F(CapturedImage, ScratchShrinksWhenTheLastCopyNeededFarLess)
+{
+    HWND wide = MakeSource({0, 100, 1200, 200});
+    HWND tall = MakeSource({100, 0, 200, 1000});
+    Cthumbnail* wideThumb = new Cthumbnail(EntryFor(wide), kSlot, 255, nullptr);
+    Cthumbnail* tallThumb = new Cthumbnail(EntryFor(tall), kSlot, 255, nullptr);
+    struct Step {
+        Cthumbnail* thumb;
+        SIZE scratch;
+    } steps[] = {{wideThumb, {1200, 100}}, {tallThumb, {100, 1000}}, {wideThumb, {1200, 100}}};
+    for (const Step& s : steps) {
+        ASSERT_TRUE(s.thumb->CaptureByPrintWindow());
+        const SIZE got = CaptureScratch().Size();
+        EXPECT_TRUE(got.cx == s.scratch.cx && got.cy == s.scratch.cy)
+            << "scratch " << got.cx << "x" << got.cy << ", expected " << s.scratch.cx << "x" << s.scratch.cy;
+        for (const Probe& p : {Probe{0.25, 0.25, 0}, Probe{0.75, 0.75, 3}}) {
+            const COLORREF want = kv::PatternColor(0, p.quadrant);
+            const COLORREF got = ImagePixel(s.thumb, p.fx, p.fy);
+            EXPECT_TRUE(NearColor(want, got)) << (s.thumb == wideThumb ? "wide" : "tall") << " at " << p.fx << ", "
+                                              << p.fy << ": expected " << ColorHex(want) << ", got " << ColorHex(got);
+        }
+    }
+    CloseThumbnail(wideThumb, THUMB_CLOSE);
+    CloseThumbnail(tallThumb, THUMB_CLOSE);
+    DestroyWindow(wide);
+    DestroyWindow(tall);
 }
