@@ -36,6 +36,10 @@ const COLORREF kThumbGrey = 0xC8C8C8;
 // centred across (an odd leftover pixel below or right). FALSE for a source without area.
 BOOL FitRect(const RECT& slot, int srcW, int srcH, RECT* window);
 
+// After a nested loop (menu, message box, dialog, send to a window) that may have closed wnd: its
+// window is still the one it had before.
+inline bool StillThere(const CWnd* wnd, HWND self) { return self && wnd->m_hWnd == self && ::IsWindow(self); }
+
 // A thumbnail that goes by any road puts back a source it has parked.
 bool ShouldPutBackSource(int prevState, int state);
 

@@ -11,12 +11,6 @@
 #include "strip/SettingDialogs.h"
 #include "strip/WebReload.h"
 
-namespace {
-
-bool StillThere(const CWnd* wnd, HWND self) { return self && wnd->m_hWnd == self && ::IsWindow(self); }
-
-}  // namespace
-
 // ---- the context menu
 
 void Cthumbnail::OnRButtonUp(UINT flags, CPoint point)

@@ -259,9 +259,13 @@ void Cthumbnail::CheckParkedSource()
     const bool toFront = BroughtToFront(&m_bParkedForeground, ::GetForegroundWindow() == m_hSource);
     if (::IsIconic(m_hSource)) {
         // Minimised again from its taskbar button: put back as it was, then parked as a new minimise.
-        UnparkSourceWindow();
-        m_nState = THUMB_NORMAL;
+        // Minimised where it was parked, only the answering road restores it first and so gives it back
+        // its own restore position: a hung one stays parked until it answers.
+        if (!SourceAnswers())
+            return;
+        m_nState = THUMB_NORMAL;  // first: a close inside the put-back's message box must not put it back again
         m_bParkWaited = false;
+        UnparkSourceWindow();
     } else if (toFront) {
         // Its taskbar button or Alt+Tab: the user wants it back.
         ReturnParkedSource();
@@ -277,10 +281,14 @@ void Cthumbnail::ReturnParkedSource()
 {
     if (!::IsWindow(m_hSource) || !SourceAnswers())
         return;  // tried again at a later check
+    HWND self = m_hWnd;
+    m_nState = THUMB_NORMAL;  // first: a close inside the put-back's message box must not put it back again
     UnparkSourceWindow();
+    // The taskbar error box is a nested loop that may have closed this thumbnail.
+    if (!StillThere(this, self))
+        return;
     SendToSource(m_hSource, WM_SYSCOMMAND, SC_RESTORE, 0);
     RestoreSourcePosition();
-    m_nState = THUMB_NORMAL;
 }
 
 void Cthumbnail::UnparkSourceWindow()

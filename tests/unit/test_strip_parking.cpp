@@ -4,6 +4,7 @@
 
 #include "desktop/Globals.h"
 #include "desktop/MultiDisplay.h"
+#include "desktop/TaskBarControl.h"
 #include "strip/ControlDlg.h"
 #include "strip/Thumbnail.h"
 
@@ -710,4 +711,125 @@ TEST(Parking, ParkedSourceIsCheckedAfresh)
         EXPECT_FALSE(IsMarkedParked(src)) << c.name << ": marked after the close";
     }
     DestroyWindow(other);
+}
+
+TEST(Parking, HungSourceMinimisedAgainStaysParkedUntilItAnswers)
+{
+    struct Case {
+        const char* name;
+        int layered;
+    } cases[] = {
+        {"off screen", 0},
+        {"in place", 1},
+    };
+    for (const Case& c : cases) {
+        Method method(1, c.layered);
+        CControlDlg page;
+        ThreadSource source(SW_SHOWNOACTIVATE);
+        HWND src = source.Hwnd();
+        const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        thumb->KillTimer(IDT_THUMB_POLL);  // the checks run here, not from the poll
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        ASSERT_TRUE(thumb->ParkMinimisedSource()) << c.name;
+        // Its taskbar button minimises it where it is parked; then it stops answering.
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        source.Hang(2500);
+        thumb->CheckParkedSource();
+        EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name << ": put back while it does not answer";
+        EXPECT_TRUE(WaitUntil([&] {
+            thumb->CheckParkedSource();
+            return thumb->m_nState == THUMB_NORMAL;
+        }, 10000)) << c.name << ": not put back once it answers";
+        EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name;
+        EXPECT_EQ(Hex(styleBefore | WS_MINIMIZE), Hex(Style(src))) << c.name;
+        EXPECT_EQ(Hex(exBefore), Hex(ExStyle(src))) << c.name;
+        EXPECT_FALSE(IsMarkedParked(src)) << c.name;
+        EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name << ": its own restore position";
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        ShowWindow(src, SW_RESTORE);
+        EXPECT_EQ(Text(kNormal), Text(WindowRect(src))) << c.name << ": restored where it was";
+    }
+}
+
+namespace {
+
+HRESULT NoTaskbarList(ITaskbarList** list)
+{
+    *list = nullptr;
+    return E_FAIL;
+}
+
+// The taskbar-button service for one test: every AddTab fails, so each put-back shows its error box.
+class FailingTaskbar {
+public:
+    FailingTaskbar() : m_saved(CTaskBarControl::m_pInstance), m_failing(&NoTaskbarList)
+    {
+        m_failing.m_bEnableDeleteTab = 0;
+        CTaskBarControl::m_pInstance = &m_failing;
+    }
+    ~FailingTaskbar() { CTaskBarControl::m_pInstance = m_saved; }
+
+private:
+    CTaskBarControl* m_saved;
+    CTaskBarControl m_failing;
+};
+
+// While a message box of this thread is open, the first timer tick closes the thumbnail, and every
+// tick ends the box.
+Cthumbnail* g_closeInBox = nullptr;
+int g_boxes = 0;
+
+BOOL CALLBACK EndBox(HWND hwnd, LPARAM)
+{
+    char name[16] = "";
+    GetClassNameA(hwnd, name, sizeof(name));
+    if (std::strcmp(name, "#32770") == 0 && IsWindowVisible(hwnd)) {
+        ++g_boxes;
+        if (Cthumbnail* thumb = g_closeInBox) {
+            g_closeInBox = nullptr;
+            CloseThumbnail(thumb, THUMB_CLOSE);
+        }
+        PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+}
+
+void CALLBACK CloseWhileBoxOpen(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), &EndBox, 0); }
+
+}  // namespace
+
+TEST(Parking, ReturnFromParkingStopsWhenItsTaskbarBoxClosedTheThumbnail)
+{
+    struct Case {
+        const char* name;
+        int layered;
+    } cases[] = {
+        {"off screen", 0},
+        {"in place", 1},
+    };
+    for (const Case& c : cases) {
+        Method method(1, c.layered);
+        FailingTaskbar taskbar;
+        CControlDlg page;
+        ThreadSource source(SW_SHOWMINNOACTIVE);
+        HWND src = source.Hwnd();
+        const DWORD styleBefore = Style(src);
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+        HWND thumbWnd = thumb->m_hWnd;
+        g_closeInBox = thumb;
+        g_boxes = 0;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, &CloseWhileBoxOpen);
+        // The double click puts the source back; its taskbar box closes the thumbnail meanwhile.
+        SendMessageA(thumbWnd, WM_LBUTTONDBLCLK, 0, MAKELPARAM(10, 10));
+        KillTimer(nullptr, timer);
+        EXPECT_TRUE(g_closeInBox == nullptr && !IsWindow(thumbWnd)) << c.name << ": the box did not close the thumbnail";
+        EXPECT_EQ(1, g_boxes) << c.name << ": taskbar boxes, one per put-back";
+        // Put back minimised by the return, and left so: neither restored nor moved after the thumbnail went.
+        EXPECT_TRUE(IsIconic(src)) << c.name << ": restored after its thumbnail was closed";
+        EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
+        EXPECT_FALSE(IsMarkedParked(src)) << c.name;
+        g_closeInBox = nullptr;
+    }
 }
