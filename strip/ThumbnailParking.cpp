@@ -196,6 +196,8 @@ BOOL Cthumbnail::ParkSourceWindow()
     const DWORD exStyle = StyleOf(m_hSource, GWL_EXSTYLE);
     if (!(style & WS_MINIMIZE))
         return FALSE;
+    // Before it shows: the user may bring it to the front the moment it is parked.
+    m_bParkedForeground = ::GetForegroundWindow() == m_hSource;
     MarkParked(m_hSource, SavedState());
 
     SetStyle(m_hSource, GWL_STYLE, style | WS_DISABLED);
@@ -229,7 +231,6 @@ BOOL Cthumbnail::ParkSourceWindow()
             ::SetLayeredWindowAttributes(m_hSource, m_crSavedKey, m_bySavedAlpha, m_dwSavedLayeredFlags);
     }
     SendToSource(m_hSource, WM_SETREDRAW, TRUE, 0);
-    m_bParkedForeground = ::GetForegroundWindow() == m_hSource;
 
     CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
     if (!taskbar || !taskbar->DeleteTab(m_hSource))

@@ -311,9 +311,9 @@ bool ParkedLook(HWND h, bool inPlace)
 }
 
 // activeWhenMinimised: the helper is the foreground window when it is minimised, as after a click on
-// its minimise box; Wine then keeps it the foreground window.
+// its minimise box (Wine then keeps it the foreground window); else `behind`, when given, is.
 void StartParked(const Scratch& s, const char* title, const char* args, const std::string& folder, ParkedHelper* p,
-                 bool activeWhenMinimised = false)
+                 bool activeWhenMinimised = false, HWND behind = nullptr)
 {
     p->helper = Start(BuiltFile("kv_helper.exe"), HelperArgs(title, false));
     Require(WaitFor([&] { return (p->h = FindTopWindow(p->helper.Pid(), nullptr, title)) && IsWindowVisible(p->h); },
@@ -322,7 +322,8 @@ void StartParked(const Scratch& s, const char* title, const char* args, const st
     p->original = {Style(p->h) | WS_MINIMIZE, ExStyle(p->h)};
     p->kestrova = StartApp(AppWithSettings(s, folder), args, s.Root());
     Require(WaitFor([&] { return OnlyThumbnail(p->kestrova.proc.Pid()) != nullptr; }, 8000), "%s: no thumbnail", title);
-    if (activeWhenMinimised) Require(Foreground(p->h), "%s: cannot bring the helper to the front", title);
+    HWND front = activeWhenMinimised ? p->h : behind;
+    if (front) Require(Foreground(front), "%s: cannot bring %s to the front", title, TextOf(front).c_str());
     PostMessageA(p->h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     const bool inPlace = *args != 0;
     Require(WaitFor([&] { return ParkedLook(p->h, inPlace); }, 5000), "%s: not parked: %s", title,
@@ -396,7 +397,8 @@ KV_E2E_TEST(parked_window_brought_to_the_front_comes_back)
     int n = 0;
     for (const Case& c : cases) {
         ParkedHelper p;
-        StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p, c.activeWhenMinimised);
+        StartParked(s, c.name, c.args, s.Folder("app" + std::to_string(n++)), &p, c.activeWhenMinimised,
+                    elsewhere.hwnd);
         const bool inPlace = *c.args != 0;
         if (c.activeWhenMinimised) {
             Require(GetForegroundWindow() == p.h, "%s: parked, but no longer the foreground window", c.name);
