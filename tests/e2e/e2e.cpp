@@ -543,6 +543,17 @@ void SendKey(WORD vk)
     SendInput(2, in, sizeof(INPUT));
 }
 
+void ParkCursor()
+{
+    const POINT at = {1270, 300};
+    SetCursorPos(at.x, at.y);
+    // Another process sees the move a little later still; each test waits for what it needs of it.
+    WaitFor([&] {
+        POINT p;
+        return GetCursorPos(&p) && p.x == at.x && p.y == at.y;
+    }, 2000);
+}
+
 // ---------------------------------------------------------------- thumbnails
 
 bool IsThumbnail(HWND hwnd)

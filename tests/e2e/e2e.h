@@ -118,6 +118,8 @@ std::string RectText(const RECT& r);
 bool SameRect(const RECT& a, const RECT& b);
 bool Foreground(HWND hwnd);  // brings hwnd forward; true once it is the foreground window
 void SendKey(WORD vk);
+// The cursor at the screen's right edge, clear of the strip, once this process sees it there.
+void ParkCursor();
 
 // ---- thumbnails: Kestrova's visible layered tool windows ----
 

@@ -130,9 +130,6 @@ std::string WriteIni(const Scratch& s, const std::string& folder, const std::str
     return s.InstallApp(folder);
 }
 
-// Keeps the mouse away from the strip, so that no thumbnail is hovered.
-void ParkCursor() { SetCursorPos(1270, 300); }
-
 }  // namespace
 
 KV_E2E_TEST(strip_fills_slots_in_place_and_arranges)

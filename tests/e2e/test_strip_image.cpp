@@ -30,8 +30,6 @@ std::string WriteIni(const Scratch& s, const std::string& folder, const std::str
     return s.InstallApp(folder);
 }
 
-void ParkCursor() { SetCursorPos(1270, 300); }
-
 bool Raised(HWND thumb)
 {
     return (GetWindowLongA(thumb, GWL_EXSTYLE) & WS_EX_TOPMOST) && (GetWindowLongA(thumb, GWL_STYLE) & WS_THICKFRAME);

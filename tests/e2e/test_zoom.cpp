@@ -126,8 +126,6 @@ void MoveCursor(int x, int y)
     }, 2000);
 }
 
-void ParkCursor() { MoveCursor(1270, 300); }
-
 // The source in front and staying there: a click or hover on the thumbnail activates it a moment
 // later, and a capture taken meanwhile is Wine's empty PrintWindow picture.
 bool SourceInFront(HWND source)
