@@ -857,3 +857,80 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
     Expect(written == std::string("[SYSTEM]\r\nEXCLUSIONNUM=2\r\n") + changed + kSecondRule, "%s holds [%s]",
            kRulesFile, written.c_str());
 }
+
+// A thumbnail excluded while the rule editor or the delete question is open puts its rule in front
+// of the one the user picked; the answer still acts on the picked rule, not on the row it stood in.
+KV_E2E_TEST(rule_pages_act_on_the_picked_rule_after_a_rule_came_in)
+{
+    const int kChangeButton = 1040;
+    const int kFullNameBox = 1051;
+    const UINT kExclude = 32780;  // the thumbnail menu's exclusion
+    const std::string excluded =
+        "TITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\nTITLE=kv excluded\r\nPNAME=kvexclude.exe\r\nTPART=\r\n";
+    const std::string firstEdited =
+        "TITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=0\r\nTITLE=kv first\r\nPNAME=first.exe\r\nTPART=kv first\r\n";
+    const std::string second =
+        "TITLEFLAG=0\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=0\r\nTITLE=kv second\r\nPNAME=second.exe\r\nTPART=sec\r\n";
+    struct Case {
+        const char* name;
+        bool edit;  // else delete
+        std::string expected;
+    } cases[] = {
+        {"the editor's OK", true,
+         "[SYSTEM]\r\nEXCLUSIONNUM=3\r\n[ITEM0]\r\n" + excluded + "[ITEM1]\r\n" + firstEdited + "[ITEM2]\r\n" + second},
+        {"the delete question's Yes", false, "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\n" + excluded + "[ITEM1]\r\n" + second},
+    };
+    for (const Case& c : cases) {
+        Scratch s;
+        const std::string folder = s.Folder("app");
+        const std::string rules = WriteTwoRules(folder);
+        Process helper = StartHelper(s, "kvexclude.exe", "--title \"kv excluded\"");
+        Require(WaitHelperWindow(helper) != nullptr, "%s: the helper did not open", c.name);
+        App app = StartApp(s.InstallApp(folder), "", s.Root());
+        HWND thumb = nullptr;
+        Require(WaitFor([&] {
+                    const std::vector<HWND> all = Thumbnails(app.proc.Pid());
+                    thumb = all.size() == 1 ? all[0] : nullptr;
+                    return thumb != nullptr;
+                }, 8000),
+                "%s: %u thumbnails", c.name, unsigned(Thumbnails(app.proc.Pid()).size()));
+        const RulePage p = ShowRulePage(app);
+        ClickFirstRow(p);
+        Require(WaitFor([&] { return p.Detail(kMatchKind) == "フルネーム一致"; }, 3000), "%s: the first rule is not shown",
+                c.name);
+
+        HWND question = nullptr;
+        if (c.edit) {
+            PressButton(p.page, kChangeButton);
+            WaitFor([&] {
+                question = FindTopWindow(app.proc.Pid(), "#32770", "除外条件設定");
+                return question && IsWindowVisible(question);
+            }, 5000);
+            Require(question != nullptr, "%s: the rule editor did not open", c.name);
+            // Unticking whole-title match with an empty pattern offers the full title.
+            SendMessageA(GetDlgItem(question, kFullNameBox), BM_SETCHECK, BST_UNCHECKED, 0);
+            PressButton(question, kFullNameBox);
+            HWND pattern = GetDlgItem(question, kTitlePattern);
+            Require(WaitFor([&] { return ControlText(pattern) == "kv first"; }, 3000), "%s: the pattern holds [%s]",
+                    c.name, ControlText(pattern).c_str());
+        } else {
+            PressButton(p.page, kDeleteButton);
+            question = WaitBox(app, 5000);
+            Require(question != nullptr, "%s: no delete question", c.name);
+        }
+
+        // The exclusion runs inside the open dialog's loop.
+        PostMessageA(thumb, WM_COMMAND, kExclude, 0);
+        Require(WaitFor([&] { return !IsWindow(thumb) && RowCount(p.list) == 3; }, 5000),
+                "%s: after the exclusion %d rules, thumbnail %s", c.name, RowCount(p.list),
+                IsWindow(thumb) ? "still there" : "gone");
+        PressButton(question, c.edit ? IDOK : IDYES);
+        Require(WaitFor([&] { return !IsWindow(question) || !IsWindowVisible(question); }, 5000), "%s: the dialog stays",
+                c.name);
+        Expect(WaitFor([&] { return ReadBytes(rules) == c.expected; }, 3000), "%s: %s holds [%s]", c.name, kRulesFile,
+               ReadBytes(rules).c_str());
+        TerminateProcess(app.proc.Handle(), 1);
+        TerminateProcess(helper.Handle(), 0);
+        Require(app.proc.WaitExit(5000) && helper.WaitExit(5000), "%s: still running after TerminateProcess", c.name);
+    }
+}
