@@ -5,6 +5,7 @@
 #include "desktop/DwmApi.h"
 #include "desktop/Globals.h"
 #include "app/HomePage.h"
+#include "app/PanelPosition.h"
 #include "framework/App.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
@@ -14,18 +15,6 @@
 namespace {
 const MARGINS kGlassMargins = {9, 8, 23, 14};
 }  // namespace
-
-POINT PanelCornerPosition(const RECT& frame, const RECT& window, const RECT& work)
-{
-    const int frameWidth = frame.right - frame.left;
-    const int frameHeight = frame.bottom - frame.top;
-    const int windowWidth = window.right - window.left;
-    const int windowHeight = window.bottom - window.top;
-    POINT p;
-    p.x = work.right - frameWidth + (frameWidth - windowWidth) / 2;
-    p.y = work.bottom - frameHeight + (frameHeight - windowHeight) / 2;
-    return p;
-}
 
 BEGIN_MESSAGE_MAP(CKestrovaDlg, CDialog)
     ON_WM_CREATE()

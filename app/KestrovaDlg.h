@@ -13,10 +13,6 @@ const UINT WM_TRAYNOTIFY = WM_USER + 100;
 const UINT_PTR IDT_TRAYCHECK = 103;
 extern UINT TaskbarCreatedMsg;
 
-// Where the panel's window goes so that its visible frame touches the work area's bottom-right
-// corner; frame is the visible frame, window the window rectangle (both from the same moment).
-POINT PanelCornerPosition(const RECT& frame, const RECT& window, const RECT& work);
-
 // The main window: hidden most of the time, reached through the tray icon. Hosts the pages and
 // turns tray commands, session end and power events into the program's reactions.
 class CKestrovaDlg : public CDialog, public CWinListListener {

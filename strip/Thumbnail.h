@@ -9,16 +9,9 @@
 #include "framework/Gdi.h"
 #include "framework/Wnd.h"
 #include "strip/ParkedWindow.h"
+#include "strip/ThumbnailState.h"
 #include "strip/ThumbnailListener.h"
 #include "tracking/WindowEntry.h"
-
-enum ThumbState {
-    THUMB_NEW = 0,             // constructed; stays so when the source was gone at creation
-    THUMB_NORMAL = 1,          // the source is shown directly
-    THUMB_PARKED = 2,          // the source was minimised and is kept live by parking
-    THUMB_CLOSE = 3,           // closed by the control page without animation
-    THUMB_CLOSE_ANIMATED = 4,  // closed by the control page with the hide animation
-};
 
 const UINT_PTR IDT_THUMB_POLL = 104;
 const UINT_PTR IDT_WEB_RELOAD = 110;
@@ -32,16 +25,9 @@ struct CaptureTarget;
 // Grey of the opening and closing animations and of a thumbnail without an image.
 const COLORREF kThumbGrey = 0xC8C8C8;
 
-// Where a source of srcW x srcH goes in slot: the slot's width or height, the source's aspect,
-// centred across (an odd leftover pixel below or right). FALSE for a source without area.
-BOOL FitRect(const RECT& slot, int srcW, int srcH, RECT* window);
-
 // After a nested loop (menu, message box, dialog, send to a window) that may have closed wnd: its
 // window is still the one it had before.
 inline bool StillThere(const CWnd* wnd, HWND self) { return self && wnd->m_hWnd == self && ::IsWindow(self); }
-
-// A thumbnail that goes by any road puts back a source it has parked.
-bool ShouldPutBackSource(int prevState, int state);
 
 class Cthumbnail : public CWnd {
 public:

@@ -1,4 +1,5 @@
 #include "app/KestrovaDlg.h"
+#include "app/PanelPosition.h"
 #include "app/StartUp.h"
 #include "app/VersionText.h"
 
