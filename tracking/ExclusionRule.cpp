@@ -27,3 +27,8 @@ BOOL IsWindowAllowed(const std::vector<ExclusionRule>& rules, const CString& tit
     }
     return TRUE;
 }
+
+bool SameRule(const ExclusionRule& a, const ExclusionRule& b) {
+    return a.useTitle == b.useTitle && a.useProcessName == b.useProcessName && a.title == b.title &&
+           a.processName == b.processName && a.fullNameMatch == b.fullNameMatch && a.titlePattern == b.titlePattern;
+}

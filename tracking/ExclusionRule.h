@@ -15,6 +15,9 @@ struct ExclusionRule {
     CString titlePattern;
 };
 
+// All six fields equal, byte for byte.
+bool SameRule(const ExclusionRule& a, const ExclusionRule& b);
+
 // Byte-exact and case-sensitive. The substring search moves a character at a time, so a match
 // never begins or ends inside a double-byte character; an empty pattern is in every title.
 BOOL MatchesExclusionRule(const ExclusionRule& rule, const CString& title, const CString& processName);

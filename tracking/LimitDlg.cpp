@@ -11,12 +11,7 @@
 namespace {
 
 const char kSelectRuleText[] = "除外条件を一覧で選択してください";
-
-bool SameRule(const ExclusionRule& a, const ExclusionRule& b)
-{
-    return a.useTitle == b.useTitle && a.useProcessName == b.useProcessName && a.title == b.title &&
-           a.processName == b.processName && a.fullNameMatch == b.fullNameMatch && a.titlePattern == b.titlePattern;
-}
+const char kRulesNotSavedText[] = "除外条件をExclusionData.iniに保存できませんでした。次の変更時と終了時にもう一度保存します。";
 
 }  // namespace
 
@@ -59,6 +54,7 @@ BEGIN_MESSAGE_MAP(CLimitDlg, CDialog)
     ON_BN_CLICKED(IDC_EDIT_RULE, &CLimitDlg::OnEditRule)
     ON_BN_CLICKED(IDC_DELETE_RULE, &CLimitDlg::OnDeleteRule)
     ON_WM_CTLCOLOR()
+    ON_MESSAGE(WM_APP_RULES_NOT_SAVED, &CLimitDlg::OnRulesNotSaved)
 END_MESSAGE_MAP()
 
 CLimitDlg::CLimitDlg(CWnd* parent) : CDialog(IDD_LIMIT_DIALOG, parent)
@@ -104,6 +100,20 @@ void CLimitDlg::SaveExclusionRules()
     ExclusionStore* store = ExclusionStore::GetInstance();
     store->rules = m_rules;
     store->Save();
+    // A file that could not be read at start-up is merged in at the first save: show what is in force.
+    if (!SameRules(store->rules, m_rules)) {
+        m_rules = store->rules;
+        RefreshRuleList();
+    }
+    // Callers go on after this (a thumbnail closes), so the box waits for a message of its own.
+    if (store->TakeFailureNotice() && m_hWnd)
+        PostMessage(WM_APP_RULES_NOT_SAVED);
+}
+
+LRESULT CLimitDlg::OnRulesNotSaved(WPARAM, LPARAM)
+{
+    AfxMessageBox(kRulesNotSavedText, MB_OK | MB_ICONEXCLAMATION);
+    return 0;
 }
 
 BOOL CLimitDlg::MatchesExclusionRule(ExclusionRule rule, CString title, CString processName)

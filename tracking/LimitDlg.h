@@ -5,6 +5,9 @@
 
 #include <vector>
 
+// Posted to the page by a save that did not reach the rules file, so the box opens on a stack of its own.
+const UINT WM_APP_RULES_NOT_SAVED = WM_APP + 3;
+
 // Where the rule the user picked stands now: a nested modal loop (the editor, the delete
 // question) may have let a thumbnail's exclusion insert a rule meanwhile. -1 when it is gone.
 int RelocateRule(const std::vector<ExclusionRule>& rules, int row, const ExclusionRule& picked);
@@ -45,6 +48,7 @@ protected:
     void OnEditRule();
     void OnDeleteRule();
     HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor);
+    LRESULT OnRulesNotSaved(WPARAM, LPARAM);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -579,11 +579,16 @@ KV_E2E_TEST(debug_page_lists_tracked_windows)
 
 KV_E2E_TEST(rules_file_written_at_exit)
 {
+    const std::string pastCount = "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nPNAME=a.exe\r\n[ITEM1]\r\nPNAME=b.exe\r\n";
+    const std::string held = "[SYSTEM]\nEXCLUSIONNUM=1\n[ITEM0]\nPNAME=a.exe\n";
+    const std::string aRule = "[ITEM0]\r\nTITLEFLAG=0\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=0\r\nTITLE=\r\nPNAME=a.exe\r\nTPART=\r\n";
     struct Case {
         const char* name;
         std::string seed;
         std::string expected;
         bool held;  // another program holds the file open, so it cannot be replaced
+        const char* beside;  // the one other file the exit leaves, or null
+        std::string besideBytes;
     } cases[] = {
         // LF line ends, blanks around "=", keys in another order: written back in the file's own form.
         {"three rules",
@@ -591,19 +596,19 @@ KV_E2E_TEST(rules_file_written_at_exit)
          "[ITEM0]\nPNAME=notepad.exe\nTITLE=表示テスト\nTITLEFLAG=1\nPNAMEFLAG=1\nFULLNAMEFLAG=1\n"
          "[ITEM1]\nTITLEFLAG=5\nTITLE=kv second\nTPART = second\n"
          "[ITEM2]\nTITLEFLAG=1\nPNAMEFLAG=1\nFULLNAMEFLAG=1\nTITLE=\" padded \"\nPNAME=kv.exe\n",
-         kCanonicalRules, false},
+         kCanonicalRules, false, nullptr, ""},
         {"count past the sections",
          "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\nTITLEFLAG=1\r\nTITLE=kv\r\n",
          "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=0\r\nTITLE=kv\r\n"
          "PNAME=\r\nTPART=\r\n" + DefaultRule(1),
-         false},
-        {"sections past the count",
-         "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nPNAME=a.exe\r\n[ITEM1]\r\nPNAME=b.exe\r\n",
-         "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=0\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=0\r\nTITLE=\r\n"
-         "PNAME=a.exe\r\nTPART=\r\n",
-         false},
-        {"file held open", "[SYSTEM]\nEXCLUSIONNUM=1\n[ITEM0]\nPNAME=a.exe\n",
-         "[SYSTEM]\nEXCLUSIONNUM=1\n[ITEM0]\nPNAME=a.exe\n", true},
+         false, nullptr, ""},
+        // A count that leaves sections out cannot be trusted: they are rules, and the bytes are kept.
+        {"sections past the count", pastCount,
+         "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n" + aRule +
+             "[ITEM1]\r\nTITLEFLAG=0\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=0\r\nTITLE=\r\nPNAME=b.exe\r\nTPART=\r\n",
+         false, "ExclusionData.ini.damaged", pastCount},
+        // Not replaced: the rules go beside it, and the next start merges them in.
+        {"file held open", held, held, true, "ExclusionData.ini.new", "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n" + aRule},
     };
     Scratch s;
     int n = 0;
@@ -621,26 +626,37 @@ KV_E2E_TEST(rules_file_written_at_exit)
         Expect(app.proc.ExitCode() == 0, "%s: exit code %lu", c.name, app.proc.ExitCode());
         const std::string written = ReadBytes(rules);
         Expect(written == c.expected, "%s: %s holds [%s]", c.name, kRulesFile, written.c_str());
+        std::vector<std::string> expectedFiles = {kRulesFile, "Kestrova.exe"};
+        if (c.beside) {
+            expectedFiles.insert(expectedFiles.begin() + 1, c.beside);
+            const std::string beside = ReadBytes(folder + "\\" + c.beside);
+            Expect(beside == c.besideBytes, "%s: %s holds [%s]", c.name, c.beside, beside.c_str());
+        }
         const std::vector<std::string> files = ListFolder(folder);
-        Expect(files == std::vector<std::string>({kRulesFile, "Kestrova.exe"}), "%s: the folder holds %u files",
-               c.name, unsigned(files.size()));
+        Expect(files == expectedFiles, "%s: the folder holds %u files", c.name, unsigned(files.size()));
     }
 }
 
-// A count that cannot be trusted: the sections are read up to the first missing one, and the file
-// is never written over; the rules go beside it.
+// A count that cannot be trusted: the sections present are read, the damaged bytes are kept as
+// "ExclusionData.ini.damaged", and the file is written anew with the rules read.
 KV_E2E_TEST(damaged_rule_count_keeps_the_file)
 {
     const std::string items = std::string(kFirstRule) + kSecondRule;
+    // kSecondRule numbered 0, as it is written back when it is the only one.
+    std::string secondAlone = kSecondRule;
+    secondAlone.replace(0, 7, "[ITEM0]");
     struct Case {
         const char* name;
         std::string seed;
+        int rules;
+        std::string saved;  // the sections written back
     } cases[] = {
-        {"negative", "[SYSTEM]\r\nEXCLUSIONNUM=-1\r\n" + items},
-        {"2^31", "[SYSTEM]\r\nEXCLUSIONNUM=2147483648\r\n" + items},
-        {"not a number", "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n" + items},
-        {"no [SYSTEM] section", items},
-        {"huge", "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n" + items + DefaultRule(3)},
+        {"negative", "[SYSTEM]\r\nEXCLUSIONNUM=-1\r\n" + items, 2, items},
+        {"2^31", "[SYSTEM]\r\nEXCLUSIONNUM=2147483648\r\n" + items, 2, items},
+        {"not a number", "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n" + items, 2, items},
+        {"not a number, and no ITEM0", std::string("[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n") + kSecondRule, 1, secondAlone},
+        {"no [SYSTEM] section", items, 2, items},
+        {"huge, with a gap", "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n" + items + DefaultRule(3), 3, items + DefaultRule(2)},
     };
     Scratch s;
     int n = 0;
@@ -662,18 +678,20 @@ KV_E2E_TEST(damaged_rule_count_keeps_the_file)
         app.proc = std::move(proc);
         app.main = main;
         const RulePage p = ShowRulePage(app);
-        Expect(RowCount(p.list) == 2, "%s: the list shows %d rules", c.name, RowCount(p.list));
+        Expect(RowCount(p.list) == c.rules, "%s: the list shows %d rules", c.name, RowCount(p.list));
         Require(ExitByTray(app), "%s: still running after the tray's exit", c.name);
         Expect(app.proc.ExitCode() == 0, "%s: exit code %lu", c.name, app.proc.ExitCode());
-        Expect(ReadBytes(rules) == c.seed, "%s: the file was written over: [%s]", c.name, ReadBytes(rules).c_str());
-        const std::string saved = ReadBytes(rules + ".new");
-        Expect(saved == "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n" + items, "%s: %s.new holds [%s]", c.name, kRulesFile,
-               saved.c_str());
+        Expect(ReadBytes(rules + ".damaged") == c.seed, "%s: the damaged bytes are not kept: [%s]", c.name,
+               ReadBytes(rules + ".damaged").c_str());
+        const std::string saved = ReadBytes(rules);
+        const std::string expected = "[SYSTEM]\r\nEXCLUSIONNUM=" + std::to_string(c.rules) + "\r\n" + c.saved;
+        Expect(saved == expected, "%s: %s holds [%s]", c.name, kRulesFile, saved.c_str());
+        Expect(!FileExists(rules + ".new"), "%s: %s.new written", c.name, kRulesFile);
     }
 }
 
 // Held by another program at start-up, the file cannot be read: it must not be taken for "no
-// rules" and emptied at the exit, once the other program lets it go.
+// rules" and emptied at the exit, once the other program lets it go. The exit reads it again.
 KV_E2E_TEST(rules_file_locked_at_start_is_kept)
 {
     Scratch s;
@@ -687,8 +705,9 @@ KV_E2E_TEST(rules_file_locked_at_start_is_kept)
     Require(ExitByTray(app), "still running after the tray's exit");
     Expect(app.proc.ExitCode() == 0, "exit code %lu", app.proc.ExitCode());
     Expect(ReadBytes(rules) == before, "%s holds [%s]", kRulesFile, ReadBytes(rules).c_str());
-    const std::string saved = ReadBytes(rules + ".new");
-    Expect(saved == "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n", "%s.new holds [%s]", kRulesFile, saved.c_str());
+    const std::vector<std::string> files = ListFolder(folder);
+    Expect(files == std::vector<std::string>({kRulesFile, "Kestrova.exe"}), "the folder holds %u files",
+           unsigned(files.size()));
 }
 
 // A rule made by excluding a window is in the file at once: End Task or a crash loses nothing.

@@ -104,3 +104,43 @@ TEST(ExclusionPage, AnAddedRuleIsSavedAtOnce)
     ::SetCurrentDirectoryA(previous);
     EXPECT_TRUE(::RemoveDirectoryA(folder.c_str()));
 }
+
+// Held by another program at start-up, the file is merged in at the first save; the page then
+// shows those rules too, so that its next change does not drop them from the file.
+TEST(ExclusionPage, RulesOfAFileReadLateStayThroughTheNextChange)
+{
+    char previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(sizeof previous, previous);
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string folder = std::string(temp) + "kv_page_late_" + std::to_string(::GetCurrentProcessId());
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(::SetCurrentDirectoryA(folder.c_str()));
+    const std::string old = "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
+                            "TITLE=old\r\nPNAME=old.exe\r\nTPART=\r\n";
+    HANDLE file = ::CreateFileA("ExclusionData.ini", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, old.data(), static_cast<DWORD>(old.size()), &written, nullptr);
+    ::CloseHandle(file);
+
+    HANDLE holder = ::CreateFileA("ExclusionData.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    testing::internal::CaptureStdout();
+    ExclusionStore::m_pInstance = new ExclusionStore();
+    CLimitDlg page;
+    page.LoadExclusionRules();
+    EXPECT_TRUE(page.m_rules.empty());
+    ::CloseHandle(holder);
+    page.AddExclusionRule("a", "a.exe");
+    EXPECT_EQ(2u, page.m_rules.size()) << "the page does not show the file's rule";
+    page.AddExclusionRule("b", "b.exe");
+    delete ExclusionStore::m_pInstance;
+    testing::internal::GetCapturedStdout();
+    const std::string saved = FileText("ExclusionData.ini");
+    EXPECT_NE(std::string::npos, saved.find("EXCLUSIONNUM=3\r\n")) << saved;
+    EXPECT_NE(std::string::npos, saved.find("TITLE=old\r\n")) << saved;
+
+    ::DeleteFileA("ExclusionData.ini");
+    ::SetCurrentDirectoryA(previous);
+    EXPECT_TRUE(::RemoveDirectoryA(folder.c_str()));
+}
