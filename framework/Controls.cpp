@@ -70,18 +70,44 @@ void CSpinButtonCtrl::GetRange32(int& lower, int& upper) const
     ::SendMessageA(m_hWnd, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&lower), reinterpret_cast<LPARAM>(&upper));
 }
 
-int CSpinButtonCtrl::ReadValue(int previous) const
+int CSpinButtonCtrl::PositionNow() const
+{
+    BOOL error = FALSE;
+    return static_cast<int>(::SendMessageA(m_hWnd, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&error)));
+}
+
+int CSpinButtonCtrl::SetPos32(int pos)
+{
+    const int old = static_cast<int>(::SendMessageA(m_hWnd, UDM_SETPOS32, 0, pos));
+    int lower = 0;
+    int upper = 0;
+    GetRange32(lower, upper);
+    m_nLastPos = SpinValueFromText(nullptr, pos, lower, upper);
+    m_bLastPosKnown = true;
+    return old;
+}
+
+// The control tells its parent after every step of its arrows, keys or wheel; the buddy shows the
+// new position then, so reading it back cannot change it.
+BOOL CSpinButtonCtrl::OnChildNotify(UINT, WPARAM wParam, LPARAM, LRESULT*)
+{
+    if (LOWORD(wParam) == SB_THUMBPOSITION) {
+        m_nLastPos = PositionNow();
+        m_bLastPosKnown = true;
+    }
+    return FALSE;
+}
+
+int CSpinButtonCtrl::ReadValue() const
 {
     int lower = 0;
     int upper = 0;
     GetRange32(lower, upper);
+    const int last = m_bLastPosKnown ? m_nLastPos : PositionNow();
     HWND buddy = GetBuddy();
-    if (!buddy) {
-        BOOL error = FALSE;
-        const int pos = static_cast<int>(::SendMessageA(m_hWnd, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&error)));
-        return SpinValueFromText(nullptr, error ? previous : pos, lower, upper);
-    }
+    if (!buddy)
+        return SpinValueFromText(nullptr, last, lower, upper);
     CString text;
     AfxGetWindowText(buddy, text);
-    return SpinValueFromText(text, previous, lower, upper);
+    return SpinValueFromText(text, last, lower, upper);
 }

@@ -30,13 +30,23 @@ public:
 
 class CSpinButtonCtrl : public CWnd {
 public:
+    CSpinButtonCtrl() : m_nLastPos(0), m_bLastPosKnown(false) {}
     void SetRange32(int lower, int upper) { ::SendMessageA(m_hWnd, UDM_SETRANGE32, static_cast<WPARAM>(lower), upper); }
     void GetRange32(int& lower, int& upper) const;
-    int SetPos32(int pos) { return static_cast<int>(::SendMessageA(m_hWnd, UDM_SETPOS32, 0, pos)); }
+    int SetPos32(int pos);
     HWND GetBuddy() const { return reinterpret_cast<HWND>(::SendMessageA(m_hWnd, UDM_GETBUDDY, 0, 0)); }
-    // The number the user sees in the buddy when it is a whole decimal within the range, else
-    // previous; clamped to the range. UDM_GETPOS alone cannot tell an empty buddy from 0.
-    int ReadValue(int previous) const;
+    // The number the user sees in the buddy when it is a whole decimal within the range, else the
+    // control's own last position (set, or reached with its arrows); clamped to the range.
+    // UDM_GETPOS alone cannot tell an empty buddy from 0, and reading it so overwrites the position.
+    int ReadValue() const;
+
+protected:
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    int PositionNow() const;
+    int m_nLastPos;
+    bool m_bLastPosKnown;
 };
 
 class CListCtrl : public CWnd {

@@ -242,8 +242,15 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
         *result = r;
         return TRUE;
     }
+    if ((message == WM_VSCROLL || message == WM_HSCROLL) && lParam) {
+        CWnd* child = FromHandlePermanent(reinterpret_cast<HWND>(lParam));
+        if (child && child != this && child->OnChildNotify(message, wParam, lParam, result))
+            return TRUE;
+    }
     return DispatchMapped(message, wParam, lParam, result);
 }
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
 
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 {

@@ -39,6 +39,9 @@ public:
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
     virtual BOOL OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // A scroll notice the parent got from this control, seen before the parent handles it; TRUE
+    // ends its handling with *result.
+    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     virtual BOOL PreTranslateMessage(MSG* msg);
     // Runs after WM_NCDESTROY once no message of this window is still being handled.
     virtual void PostNcDestroy();

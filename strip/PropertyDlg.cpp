@@ -121,7 +121,7 @@ void CLocationSettingDlg::OnOK()
         m_nHoverHotKey = vk;
     }
 
-    // Text that is not a whole number in range keeps the value shown when the dialog opened.
+    // Text that is not a whole number in range keeps the spin's last position.
     const struct {
         CSpinButtonCtrl* spin;
         int* value;
@@ -130,7 +130,7 @@ void CLocationSettingDlg::OnOK()
         {&m_spinBottomMargin, &m_nBottomMargin}, {&m_spinLimit, &m_nLimit},               {&m_spinInterval, &m_nInterval},
     };
     for (const auto& s : spins)
-        *s.value = s.spin->ReadValue(*s.value);
+        *s.value = s.spin->ReadValue();
 
     // Nothing checked in a group (a hand-edited value) keeps the preset.
     const int location = m_nLocation;

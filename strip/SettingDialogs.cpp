@@ -24,7 +24,7 @@ BOOL CAlphaSettingDlg::OnInitDialog()
 
 void CAlphaSettingDlg::OnOK()
 {
-    m_nAlpha = m_spinAlpha.ReadValue(m_nAlpha);
+    m_nAlpha = m_spinAlpha.ReadValue();
     CDialog::OnOK();
 }
 
@@ -46,7 +46,7 @@ BOOL CUpdateIntervalDlg::OnInitDialog()
 
 void CUpdateIntervalDlg::OnOK()
 {
-    m_nSeconds = ClampReloadInterval(m_spinSeconds.ReadValue(m_nSeconds));
+    m_nSeconds = ClampReloadInterval(m_spinSeconds.ReadValue());
     CDialog::OnOK();
 }
 

@@ -1,4 +1,4 @@
-// Reading an up-down control back: the buddy's text decides, never the bare position.
+// Reading an up-down control back: the buddy's text decides, else the control's last position.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -49,14 +49,24 @@ TEST(FrameworkSpinTest, TextOutsideTheRangeOrNotADecimalKeepsThePreviousValue)
     }
 }
 
-// An edit with an auto-buddied up-down in the settings dialogs' style.
+// An edit with an auto-buddied up-down in the settings dialogs' style, on a framework window as
+// the dialogs are, which hears the control's scroll notices.
 class FrameworkSpinCtrlTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_UPDOWN_CLASS};
         InitCommonControlsEx(&icc);
-        m_parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+        static const char* const className = [] {
+            WNDCLASSA wc = {};
+            wc.lpfnWndProc = &::DefWindowProcA;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = "KvSpinTestParent";
+            RegisterClassA(&wc);
+            return wc.lpszClassName;
+        }();
+        ASSERT_TRUE(m_parentWnd.CreateEx(0, className, "", WS_POPUP, CRect(0, 0, 200, 100), nullptr, 0));
+        m_parent = m_parentWnd.m_hWnd;
         m_edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_BORDER | ES_AUTOHSCROLL, 10, 10, 60, 20, m_parent,
                                  reinterpret_cast<HMENU>(1026), nullptr, nullptr);
         HWND spin = CreateWindowExA(0, UPDOWN_CLASSA, "",
@@ -67,40 +77,59 @@ protected:
     void TearDown() override
     {
         m_spin.UnsubclassWindow();
-        DestroyWindow(m_parent);
+        m_parentWnd.DestroyWindow();
     }
+    // The arrow keys in the buddy, as the user steps the control: positive up, negative down.
+    void Step(int steps)
+    {
+        for (int i = 0; i < (steps < 0 ? -steps : steps); ++i) {
+            const WPARAM key = steps < 0 ? VK_DOWN : VK_UP;
+            SendMessageA(m_edit, WM_KEYDOWN, key, 1);
+            SendMessageA(m_edit, WM_KEYUP, key, 0xC0000001);
+        }
+    }
+    CWnd m_parentWnd;
     HWND m_parent = nullptr;
     HWND m_edit = nullptr;
     CSpinButtonCtrl m_spin;
 };
 
-TEST_F(FrameworkSpinCtrlTest, ReadValueTakesTheBuddyTextAndKeepsThePreviousForBadText)
+TEST_F(FrameworkSpinCtrlTest, ReadValueTakesTheBuddyTextAndKeepsTheLastPositionForBadText)
 {
     ASSERT_EQ(m_edit, m_spin.GetBuddy());
     struct Case {
         int lower;
         int upper;
         int pos;
+        int steps;          // arrow steps after the position is set
         const char* typed;  // null: leave the text the spin wrote
         int expected;
     } cases[] = {
-        {20, 100, 80, nullptr, 80},
-        {20, 100, 80, "45", 45},
-        // UDM_GETPOS reads an empty buddy as 0 with no error when 0 is in range: the previous stands.
-        {0, 100, 80, "", 80},
-        {20, 100, 80, "", 80},
-        {20, 100, 80, "300", 80},
-        {20, 100, 80, "abc", 80},
-        {10, 1800, 30, "1,000", 30},
-        {10, 1800, 30, "5000", 30},
-        {10, 1800, 30, "1800", 1800},
+        {20, 100, 80, 0, nullptr, 80},
+        {20, 100, 80, 0, "45", 45},
+        // UDM_GETPOS reads an empty buddy as 0 with no error when 0 is in range: the last position stands.
+        {0, 100, 80, 0, "", 80},
+        {20, 100, 80, 0, "", 80},
+        {20, 100, 80, 0, "300", 80},
+        {20, 100, 80, 0, "abc", 80},
+        {10, 1800, 30, 0, "1,000", 30},
+        {10, 1800, 30, 0, "5000", 30},
+        {10, 1800, 30, 0, "1800", 1800},
+        // Bad text after the arrows keeps where the arrows went, not the position first set.
+        {1, 50, 16, 4, "2x", 20},
+        {0, 100, 16, 4, "", 20},
+        {10, 1800, 30, -2, "1,000", 28},
+        {20, 100, 98, 5, "abc", 100},
+        {20, 100, 80, 3, nullptr, 83},
     };
     for (const Case& c : cases) {
         m_spin.SetRange32(c.lower, c.upper);
         m_spin.SetPos32(c.pos);
+        Step(c.steps);
         if (c.typed)
             SetWindowTextA(m_edit, c.typed);
-        EXPECT_EQ(c.expected, m_spin.ReadValue(c.pos)) << '"' << (c.typed ? c.typed : "(as set)") << '"';
+        EXPECT_EQ(c.expected, m_spin.ReadValue())
+            << c.pos << " stepped " << c.steps << ", \"" << (c.typed ? c.typed : "(as set)") << '"';
     }
 }
 
