@@ -263,6 +263,23 @@ bool FileExists(const std::string& path)
     return attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+Stamp StampOf(const std::string& path)
+{
+    Stamp s;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        s.exists = true;
+        s.written = data.ftLastWriteTime;
+        s.size = data.nFileSizeLow;
+    }
+    return s;
+}
+
+bool SameStamp(const Stamp& a, const Stamp& b)
+{
+    return a.exists == b.exists && CompareFileTime(&a.written, &b.written) == 0 && a.size == b.size;
+}
+
 std::string ReadBytes(const std::string& path)
 {
     std::string bytes;

@@ -55,6 +55,16 @@ std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> ListFolder(const std::string& folder);  // names, sorted
 
+// A file's last write and size. Watching it never opens the file: Wine refuses to replace a file
+// that anyone holds open, so a poll that read it could make the program's save fail.
+struct Stamp {
+    bool exists = false;
+    FILETIME written = {};
+    DWORD size = 0;
+};
+Stamp StampOf(const std::string& path);
+bool SameStamp(const Stamp& a, const Stamp& b);
+
 // A fresh folder build\e2e-scratch\<test>, emptied at the start of each run.
 class Scratch {
 public:

@@ -51,29 +51,6 @@ std::string ReadIni(const std::string& path)
     return bytes;
 }
 
-struct Stamp {
-    bool exists = false;
-    FILETIME written = {};
-    DWORD size = 0;
-};
-
-Stamp StampOf(const std::string& path)
-{
-    Stamp s;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-        s.exists = true;
-        s.written = data.ftLastWriteTime;
-        s.size = data.nFileSizeLow;
-    }
-    return s;
-}
-
-bool SameStamp(const Stamp& a, const Stamp& b)
-{
-    return a.exists == b.exists && CompareFileTime(&a.written, &b.written) == 0 && a.size == b.size;
-}
-
 // The file once the program has put its new copy in place. Only its stamp is watched meanwhile:
 // Wine refuses to replace a file that anyone has open, so a poll that opens it would make the
 // program's save fail.
