@@ -56,7 +56,12 @@ std::string ReadIni(const std::string& path)
 // program's save fail.
 std::string IniAfterSave(const std::string& path, const Stamp& before)
 {
-    if (!WaitFor([&] { return !SameStamp(StampOf(path), before); }, 10000)) return "<not written>";
+    // The replace may leave no file for a moment: wait for the new one.
+    const auto written = [&] {
+        const Stamp now = StampOf(path);
+        return now.exists && !SameStamp(now, before);
+    };
+    if (!WaitFor(written, 10000)) return "<not written>";
     return ReadIni(path);
 }
 
