@@ -17,7 +17,9 @@ kv_log "desktop up in $((SECONDS - t0)) s"
 if [ "${1:-}" = "--bench" ]; then
     # The bench reads the server's CPU time from /proc: the one wineserver on our prefix.
     KV_WINESERVER_PID=$(kv_stale_server_pids | head -n1)
-    export KV_WINESERVER_PID
+    # The idle bench adds up every process of the prefix, and the X server.
+    KV_WINEPREFIX=$WINEPREFIX
+    export KV_WINESERVER_PID KV_WINEPREFIX KV_XVFB_PID
     kv_log "wineserver pid ${KV_WINESERVER_PID:-unknown}; load $(cut -d' ' -f1-3 /proc/loadavg)"
     (cd "$KV_BUILD" && "$KV_WINE" "$KV_E2E_BIN/kv_e2e.exe" --bench "${@:2}" </dev/null)
     status=$?

@@ -121,12 +121,52 @@ double LinuxCpuMs(const std::string& procEntry)
     return (user + system) * 10.0;
 }
 
+double LinuxRunTimeMs(const std::string& procEntry)
+{
+    double ns = 0;
+    int threads = 0;
+    for (const std::string& task : ListFolder(procEntry + "\\task")) {
+        if (task.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string stat = ReadBytes(procEntry + "\\task\\" + task + "\\schedstat");
+        if (stat.empty()) continue;
+        ns += atof(stat.c_str());  // the first field: time on the CPU
+        ++threads;
+    }
+    return threads ? ns / 1e6 : LinuxCpuMs(procEntry);
+}
+
 std::string LinuxProcEntryOf(const std::string& exePathPart)
 {
     for (const std::string& entry : ListFolder("Z:\\proc")) {
         if (entry.find_first_not_of("0123456789") != std::string::npos) continue;
         const std::string cmdline = ReadBytes("Z:\\proc\\" + entry + "\\cmdline");
         if (Lower(cmdline).find(Lower(exePathPart)) != std::string::npos) return "Z:\\proc\\" + entry;
+    }
+    return std::string();
+}
+
+std::vector<std::string> PrefixProcEntries()
+{
+    std::vector<std::string> entries;
+    const char* prefix = getenv("KV_WINEPREFIX");
+    const char* xvfb = getenv("KV_XVFB_PID");
+    if (!prefix || !*prefix) return entries;
+    const std::string wanted = std::string(1, '\0') + "WINEPREFIX=" + prefix + std::string(1, '\0');
+    for (const std::string& pid : ListFolder("Z:\\proc")) {
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string entry = "Z:\\proc\\" + pid;
+        // Each variable between zeros: KV_WINEPREFIX holds the same text.
+        const std::string environment = std::string(1, '\0') + ReadBytes(entry + "\\environ") + std::string(1, '\0');
+        const bool ours = environment.find(wanted) != std::string::npos;
+        if (ours || (xvfb && pid == xvfb)) entries.push_back(entry);
+    }
+    return entries;
+}
+
+std::string ProcEntryAmong(const std::vector<std::string>& entries, const std::string& exePathPart)
+{
+    for (const std::string& entry : entries) {
+        if (Lower(ReadBytes(entry + "\\cmdline")).find(Lower(exePathPart)) != std::string::npos) return entry;
     }
     return std::string();
 }

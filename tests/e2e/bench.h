@@ -41,8 +41,16 @@ std::map<std::string, double> RunBenchProgram(const char* exe, const std::string
 // CPU time (user + system) of a Linux process in ms, read from /proc; -1 when it cannot be read.
 // Wine's GetProcessTimes reports 0 for another process.
 double LinuxCpuMs(const std::string& procEntry);
+// The same to the nanosecond, from the scheduler's run time of each of its threads; the threads
+// that ended are not in it, so it suits processes whose threads live on. Falls back on LinuxCpuMs.
+double LinuxRunTimeMs(const std::string& procEntry);
 // The /proc entry of the Linux process whose command line holds exePathPart ("" when none).
 std::string LinuxProcEntryOf(const std::string& exePathPart);
+// The /proc entries of every Linux process of this bench's Wine prefix (its environment names
+// KV_WINEPREFIX) and of its X server (KV_XVFB_PID); both are set by tools/run-tests.sh --bench.
+std::vector<std::string> PrefixProcEntries();
+// The entry among entries whose command line holds exePathPart ("" when none).
+std::string ProcEntryAmong(const std::vector<std::string>& entries, const std::string& exePathPart);
 // The /proc entry of this bench's wineserver (KV_WINESERVER_PID, set by tools/run-tests.sh).
 std::string WineserverProcEntry();
 

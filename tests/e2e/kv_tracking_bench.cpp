@@ -21,8 +21,8 @@
 
 #include "res/resource.h"
 #include "tracking/WinListDlg.h"
-#include "tracking/WindowEntry.h"
 #include "bench_clock.h"
+#include "bench_scan.h"
 
 namespace {
 
@@ -31,132 +31,6 @@ public:
     void AddWindow(const std::vector<WindowEntry>*) override {}
     void DelWindow(const std::vector<WindowEntry>*) override {}
 };
-
-struct FloorWindow {
-    HWND hwnd;
-    DWORD processId;
-    char title[256];
-    char processName[1024];
-};
-
-struct FloorProcess {
-    ULONGLONG created;
-    char name[1024];
-};
-
-// A flat side's state: its page and list, the last scan, and what it knows of processes.
-struct FlatScan {
-    HWND page = nullptr;
-    HWND list = nullptr;
-    bool literal = false;
-    DWORD ownProcess = 0;
-    std::vector<FloorWindow> scan, current;
-    std::map<DWORD, FloorProcess> processes;  // the floor's: name by id, checked once a scan
-    std::vector<DWORD> checked;
-};
-
-ULONGLONG CreationTime(DWORD processId)
-{
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-    if (!process) return 0;
-    FILETIME created, exited, kernel, user;
-    ULONGLONG result = 0;
-    if (::GetProcessTimes(process, &created, &exited, &kernel, &user))
-        result = (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-    ::CloseHandle(process);
-    return result;
-}
-
-void LookUpName(DWORD processId, char* name)
-{
-    CString found;
-    GetProcessNameFromId(processId, found);
-    lstrcpynA(name, found, 1024);
-}
-
-// The floor's name of a process: read once, then its creation time checked once per scan.
-void CachedName(FlatScan& f, DWORD processId, char* name)
-{
-    auto it = f.processes.find(processId);
-    if (std::find(f.checked.begin(), f.checked.end(), processId) == f.checked.end()) {
-        f.checked.push_back(processId);
-        const ULONGLONG created = CreationTime(processId);
-        if (it == f.processes.end() || it->second.created != created || !created) {
-            FloorProcess p;
-            p.created = created;
-            LookUpName(processId, p.name);
-            it = f.processes.insert_or_assign(processId, p).first;
-        }
-    }
-    lstrcpynA(name, it->second.name, 1024);
-}
-
-BOOL CALLBACK FlatVisit(HWND hwnd, LPARAM context)
-{
-    FlatScan& f = *reinterpret_cast<FlatScan*>(context);
-    if (hwnd == f.page) return TRUE;
-    const DWORD style = static_cast<DWORD>(::GetWindowLongA(hwnd, GWL_STYLE));
-    const DWORD needed = WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
-    if ((style & needed) != needed) return TRUE;
-    FloorWindow w;
-    w.hwnd = hwnd;
-    std::memset(w.title, 0, sizeof(w.title));
-    ::GetWindowTextA(hwnd, w.title, sizeof(w.title));
-    if (!strcmp(w.title, "Program Manager") || !w.title[0]) return TRUE;
-    w.processId = 0;
-    ::GetWindowThreadProcessId(hwnd, &w.processId);
-    if (f.literal) {
-        LookUpName(w.processId, w.processName);
-    } else {
-        if (w.processId == f.ownProcess) return TRUE;
-        CachedName(f, w.processId, w.processName);
-    }
-    if (!w.processName[0] || !strcmp(w.processName, "Kestrova.exe")) return TRUE;
-    RECT rect;
-    const bool iconic = f.literal ? ::IsIconic(hwnd) != FALSE : (style & WS_MINIMIZE) != 0;
-    if (iconic) {
-        WINDOWPLACEMENT placement = {};
-        placement.length = sizeof(placement);
-        ::GetWindowPlacement(hwnd, &placement);
-        rect = placement.rcNormalPosition;
-    } else {
-        ::GetWindowRect(hwnd, &rect);
-    }
-    if (rect.right == rect.left || rect.bottom == rect.top) return TRUE;
-    f.scan.push_back(w);
-    if (::IsWindowVisible(f.page)) {
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = static_cast<int>(::SendMessageA(f.list, LVM_GETITEMCOUNT, 0, 0));
-        item.pszText = w.title;
-        ::SendMessageA(f.list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    return TRUE;
-}
-
-bool Has(const std::vector<FloorWindow>& list, HWND hwnd)
-{
-    for (const FloorWindow& w : list) {
-        if (w.hwnd == hwnd) return true;
-    }
-    return false;
-}
-
-// One flat tick: the list cleared with its redraw off, the enumeration, the diff by handle both ways.
-int FlatTick(FlatScan& f)
-{
-    f.checked.clear();
-    ::SendMessageA(f.list, WM_SETREDRAW, FALSE, 0);
-    ::SendMessageA(f.list, LVM_DELETEALLITEMS, 0, 0);
-    ::EnumWindows(FlatVisit, reinterpret_cast<LPARAM>(&f));
-    int changes = 0;
-    for (const FloorWindow& w : f.scan) changes += Has(f.current, w.hwnd) ? 0 : 1;
-    for (const FloorWindow& w : f.current) changes += Has(f.scan, w.hwnd) ? 0 : 1;
-    f.current.swap(f.scan);
-    f.scan.clear();
-    ::SendMessageA(f.list, WM_SETREDRAW, TRUE, 0);
-    return changes;
-}
 
 // The former baseline: the title, process id and rectangle of every window, no filter.
 BOOL CALLBACK BareVisit(HWND hwnd, LPARAM context)
@@ -206,7 +80,7 @@ int main(int argc, char** argv)
     ::SetWindowSubclass(page.m_list.m_hWnd, CountingListProc, 1, 0);
 
     // The flat sides share one page of the same template, hidden as the page is.
-    FlatScan floor, literal;
+    flatscan::Scan floor, literal;
     floor.page = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_WINLIST_DIALOG), nullptr,
                                       PlainDialogProc, 0);
     floor.list = ::GetDlgItem(floor.page, IDC_WINLIST);
@@ -220,8 +94,8 @@ int main(int argc, char** argv)
     // The first scan finds every window new; the ticks after it hand them on one at a time.
     page.Tick();
     while (!page.m_addedList.empty()) page.Tick();
-    FlatTick(floor);
-    FlatTick(literal);
+    flatscan::Tick(floor);
+    flatscan::Tick(literal);
 
     std::vector<double> tick, floorMs, literalMs, bare;
     int windows = 0, changedTicks = 0, tickListCalls = 0, floorListCalls = 0;
@@ -240,14 +114,14 @@ int main(int argc, char** argv)
                 tickTime = NowMs() - t0;
                 tickCalls = g_listCalls;
             } else {
-                flatChanges += FlatTick(floor);
+                flatChanges += flatscan::Tick(floor);
                 floorTime = NowMs() - t0;
                 floorCalls = g_listCalls;
             }
         }
         if (round % 4 == 3) {
             const double t0 = NowMs();
-            flatChanges += FlatTick(literal);
+            flatChanges += flatscan::Tick(literal);
             literalTime = NowMs() - t0;
         }
         int visited = 0;
