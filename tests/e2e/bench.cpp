@@ -74,13 +74,6 @@ void BenchFloor(const char* what, double kestrova, double floor, const char* uni
     Figure(text);
 }
 
-void BenchFigure(const char* what, double value, const char* unit, double target)
-{
-    std::string text = Format("%s: %.3f %s", what, value, unit);
-    if (target > 0) text += Format(" (target <= %.2f%s)", target, value <= target ? "" : ", MISSED");
-    Figure(text);
-}
-
 void BenchReport(const char* what, double value, const char* unit)
 {
     printf("BENCH %s %s %.3f %s\n", g_currentBench, what, value, unit);
@@ -133,16 +126,6 @@ double LinuxRunTimeMs(const std::string& procEntry)
         ++threads;
     }
     return threads ? ns / 1e6 : LinuxCpuMs(procEntry);
-}
-
-std::string LinuxProcEntryOf(const std::string& exePathPart)
-{
-    for (const std::string& entry : ListFolder("Z:\\proc")) {
-        if (entry.find_first_not_of("0123456789") != std::string::npos) continue;
-        const std::string cmdline = ReadBytes("Z:\\proc\\" + entry + "\\cmdline");
-        if (Lower(cmdline).find(Lower(exePathPart)) != std::string::npos) return "Z:\\proc\\" + entry;
-    }
-    return std::string();
 }
 
 std::vector<std::string> PrefixProcEntries()

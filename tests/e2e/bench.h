@@ -27,8 +27,6 @@ struct RegisterBench {
 // Kestrova against its floor, with the ratio and the target ratio (0: none). The line reads
 // "FIGURE bench what: kestrova X unit, floor Y unit, ratio R (target <= T)".
 void BenchFloor(const char* what, double kestrova, double floor, const char* unit, double targetRatio);
-// A figure with an absolute target (0: none): "FIGURE bench what: X unit (target <= T)".
-void BenchFigure(const char* what, double value, const char* unit, double target);
 // A line that explains a figure: "BENCH bench what value unit".
 void BenchReport(const char* what, double value, const char* unit);
 // The former baselines, kept for comparison with older runs only: "EXTRA bench what value unit".
@@ -44,8 +42,6 @@ double LinuxCpuMs(const std::string& procEntry);
 // The same to the nanosecond, from the scheduler's run time of each of its threads; the threads
 // that ended are not in it, so it suits processes whose threads live on. Falls back on LinuxCpuMs.
 double LinuxRunTimeMs(const std::string& procEntry);
-// The /proc entry of the Linux process whose command line holds exePathPart ("" when none).
-std::string LinuxProcEntryOf(const std::string& exePathPart);
 // The /proc entries of every Linux process of this bench's Wine prefix (its environment names
 // KV_WINEPREFIX) and of its X server (KV_XVFB_PID); both are set by tools/run-tests.sh --bench.
 std::vector<std::string> PrefixProcEntries();
