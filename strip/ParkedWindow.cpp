@@ -41,25 +41,28 @@ void SetStyle(HWND hwnd, int index, DWORD value)
     ::SetWindowLongPtrA(hwnd, index, static_cast<LONG_PTR>(static_cast<LONG>(value)));
 }
 
-void SendWithTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// FALSE when the window did not answer in time; it still takes the message later.
+bool SendWithTimeout(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result);
+    return ::SendMessageTimeoutA(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result) != 0;
 }
 
 // Minimised from the maximised state, a window restores maximised: the style bit is enough, and
 // it needs neither SetWindowPlacement (Wine refuses it for another process) nor activation.
-void Minimise(HWND hwnd, const WINDOWPLACEMENT& placement)
+// FALSE when the window stopped answering on the way: no synchronous write may follow.
+bool Minimise(HWND hwnd, const WINDOWPLACEMENT& placement)
 {
     if ((placement.flags & WPF_RESTORETOMAXIMIZED) && !::IsIconic(hwnd))
         SetStyle(hwnd, GWL_STYLE, StyleOf(hwnd, GWL_STYLE) | WS_MAXIMIZE);
-    SendWithTimeout(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    if (!SendWithTimeout(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0))
+        return false;
     if (::IsIconic(hwnd))
-        return;
+        return true;
     // Wine's default handling ignores system commands to a disabled window. Asynchronous: the source
     // may have stopped answering; the question after it lets the source take it first.
     ::ShowWindowAsync(hwnd, SW_SHOWMINNOACTIVE);
-    WindowAnswers(hwnd);
+    return WindowAnswers(hwnd);
 }
 
 void PutBackHungWindow(HWND hwnd, const ParkedState& state)
@@ -69,7 +72,8 @@ void PutBackHungWindow(HWND hwnd, const ParkedState& state)
         ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
     else
         ::SetLayeredWindowAttributes(hwnd, 0, 255, LWA_ALPHA);
-    if (state.method == kParkedOffScreen) {
+    // A minimised window keeps its restore position whatever its own rectangle: only a restored one moves.
+    if (state.method == kParkedOffScreen && !::IsIconic(hwnd)) {
         const RECT& n = state.placement.rcNormalPosition;
         const RECT r = WorkspaceToScreen(n, WorkspaceOffset(hwnd, n));
         ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
@@ -230,12 +234,19 @@ void PutBackParkedWindow(HWND hwnd, const ParkedState& state, bool answers)
     }
     WINDOWPLACEMENT placement = state.placement;
     placement.showCmd = SW_SHOWMINNOACTIVE;  // minimised, not activated
+    // A window that stops answering on the way gets the rest without a wait for it.
     if (state.method == kParkedInPlace) {
-        SendWithTimeout(hwnd, WM_SETREDRAW, FALSE, 0);
-        Minimise(hwnd, placement);
+        if (!SendWithTimeout(hwnd, WM_SETREDRAW, FALSE, 0) || !Minimise(hwnd, placement)) {
+            ::SendNotifyMessageA(hwnd, WM_SETREDRAW, TRUE, 0);  // after the one it has not taken yet
+            PutBackHungWindow(hwnd, state);
+            return;
+        }
         ::Sleep(200);
         ::SetWindowPlacement(hwnd, &placement);
-        SendWithTimeout(hwnd, WM_SETREDRAW, TRUE, 0);
+        if (!SendWithTimeout(hwnd, WM_SETREDRAW, TRUE, 0)) {
+            PutBackHungWindow(hwnd, state);
+            return;
+        }
     } else {
         // Invisible while it is minimised.
         SetStyle(hwnd, GWL_EXSTYLE, StyleOf(hwnd, GWL_EXSTYLE) | WS_EX_LAYERED);
@@ -249,7 +260,10 @@ void PutBackParkedWindow(HWND hwnd, const ParkedState& state, bool answers)
         const RECT& n = placement.rcNormalPosition;
         const RECT r = WorkspaceToScreen(n, WorkspaceOffset(hwnd, n));
         ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        Minimise(hwnd, placement);
+        if (!Minimise(hwnd, placement)) {
+            PutBackHungWindow(hwnd, state);
+            return;
+        }
         ::SetWindowPlacement(hwnd, &placement);
     }
     WriteBackStyles(hwnd, state);

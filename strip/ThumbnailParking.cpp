@@ -65,10 +65,11 @@ void SetStyle(HWND hwnd, int index, DWORD value)
 
 DWORD StyleOf(HWND hwnd, int index) { return static_cast<DWORD>(::GetWindowLongPtrA(hwnd, index)); }
 
-void SendToSource(HWND source, UINT message, WPARAM wParam, LPARAM lParam)
+// FALSE when the source did not answer in time; it still takes the message later.
+bool SendToSource(HWND source, UINT message, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(source, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result);
+    return ::SendMessageTimeoutA(source, message, wParam, lParam, SMTO_ABORTIFHUNG, 1000, &result) != 0;
 }
 
 // A source that did not answer is not asked again within this time.
@@ -203,7 +204,15 @@ BOOL Cthumbnail::ParkSourceWindow()
     SetStyle(m_hSource, GWL_STYLE, style | WS_DISABLED);
     SetStyle(m_hSource, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     ::SetLayeredWindowAttributes(m_hSource, 0, 0, LWA_ALPHA);
-    SendToSource(m_hSource, WM_SETREDRAW, FALSE, 0);
+    if (!SendToSource(m_hSource, WM_SETREDRAW, FALSE, 0)) {
+        // It stopped answering after the question: not parked. Still minimised where the user left it,
+        // it gets back what was written without a wait for it, and redraws once it takes both messages.
+        ::SendNotifyMessageA(m_hSource, WM_SETREDRAW, TRUE, 0);
+        m_bNoAnswer = true;
+        m_dwNoAnswerTick = ::GetTickCount();
+        PutBackParkedWindow(m_hSource, SavedState(), false);
+        return FALSE;
+    }
     // Not activated: an invisible, disabled window would take the user's keystrokes.
     ::ShowWindow(m_hSource, SW_SHOWNOACTIVATE);
     if (::IsIconic(m_hSource)) {

@@ -486,7 +486,10 @@ KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
         SetPropA(p.h, kHelperHangOnNullProp, reinterpret_cast<HANDLE>(1));
         auto hung = [&] { return GetPropA(p.h, kHelperHungProp) != nullptr; };
         Require(WaitFor(hung, 5000), "%s: the helper does not hang", c.name);
-        Pump(1500);  // a few refresh steps and polls of the hung source
+        // A few refresh steps and polls of the hung source leave it parked.
+        const bool inPlace = *c.args != 0;
+        Expect(HoldsFor([&] { return hung() && ParkedLook(p.h, inPlace); }, 1500), "%s: not left parked while hung: %s",
+               c.name, StateText(p.h).c_str());
 
         // A wait on the hung source would slow every opening; a loaded machine may slow one of three.
         std::string times;

@@ -248,6 +248,16 @@ public:
         if (!WaitUntil([this] { return m_hung.load(); }, 5000))
             ADD_FAILURE() << "the source did not take the hang message";
     }
+    // The thread stops answering for ms at a moment of the caller's work: once it has taken the write
+    // that makes it layered (the write itself returns), or inside the command that minimises it.
+    enum HangMoment { kNoHang, kAfterLayeredWrite, kInMinimise };
+    void HangAt(HangMoment moment, DWORD ms)
+    {
+        m_hung = false;
+        m_hangMs = ms;
+        m_hangAt = moment;
+    }
+    bool Hung() const { return m_hung; }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -260,6 +270,22 @@ private:
         }
         if (message == WM_QUERYOPEN && self && self->m_refuseOpen)
             return FALSE;
+        if (message == WM_STYLECHANGED && wParam == static_cast<WPARAM>(GWL_EXSTYLE) && self &&
+            self->m_hangAt == kAfterLayeredWrite) {
+            const STYLESTRUCT* change = reinterpret_cast<const STYLESTRUCT*>(lParam);
+            if ((change->styleNew & WS_EX_LAYERED) && !(change->styleOld & WS_EX_LAYERED)) {
+                self->m_hangAt = kNoHang;
+                self->m_hung = true;
+                ReplyMessage(0);
+                Sleep(self->m_hangMs);
+                return 0;
+            }
+        }
+        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE && self && self->m_hangAt == kInMinimise) {
+            self->m_hangAt = kNoHang;
+            self->m_hung = true;
+            Sleep(self->m_hangMs);
+        }
         if (message == WM_DESTROY)
             PostQuitMessage(0);
         return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -289,6 +315,8 @@ private:
     HWND m_hwnd = nullptr;
     std::atomic<bool> m_ready{false};
     std::atomic<bool> m_hung{false};
+    std::atomic<int> m_hangAt{kNoHang};
+    std::atomic<DWORD> m_hangMs{0};
 };
 
 WindowEntry EntryFor(HWND source) { return SourceEntry(source, "parked"); }
@@ -831,5 +859,75 @@ TEST(Parking, ReturnFromParkingStopsWhenItsTaskbarBoxClosedTheThumbnail)
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
         EXPECT_FALSE(IsMarkedParked(src)) << c.name;
         g_closeInBox = nullptr;
+    }
+}
+
+TEST(Parking, SourceThatStopsAnsweringAfterTheQuestionIsNotParked)
+{
+    struct Case {
+        const char* name;
+        int layered;
+    } cases[] = {
+        {"off screen", 0},
+        {"in place", 1},
+    };
+    for (const Case& c : cases) {
+        Method method(1, c.layered);
+        CControlDlg page;
+        ThreadSource source(SW_SHOWNOACTIVATE);
+        HWND src = source.Hwnd();
+        const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        thumb->KillTimer(IDT_THUMB_POLL);
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        // It answers the question, takes the first writes, then stops answering for 3 s.
+        source.HangAt(ThreadSource::kAfterLayeredWrite, 3000);
+        EXPECT_FALSE(thumb->ParkMinimisedSource()) << c.name;
+        EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
+        EXPECT_EQ(THUMB_NORMAL, thumb->m_nState) << c.name;
+        EXPECT_TRUE(IsIconic(src)) << c.name << ": shown or moved by a park it did not answer";
+        // Once it answers it is as the user left it: minimised, enabled, opaque, its own restore position.
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
+                              10000))
+            << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
+        EXPECT_EQ(Hex(styleBefore | WS_MINIMIZE), Hex(Style(src))) << c.name;
+        EXPECT_TRUE(IsIconic(src)) << c.name;
+        EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
+        // A later refresh step parks it.
+        EXPECT_TRUE(WaitUntil([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
+        EXPECT_FALSE(IsIconic(src) || IsWindowEnabled(src)) << c.name << ": not parked later";
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name;
+    }
+}
+
+TEST(Parking, SourceThatStopsAnsweringWhileItIsMinimisedIsPutBackWithoutAWait)
+{
+    struct Case {
+        const char* name;
+        int layered;
+    } cases[] = {
+        {"off screen", 0},
+        {"in place", 1},
+    };
+    for (const Case& c : cases) {
+        Method method(1, c.layered);
+        CControlDlg page;
+        ThreadSource source(SW_SHOWMINNOACTIVE);
+        HWND src = source.Hwnd();
+        const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+        source.HangAt(ThreadSource::kInMinimise, 6000);
+        const DWORD start = GetTickCount();
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        const DWORD took = GetTickCount() - start;
+        EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
+        EXPECT_LT(took, 3500u) << c.name << ": the close waited for the source that stopped answering";
+        EXPECT_TRUE(WaitUntil([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
+                              15000))
+            << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
+        EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
+        EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
     }
 }
