@@ -513,6 +513,8 @@ KV_E2E_TEST(properties_dialog_open_at_tray_exit)
     const std::string old = ReadIni(r.ini);
     HWND dlg = OpenProperties(r.app);
     SetText(dlg, kLimitEdit, "3");
+    // The field has the focus, and with it the keyboard hook, when the exit comes.
+    FocusField(dlg);
     Require(ExitByTray(r.app, 15000), "still running after the tray's exit with the dialog open");
     Expect(r.app.proc.ExitCode() == 0, "exit code %lu", r.app.proc.ExitCode());
     Expect(ReadIni(r.ini) == old, "Kestrova.ini holds [%s]", Shown(ReadIni(r.ini)).c_str());
