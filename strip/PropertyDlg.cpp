@@ -6,6 +6,7 @@
 #include "framework/Trace.h"
 #include "res/resource.h"
 #include "strip/ControlDlg.h"
+#include "strip/PropertyApply.h"
 #include "strip/Thumbnail.h"
 
 namespace {
@@ -174,41 +175,40 @@ void CControlDlg::OnChangeProperties()
     // The program may have ended while the dialog ran.
     if (!::IsWindow(page) || m_hWnd != page)
         return;
-    if (SamePropertyValues(preset, result)) {
-        SaveSettings();
-        return;
-    }
 
-    m_nLocation = result.location;
-    m_nSize = result.size;
-    CalcThumbnailSize();
-    m_nTopMargin = result.topMargin;
-    m_nLeftMargin = result.leftMargin;
-    m_nRightMargin = result.rightMargin;
-    m_nBottomMargin = result.bottomMargin;
-    m_nLimit = result.limit;
-    m_nInterval = result.interval;  // the refresh timer takes it at its next tick
-    // Compared with the box as it was shown: a FRAME of 7 left ticked stays 7.
-    if (result.frame != preset.frame) {
-        m_bFrame = result.frame;
+    PropertyApplyCalls calls;
+    calls.takeLayout = [this](const PropertyValues& v) {
+        m_nLocation = v.location;
+        m_nSize = v.size;
+        CalcThumbnailSize();
+    };
+    calls.takeNumbers = [this](const PropertyValues& v) {
+        m_nTopMargin = v.topMargin;
+        m_nLeftMargin = v.leftMargin;
+        m_nRightMargin = v.rightMargin;
+        m_nBottomMargin = v.bottomMargin;
+        m_nLimit = v.limit;
+        m_nInterval = v.interval;  // the refresh timer takes it at its next tick
+    };
+    calls.takeFrame = [this](int frame) {
+        m_bFrame = frame;
         for (size_t i = 0; i < m_slots.size(); ++i) {
             if (m_slots[i].used == 1 && m_slots[i].thumbnail)
                 m_slots[i].thumbnail->ApplyFrameSetting();
         }
-    }
-    if (CTaskBarControl* taskBar = CTaskBarControl::GetInstance())
-        taskBar->m_bEnableDeleteTab = m_bEnableDeleteTab;
-    UpdateStatusLabels();
-    ArrangeThumbnails();
-    if (!::IsWindow(page))
-        return;
-
-    const HoverKey kept =
-        ReplaceHoverKey(HoverKeyCallsFor("ホットキーの登録が重複しています.他のキーに変更してください "),
-                        HoverKey{m_nHoverHotKey, m_nHoverModifiers}, HoverKey{result.hotKey, result.modifiers});
-    if (!::IsWindow(page))
-        return;
-    m_nHoverHotKey = kept.key;
-    m_nHoverModifiers = kept.modifiers;
-    SaveSettings();
+    };
+    calls.updateTaskBar = [this] {
+        if (CTaskBarControl* taskBar = CTaskBarControl::GetInstance())
+            taskBar->m_bEnableDeleteTab = m_bEnableDeleteTab;
+    };
+    calls.updateLabels = [this] { UpdateStatusLabels(); };
+    calls.arrange = [this] { ArrangeThumbnails(); };
+    calls.pageAlive = [page] { return ::IsWindow(page) != FALSE; };
+    calls.hoverKey = HoverKeyCallsFor("ホットキーの登録が重複しています.他のキーに変更してください ");
+    calls.takeHoverKey = [this](const HoverKey& kept) {
+        m_nHoverHotKey = kept.key;
+        m_nHoverModifiers = kept.modifiers;
+    };
+    calls.save = [this] { SaveSettings(); };
+    ApplyPropertyValues(preset, result, calls);
 }

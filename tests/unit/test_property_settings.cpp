@@ -5,6 +5,7 @@
 #include "desktop/WholeFileWrite.h"
 #include "strip/ControlDlg.h"
 #include "strip/HoverHotKey.h"
+#include "strip/PropertyApply.h"
 #include "strip/PropertyValues.h"
 
 #include <gtest/gtest.h>
@@ -248,6 +249,89 @@ TEST(HoverHotKey, RegisterAndUnregisterOrder)
         }
         EXPECT_EQ(c.calls, Join(system.calls)) << c.name;
         EXPECT_EQ(c.keptModifiers, kept) << c.name;
+    }
+}
+
+// ---- the apply on OK: its order, and the key a failed registration leaves
+
+namespace {
+
+// Every step of the apply noted in one list with the hover key's calls; the page's key and the
+// file's key are what the page holds when the file is saved.
+struct FakePage {
+    FakeSystem system;
+    bool aliveAfterArrange = true;
+    bool arranged = false;
+    HoverKey key = {'W', MOD_WIN};
+    std::string saved;
+
+    PropertyApplyCalls Calls()
+    {
+        std::vector<std::string>& log = system.calls;
+        PropertyApplyCalls c;
+        c.takeLayout = [&log](const PropertyValues& v) { log.push_back("layout " + std::to_string(v.location)); };
+        c.takeNumbers = [&log](const PropertyValues& v) { log.push_back("numbers " + std::to_string(v.limit)); };
+        c.takeFrame = [&log](int frame) { log.push_back("frame " + std::to_string(frame)); };
+        c.updateTaskBar = [&log] { log.push_back("taskbar"); };
+        c.updateLabels = [&log] { log.push_back("labels"); };
+        c.arrange = [this, &log] {
+            log.push_back("arrange");
+            arranged = true;
+        };
+        c.pageAlive = [this] { return !arranged || aliveAfterArrange; };
+        c.hoverKey = system.Calls();
+        c.takeHoverKey = [this, &log](const HoverKey& k) {
+            log.push_back("key " + std::to_string(k.modifiers) + "/" + std::to_string(k.key));
+            key = k;
+        };
+        c.save = [this, &log] {
+            log.push_back("save");
+            saved = std::to_string(key.modifiers) + "/" + std::to_string(key.key);
+        };
+        return c;
+    }
+};
+
+}  // namespace
+
+TEST(PropertyApply, StepsInOrderFrameBeforeTheGridAndTheOldKeyKeptWhenTheNewIsTaken)
+{
+    const PropertyValues preset = {1, 1, 10, 20, 10, 30, 16, 5, 0, 'W', MOD_WIN};
+    auto with = [&](void (*change)(PropertyValues&)) {
+        PropertyValues v = preset;
+        change(v);
+        return v;
+    };
+    struct Case {
+        const char* name;
+        PropertyValues result;
+        std::vector<BOOL> registerResults;
+        bool aliveAfterArrange;
+        const char* calls;
+        const char* saved;  // the key in the file; "" when nothing is saved
+    } cases[] = {
+        {"nothing changed: the file only", preset, {}, true, "save", "8/87"},
+        {"only the hot key: the whole apply", with([](PropertyValues& v) { v.modifiers = MOD_CONTROL; }), {}, true,
+         "layout 1, numbers 16, taskbar, labels, arrange, unregister, register 2/87, key 2/87, save", "2/87"},
+        {"the frame ticked: the thumbnails before the grid", with([](PropertyValues& v) { v.frame = 1; }), {}, true,
+         "layout 1, numbers 16, frame 1, taskbar, labels, arrange, unregister, register 8/87, key 8/87, save", "8/87"},
+        {"the limit: the frame left alone", with([](PropertyValues& v) { v.limit = 3; }), {}, true,
+         "layout 1, numbers 3, taskbar, labels, arrange, unregister, register 8/87, key 8/87, save", "8/87"},
+        {"the new key taken: the old one stays in the page and the file",
+         with([](PropertyValues& v) { v.modifiers = MOD_CONTROL; }), {FALSE, TRUE}, true,
+         "layout 1, numbers 16, taskbar, labels, arrange, unregister, register 2/87, report 1409, unregister, "
+         "register 8/87, key 8/87, save",
+         "8/87"},
+        {"the page gone in the arrange", with([](PropertyValues& v) { v.limit = 3; }), {}, false,
+         "layout 1, numbers 3, taskbar, labels, arrange", ""},
+    };
+    for (const Case& c : cases) {
+        FakePage page;
+        page.system.registerResults = c.registerResults;
+        page.aliveAfterArrange = c.aliveAfterArrange;
+        ApplyPropertyValues(preset, c.result, page.Calls());
+        EXPECT_EQ(c.calls, Join(page.system.calls)) << c.name;
+        EXPECT_EQ(c.saved, page.saved) << c.name;
     }
 }
 
