@@ -2,19 +2,12 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "tracking/ExclusionRule.h"
+#include "tracking/RuleSearch.h"
 
 #include <vector>
 
 // Posted to the page by a save that did not reach the rules file, so the box opens on a stack of its own.
 const UINT WM_APP_RULES_NOT_SAVED = WM_APP + 3;
-
-// Where the rule the user picked stands now: a nested modal loop (the editor, the delete
-// question) may have let a thumbnail's exclusion insert a rule meanwhile. -1 when it is gone.
-int RelocateRule(const std::vector<ExclusionRule>& rules, int row, const ExclusionRule& picked);
-// The rule a thumbnail's exclusion adds: both tests on, whole title.
-ExclusionRule RuleForWindow(const CString& title, const CString& processName);
-// An exclusion rule equal to one made for this window already exists.
-bool HasRuleForWindow(const std::vector<ExclusionRule>& rules, const CString& title, const CString& processName);
 
 // The exclusion list page: the rules that keep windows out of the strip, with the details of the
 // selected rule and the change and delete buttons.
