@@ -16,20 +16,19 @@
 
 namespace {
 
-// The whole-window device context of another window, released to it on every path.
-class CSourceWindowDC : public CDC {
+// The screen's device context, released on every path. The screen copy reads the source from it,
+// not from a DC of the source window: under Wine the DC cache keeps one DC with its region and
+// surface for each window of another process that a DC was taken of, long after that window is gone.
+class CScreenDC : public CDC {
 public:
-    explicit CSourceWindowDC(HWND hwnd) : m_hSource(hwnd) { m_hDC = ::GetWindowDC(hwnd); }
-    ~CSourceWindowDC() override
+    CScreenDC() { m_hDC = ::GetDC(nullptr); }
+    ~CScreenDC() override
     {
         RestoreSelections();
         if (m_hDC)
-            ::ReleaseDC(m_hSource, m_hDC);
+            ::ReleaseDC(nullptr, m_hDC);
         m_hDC = nullptr;
     }
-
-private:
-    HWND m_hSource;
 };
 
 int LastError() { return static_cast<int>(::GetLastError()); }
@@ -121,15 +120,16 @@ BOOL Cthumbnail::CaptureByScreenCopy()
         return FALSE;
 
     CClientDC thumbDC(this);
-    CSourceWindowDC sourceDC(m_hSource);
-    if (!sourceDC.GetSafeHdc())
+    CScreenDC screenDC;
+    if (!screenDC.GetSafeHdc())
         return FALSE;
     CCopyBuffer copy(&thumbDC, area.size);
     CDC* copyDC = copy.DC();
     if (!copyDC)
         return FALSE;
     copyDC->FillSolidRect(CRect(0, 0, area.size.cx, area.size.cy), kThumbGrey);
-    copyDC->BitBlt(0, 0, area.size.cx, area.size.cy, &sourceDC, area.offset.x, area.offset.y, SRCCOPY | CAPTUREBLT);
+    copyDC->BitBlt(0, 0, area.size.cx, area.size.cy, &screenDC, window.left + area.offset.x, window.top + area.offset.y,
+                   SRCCOPY | CAPTUREBLT);
     if (!StoreCapture(thumbDC, *copyDC, area.size, target, false))
         return FALSE;
     RemoveSourceTab();

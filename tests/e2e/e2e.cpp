@@ -2,6 +2,7 @@
 #include "kv_pattern.h"
 
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -395,10 +396,17 @@ Process Start(const std::string& exe, const std::string& args, const std::string
     si.hStdOutput = nulOut;
     si.hStdError = nulOut;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), cmdBuf.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED | DETACHED_PROCESS,
-                        nullptr, dir.c_str(), &si, &pi)) {
-        Require(false, "cannot start %s (error %lu)", cmd.c_str(), GetLastError());
+    auto create = [&] {
+        return CreateProcessA(exe.c_str(), cmdBuf.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED | DETACHED_PROCESS,
+                              nullptr, dir.c_str(), &si, &pi) != FALSE;
+    };
+    // wine64 now and then refuses a start with ERROR_INTERNAL_ERROR while many processes come and go.
+    bool created = create();
+    for (int retry = 0; !created && GetLastError() == ERROR_INTERNAL_ERROR && retry < 5; ++retry) {
+        Pump(200);
+        created = create();
     }
+    if (!created) Require(false, "cannot start %s (error %lu)", cmd.c_str(), GetLastError());
     if (!AssignProcessToJobObject(Job(), pi.hProcess)) Log("job assignment failed: %lu", GetLastError());
     ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
@@ -720,6 +728,40 @@ bool ReadConsoleOf(DWORD pid, std::string* text)
     SetStdHandle(STD_OUTPUT_HANDLE, saved[1]);
     SetStdHandle(STD_ERROR_HANDLE, saved[2]);
     return attached;
+}
+
+// ---------------------------------------------------------------- resources of another process
+
+long GdiObjectsOf(HANDLE process, std::vector<long>* byType)
+{
+    // GetGuiResources reports 0 under Wine. Every live GDI object has an entry in the process's
+    // handle table, which its PEB names (GdiSharedHandleTable), as on Windows.
+    using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    const auto query =
+        reinterpret_cast<QueryFn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION info = {};
+    if (!query || query(process, ProcessBasicInformation, &info, sizeof info, nullptr) != 0) return -1;
+    const SIZE_T tableAt = sizeof(void*) == 8 ? 0xF8 : 0x94;
+    void* table = nullptr;
+    SIZE_T done = 0;
+    if (!ReadProcessMemory(process, static_cast<char*>(static_cast<void*>(info.PebBaseAddress)) + tableAt, &table,
+                           sizeof table, &done) || !table)
+        return -1;
+    // 0x10000 entries of 24 bytes: the object's address first, the type at byte 14.
+    const size_t entries = 0x10000, entrySize = 24;
+    std::vector<unsigned char> bytes(entries * entrySize);
+    if (!ReadProcessMemory(process, table, bytes.data(), bytes.size(), &done)) return -1;
+    if (byType) byType->assign(256, 0);
+    long live = 0;
+    for (size_t i = 0; i < entries; ++i) {
+        const unsigned char* e = &bytes[i * entrySize];
+        unsigned long long object = 0;
+        memcpy(&object, e, sizeof object);
+        if (!object) continue;
+        ++live;
+        if (byType) ++(*byType)[e[14]];
+    }
+    return live;
 }
 
 }  // namespace kv

@@ -170,4 +170,10 @@ void PressButton(HWND dialog, int id);
 // The text on pid's console, rows joined by '\n' with trailing blanks cut; false when it has none.
 bool ReadConsoleOf(DWORD pid, std::string* text);
 
+// ---- resources of another process ----
+
+// The GDI objects that process holds now, -1 when they cannot be read; byType (when given) counts
+// them by the type byte of their handle (1 DC, 4 region, 9 bitmap, 10 font, 16 brush, 48 pen).
+long GdiObjectsOf(HANDLE process, std::vector<long>* byType = nullptr);
+
 }  // namespace kv
