@@ -1,20 +1,19 @@
 #include "tracking/ProcessNameCache.h"
 
+#include "framework/Handle.h"
 #include "tracking/WindowEntry.h"
 
 namespace {
 
 ULONGLONG ReadCreationTime(DWORD processId)
 {
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    const CKernelHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId));
     if (!process)
         return 0;
     FILETIME created, exited, kernel, user;
-    ULONGLONG result = 0;
-    if (::GetProcessTimes(process, &created, &exited, &kernel, &user))
-        result = (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-    ::CloseHandle(process);
-    return result;
+    if (!::GetProcessTimes(process.Get(), &created, &exited, &kernel, &user))
+        return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
 }  // namespace

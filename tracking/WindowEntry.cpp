@@ -1,5 +1,6 @@
 #include "tracking/WindowEntry.h"
 
+#include "framework/Handle.h"
 #include "framework/Mbcs.h"
 #include "tracking/ProcessModule.h"
 
@@ -13,11 +14,10 @@ bool GetImageBaseName(HANDLE process, char* name, DWORD size) {
 void GetProcessNameFromId(DWORD processId, CString& name) {
     char baseName[1024] = {};
     bool found = false;
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    const CKernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
     if (process) {
-        found = ReadFirstModuleName(process, kModuleBaseName, baseName, sizeof baseName) ||
-                GetImageBaseName(process, baseName, sizeof baseName);
-        CloseHandle(process);  // nothing above can throw, so this is every path
+        found = ReadFirstModuleName(process.Get(), kModuleBaseName, baseName, sizeof baseName) ||
+                GetImageBaseName(process.Get(), baseName, sizeof baseName);
     }
     name = found ? baseName : "";
 }
