@@ -491,18 +491,30 @@ KV_E2E_TEST(properties_locked_settings_file_is_reported_and_kept)
     const std::string old = "[SYSTEM]\r\nLIMIT=16\r\n[OTHER]\r\nKEEP=1\r\n";
     StartIn(r, "LIMIT=16\r\n[OTHER]\r\nKEEP=1\r\n");
     const DWORD pid = r.app.proc.Pid();
-    HWND dlg = OpenProperties(r.app);
-    SetText(dlg, kLimitEdit, "3");
-    HANDLE lock = CreateFileA(r.ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    Require(lock != INVALID_HANDLE_VALUE, "cannot hold Kestrova.ini open (error %lu)", GetLastError());
-    PressButton(dlg, IDOK);
-    ExpectBox(r.app, "設定をKestrova.iniに保存できませんでした。", "a locked settings file");
-    CloseHandle(lock);
-    Expect(ReadIni(r.ini) == old, "Kestrova.ini holds [%s], expected the old [%s]", Shown(ReadIni(r.ini)).c_str(),
-           Shown(old).c_str());
-    Expect(!FileExists(r.ini + ".tmp"), "Kestrova.ini.tmp left behind");
-    ExpectLabel(r.app.main, 1041, "3", "the new limit stays in force");
-    Expect(PropertyDialog(pid) == nullptr, "the dialog is still open");
+    struct Lock {
+        const char* name;
+        DWORD sharing;
+        const char* limit;
+    } locks[] = {
+        // No sharing: the save fails at the copy of the old bytes.
+        {"held with no sharing", 0, "3"},
+        // Every sharing: the copy is made and the replace fails (Wine refuses to replace an open file).
+        {"held with every sharing", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, "4"},
+    };
+    for (const Lock& l : locks) {
+        HWND dlg = OpenProperties(r.app);
+        SetText(dlg, kLimitEdit, l.limit);
+        HANDLE lock = CreateFileA(r.ini.c_str(), GENERIC_READ, l.sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+        Require(lock != INVALID_HANDLE_VALUE, "%s: cannot hold Kestrova.ini open (error %lu)", l.name, GetLastError());
+        PressButton(dlg, IDOK);
+        ExpectBox(r.app, "設定をKestrova.iniに保存できませんでした。", l.name);
+        CloseHandle(lock);
+        Expect(ReadIni(r.ini) == old, "%s: Kestrova.ini holds [%s], expected the old [%s]", l.name, Shown(ReadIni(r.ini)).c_str(),
+               Shown(old).c_str());
+        Expect(!FileExists(r.ini + ".tmp"), "%s: Kestrova.ini.tmp left behind", l.name);
+        ExpectLabel(r.app.main, 1041, l.limit, l.name);
+        Expect(PropertyDialog(pid) == nullptr, "%s: the dialog is still open", l.name);
+    }
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }
 

@@ -119,17 +119,26 @@ TEST(SettingsFile, FailedSaveLeavesTheOldBytesAndNoCopy)
     const std::string path = Folder() + "\\property_locked.ini";
     const std::string old = "[SYSTEM]\r\nLOCATION=1\r\n[OTHER]\r\nK=v\r\n";
     WriteAll(path, old);
-    {
-        // Held open with no sharing, as another program would.
-        HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    struct Lock {
+        const char* name;
+        DWORD sharing;
+    } locks[] = {
+        // No sharing: the copy cannot even read the file.
+        {"held with no sharing", 0},
+        // Every sharing: the copy is made, and the replace fails (Wine refuses to replace an open file).
+        {"held with every sharing", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+    };
+    for (const Lock& l : locks) {
+        // Held open as another program would.
+        HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, l.sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, lock) << l.name;
         CControlDlg page;
         SetPage(page, path);
-        EXPECT_FALSE(page.WriteSettings()) << "locked file";
-        EXPECT_NE(0u, GetLastError()) << "locked file: no error code";
+        EXPECT_FALSE(page.WriteSettings()) << l.name;
+        EXPECT_NE(0u, GetLastError()) << l.name << ": no error code";
         CloseHandle(lock);
-        EXPECT_EQ(old, ReadAll(path)) << "locked file";
-        EXPECT_FALSE(Exists(path + ".tmp")) << "locked file";
+        EXPECT_EQ(old, ReadAll(path)) << l.name;
+        EXPECT_FALSE(Exists(path + ".tmp")) << l.name;
     }
     {
         CControlDlg page;
