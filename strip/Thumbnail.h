@@ -184,6 +184,8 @@ private:
     void OnWebReloadTimer();
     void PostReloadKey();
     void ReloadInternetExplorer();
+    // A parked source left enabled by a reload it stopped answering in is disabled once it answers.
+    void DisableAgainAfterReload();
     // The strip command for the source, when there is a listener and the source is still a window.
     void PassToListener(void (CthumbnailListener::*command)(HWND));
     void PutBackSource();
@@ -210,6 +212,7 @@ private:
     BOOL m_bNormalUnknown = FALSE;         // m_wpSaved's normal position waits for the restored rectangle
     bool m_bParkWaited = false;            // this minimise has had its one wait before parking
     bool m_bParkedForeground = false;      // the parked source was the foreground window at the last look
+    bool m_bDisableAfterReload = false;    // a reload left the parked source enabled: it did not answer
     mutable bool m_bNoAnswer = false;      // the source did not answer at m_dwNoAnswerTick
     mutable DWORD m_dwNoAnswerTick = 0;
     COLORREF m_crSavedKey = 0;             // the source's own layered attributes, put back with its styles

@@ -93,6 +93,7 @@ void Cthumbnail::OnMenuWebReloadOn()
 void Cthumbnail::OnMenuWebReloadOff()
 {
     m_bWebReload = 0;
+    m_bDisableAfterReload = false;
     KillTimer(IDT_WEB_RELOAD);
     // A style write waits for the source's thread: a hung source is left as it is.
     if (m_nState == THUMB_PARKED && ::IsWindow(m_hSource) &&
@@ -148,6 +149,7 @@ void Cthumbnail::PostReloadKey()
 void Cthumbnail::ReloadInternetExplorer()
 {
     // A parked window is disabled and would ignore the key: enabled for the moment around it.
+    DisableAgainAfterReload();
     const DWORD before = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_STYLE));
     const bool disabled = (before & WS_DISABLED) != 0;
     if (disabled) {
@@ -157,12 +159,33 @@ void Cthumbnail::ReloadInternetExplorer()
     }
     ::PostMessageA(m_hSource, WM_KEYDOWN, VK_F5, 0);
     ::Sleep(100);
-    // Only the bit cleared above goes back; a source that stopped answering stays enabled.
-    if (disabled && ::IsWindow(m_hSource) && SourceAnswers()) {
-        const DWORD now = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_STYLE));
-        ::SetWindowLongA(m_hSource, GWL_STYLE, static_cast<LONG>(StyleAfterReload(before, now)));
+    // Only the bit cleared above goes back. A source that stopped answering meanwhile would hold up
+    // the write: it is disabled again at the next check that gets an answer.
+    if (disabled && ::IsWindow(m_hSource)) {
+        if (SourceAnswers()) {
+            const DWORD now = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_STYLE));
+            ::SetWindowLongA(m_hSource, GWL_STYLE, static_cast<LONG>(StyleAfterReload(before, now)));
+        } else {
+            m_bDisableAfterReload = true;
+        }
     }
     AfxTrace("KEY SEND EVENT\n");
+}
+
+void Cthumbnail::DisableAgainAfterReload()
+{
+    if (!m_bDisableAfterReload)
+        return;
+    // Put back meanwhile, it has its own style again.
+    if (m_nState != THUMB_PARKED || !::IsWindow(m_hSource)) {
+        m_bDisableAfterReload = false;
+        return;
+    }
+    if (!SourceAnswers())
+        return;
+    m_bDisableAfterReload = false;
+    const DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_STYLE));
+    ::SetWindowLongA(m_hSource, GWL_STYLE, static_cast<LONG>(style | WS_DISABLED));
 }
 
 void Cthumbnail::OnMenuReloadInterval()

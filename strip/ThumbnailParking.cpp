@@ -264,6 +264,7 @@ BOOL Cthumbnail::ParkMinimisedSource()
 
 void Cthumbnail::CheckParkedSource()
 {
+    DisableAgainAfterReload();
     if (m_nState != THUMB_PARKED || !::IsWindow(m_hSource))
         return;
     const bool toFront = BroughtToFront(&m_bParkedForeground, ::GetForegroundWindow() == m_hSource);

@@ -249,8 +249,9 @@ public:
             ADD_FAILURE() << "the source did not take the hang message";
     }
     // The thread stops answering for ms at a moment of the caller's work: once it has taken the write
-    // that makes it layered (the write itself returns), or inside the command that minimises it.
-    enum HangMoment { kNoHang, kAfterLayeredWrite, kInMinimise };
+    // that makes it layered (the write itself returns), inside the command that minimises it, or at
+    // the reload key.
+    enum HangMoment { kNoHang, kAfterLayeredWrite, kInMinimise, kAtReloadKey };
     void HangAt(HangMoment moment, DWORD ms)
     {
         m_hung = false;
@@ -281,7 +282,9 @@ private:
                 return 0;
             }
         }
-        if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE && self && self->m_hangAt == kInMinimise) {
+        const bool reloadKey = message == WM_KEYDOWN && wParam == VK_F5 && self && self->m_hangAt == kAtReloadKey;
+        if (reloadKey ||
+            (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_MINIMIZE && self && self->m_hangAt == kInMinimise)) {
             self->m_hangAt = kNoHang;
             self->m_hung = true;
             Sleep(self->m_hangMs);
@@ -929,5 +932,38 @@ TEST(Parking, SourceThatStopsAnsweringWhileItIsMinimisedIsPutBackWithoutAWait)
             << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
+    }
+}
+
+TEST(Parking, ParkedBrowserLeftEnabledByAReloadIsDisabledOnceItAnswers)
+{
+    struct Case {
+        const char* name;
+        int layered;
+    } cases[] = {
+        {"in place", 1},
+        {"off screen", 0},
+    };
+    for (const Case& c : cases) {
+        Method method(1, c.layered);
+        CControlDlg page;
+        ThreadSource source(SW_SHOWMINNOACTIVE);
+        HWND src = source.Hwnd();
+        Cthumbnail* thumb = new Cthumbnail(SourceEntry(src, "parked", "iexplore.exe"), kSlot, 153, nullptr);
+        ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+        thumb->KillTimer(IDT_THUMB_POLL);  // the checks run here, not from the poll
+        thumb->m_bWebReload = 1;
+        // It stops answering when it takes the key, inside the reload's 100 ms.
+        source.HangAt(ThreadSource::kAtReloadKey, 2500);
+        SendMessageA(thumb->m_hWnd, WM_TIMER, IDT_WEB_RELOAD, 0);
+        EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
+        EXPECT_TRUE(IsWindowEnabled(src)) << c.name << ": written while it did not answer";
+        EXPECT_TRUE(WaitUntil([&] {
+            thumb->CheckParkedSource();
+            return !IsWindowEnabled(src);
+        }, 10000)) << c.name << ": left enabled, so it takes clicks while it is parked";
+        EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name << ": not put back after the close";
     }
 }
