@@ -17,6 +17,7 @@ struct Thumb {
     DWORD processId = 0;
     std::string title;
     SIZE size = {0, 0};      // the client size
+    SIZE sourceSize = {0, 0};  // the source's, as the last step read it
     HDC imageDC = nullptr;   // the image, selected here for the whole run; null until made
     HBITMAP image = nullptr;
     HGDIOBJ oldImage = nullptr;
@@ -123,9 +124,13 @@ private:
     HGDIOBJ m_old = nullptr;
 };
 
-// t's image at its client size, made once with its DC set for the HALFTONE stretch.
+// t's image at its client size, made once with its DC set for the HALFTONE stretch; the source's
+// size read once.
 inline void PrepareImage(Thumb& t)
 {
+    RECT source;
+    ::GetWindowRect(t.source, &source);
+    t.sourceSize = {source.right - source.left, source.bottom - source.top};
     HDC dc = ::GetDC(t.hwnd);
     t.imageDC = ::CreateCompatibleDC(dc);
     t.image = ::CreateCompatibleBitmap(dc, t.size.cx, t.size.cy);
@@ -144,24 +149,26 @@ inline bool SourceIdle(DWORD processId)
     return idle == 0;
 }
 
-// One refresh step of a background source, call by call: the idle wait, the answer check, the
-// fill, PrintWindow, the stretch into the kept image, the source redrawn, its rectangle read and
-// the thumbnail invalidated. Its paint follows when the caller updates the window. The source's
-// size is that of the buffers. True when it captured.
-inline bool Step(Thumb& t, CopyBuffer& copy, SIZE sourceSize)
+// One refresh step of a background source, call by call: the idle wait, the fill, the answer
+// check, PrintWindow, the stretch into the kept image, the source invalidated (it is another
+// thread's, which paints when it gets to it), its rectangle read and the thumbnail invalidated.
+// Its paint follows when the caller updates the window. The capture takes the source's size that
+// the last step read (the copy buffer holds the largest). True when it captured.
+inline bool Step(Thumb& t, CopyBuffer& copy)
 {
+    const SIZE sourceSize = t.sourceSize;
     if (!SourceIdle(t.processId)) return false;
-    DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutA(t.source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer)) return false;
     const RECT all = {0, 0, sourceSize.cx, sourceSize.cy};
     ::FillRect(copy.DC(), &all, GreyBrush());
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutA(t.source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer)) return false;
     ::PrintWindow(t.source, copy.DC(), 0);
     ::StretchBlt(t.imageDC, 0, 0, t.size.cx, t.size.cy, copy.DC(), 0, 0, sourceSize.cx, sourceSize.cy, SRCCOPY);
     t.captured = true;
     ::InvalidateRect(t.source, nullptr, FALSE);
-    ::RedrawWindow(t.source, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT now;
     ::GetWindowRect(t.source, &now);
+    t.sourceSize = {now.right - now.left, now.bottom - now.top};
     ::InvalidateRect(t.hwnd, nullptr, TRUE);
     return true;
 }

@@ -65,6 +65,7 @@ void MeasureSources(int count)
     BenchReport(line("part, inside the step: refit check and invalidation (mean)").c_str(),
                 result["part_refit_check_and_invalidate_ms"], "ms");
     BenchReport(line("part: the thumbnail's paint after the step (mean)").c_str(), result["part_paint_ms"], "ms");
+    BenchReport(line("the floor's paint after its step (mean)").c_str(), result["floor_paint_ms"], "ms");
     BenchReport(line("GDI objects after 10 steps (framework count)").c_str(), result["gdi_after_10"], "objects");
     BenchReport(line("GDI objects after 1000 steps (framework count)").c_str(), result["gdi_after_1000"], "objects");
     BenchReport(line("working set after 10 steps").c_str(), result["working_set_mb_after_10"], "MB");

@@ -40,10 +40,7 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             const size_t next = g_next;
             g_next = (g_next + 1) % (g_thumbs.size() + 1);
             if (next == g_thumbs.size()) return 0;
-            floorthumb::Thumb& t = g_thumbs[next];
-            RECT source;
-            ::GetWindowRect(t.source, &source);
-            floorthumb::Step(t, g_copy, {source.right - source.left, source.bottom - source.top});
+            floorthumb::Step(g_thumbs[next], g_copy);
         } else if (wParam == kTrayCheck) {
             ::Shell_NotifyIconA(NIM_MODIFY, &g_nid);
         } else if (wParam >= kPollBase && wParam < kPollBase + g_thumbs.size()) {
