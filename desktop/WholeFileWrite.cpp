@@ -1,5 +1,7 @@
 #include "desktop/WholeFileWrite.h"
 
+#include "framework/Handle.h"
+
 namespace {
 
 CommitCalls g_commitCalls = {::FlushFileBuffers, ::MoveFileExA};
@@ -25,28 +27,11 @@ private:
     bool m_armed = true;
 };
 
-class Handle {
-public:
-    explicit Handle(HANDLE h) : m_h(h) {}
-    ~Handle()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_h);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE Get() const { return m_h; }
-    // Closes now; FALSE when the close fails (data not written).
-    BOOL Close()
-    {
-        const BOOL ok = ::CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-private:
-    HANDLE m_h;
-};
+// Closes now; FALSE when the close fails (data not written).
+BOOL CloseChecked(CFileHandle& file)
+{
+    return ::CloseHandle(file.Detach());
+}
 
 BOOL WriteAllBytes(HANDLE file, const std::string& bytes)
 {
@@ -63,10 +48,10 @@ BOOL CopyFileBytes(const CString& path, const CString& tempPath)
     if (!ReadFileBytes(path, &bytes))
         return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     // Written by hand, not CopyFile: a copy would keep the file's time and read-only attribute.
-    Handle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (copy.Get() == INVALID_HANDLE_VALUE || !WriteAllBytes(copy.Get(), bytes))
+    CFileHandle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!copy || !WriteAllBytes(copy.Get(), bytes))
         return FALSE;
-    return copy.Close();
+    return CloseChecked(copy);
 }
 
 }  // namespace
@@ -80,8 +65,8 @@ BOOL CommitTempFile(const CString& tempPath, const CString& path)
 {
     // Its writer closed it without a flush: after a power loss the new name could hold data that
     // never reached the disk, with the old file gone. The flush of any handle writes the whole file.
-    Handle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (copy.Get() == INVALID_HANDLE_VALUE || !g_commitCalls.flush(copy.Get()) || !copy.Close())
+    CFileHandle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!copy || !g_commitCalls.flush(copy.Get()) || !CloseChecked(copy))
         return FALSE;
     return g_commitCalls.move(tempPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
@@ -96,8 +81,8 @@ CommitCalls SetCommitCalls(const CommitCalls& calls)
 BOOL ReadFileBytes(const CString& path, std::string* bytes)
 {
     bytes->clear();
-    Handle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE)
+    CFileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return FALSE;
     char buffer[4096];
     DWORD got = 0;
@@ -113,10 +98,10 @@ BOOL ReadFileBytes(const CString& path, std::string* bytes)
 BOOL WriteBytesWhole(const CString& path, const std::string& bytes)
 {
     return WriteFileWhole(path, FALSE, [&](const CString& tempPath) {
-        Handle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (copy.Get() == INVALID_HANDLE_VALUE || !WriteAllBytes(copy.Get(), bytes))
+        CFileHandle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!copy || !WriteAllBytes(copy.Get(), bytes))
             return FALSE;
-        return copy.Close();
+        return CloseChecked(copy);
     });
 }
 

@@ -7,6 +7,7 @@
 #include "desktop/WholeFileWrite.h"
 #include "desktop/WriteIniFile.h"
 #include "framework/Exceptions.h"
+#include "framework/Handle.h"
 #include "framework/Mbcs.h"
 #include "framework/Trace.h"
 
@@ -70,16 +71,15 @@ RulesFileRead ReadRulesFile(const CString& path) {
     RulesFileRead r;
     // Opened first: the profile reader takes a file it cannot open (held without sharing, no
     // access, a folder) for an empty one.
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const CFileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         r.error = GetLastError();
         r.kind = r.error == ERROR_FILE_NOT_FOUND || r.error == ERROR_PATH_NOT_FOUND ? RulesFileRead::missing
                                                                                      : RulesFileRead::unreadable;
         return r;
     }
-    const DWORD size = GetFileSize(file, nullptr);
-    CloseHandle(file);
+    const DWORD size = GetFileSize(file.Get(), nullptr);
     if (size == 0) {
         r.kind = RulesFileRead::empty;
         return r;
