@@ -144,6 +144,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_KEYDOWN:
         RecordKey(hwnd, wp);
+        // A style change of its own, which whoever writes its style around the key must keep.
+        if (wp == VK_F5) SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) ^ kv::kF5StyleFlip);
         break;
     case WM_NCCREATE: {
         auto* desc = static_cast<const WindowDesc*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);

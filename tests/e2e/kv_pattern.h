@@ -16,6 +16,8 @@ constexpr const char* kF5CountProp = "KvF5Count";
 constexpr const char* kF5FirstProp = "KvF5First";
 constexpr const char* kF5LastProp = "KvF5Last";
 constexpr const char* kF5EnabledProp = "KvF5Enabled";
+// The style bit a top-level helper window flips at each F5 key-down.
+constexpr LONG kF5StyleFlip = WS_MAXIMIZEBOX;
 
 // The WM_NULL messages a kv_helper window received: Kestrova asks one before each capture.
 constexpr const char* kQuestionCountProp = "KvQuestions";
