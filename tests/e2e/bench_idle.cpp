@@ -78,17 +78,22 @@ Period MeasurePeriod(const std::string& ownExe)
     return p;
 }
 
-// Kestrova with the sources' 16 thumbnails, settled; their window rectangles go to rects.
-App StartKestrova(const std::string& exe, const std::string& cwd, std::vector<RECT>* rects)
+struct Place {
+    RECT rect;
+    int alpha;
+};
+
+// Kestrova with the sources' 16 thumbnails, settled; their window rectangles and alphas go to places.
+App StartKestrova(const std::string& exe, const std::string& cwd, std::vector<Place>* places)
 {
     App kestrova = StartApp(exe, "", cwd);
     const DWORD pid = kestrova.proc.Pid();
     Require(WaitFor([&] { return static_cast<int>(Thumbnails(pid).size()) == kSources; }, 40000),
             "%d thumbnails of %d", static_cast<int>(Thumbnails(pid).size()), kSources);
     Pump(2000);  // the last one's show animation and first steps
-    // The floor's thumbnails take the same places; which shows which source costs the same.
-    rects->clear();
-    for (HWND t : Thumbnails(pid)) rects->push_back(WindowRectOf(t));
+    // The floor's thumbnails take the same places and alphas; which shows which source costs the same.
+    places->clear();
+    for (HWND t : Thumbnails(pid)) places->push_back({WindowRectOf(t), AlphaOf(t)});
     return kestrova;
 }
 
@@ -108,20 +113,21 @@ KV_BENCH(idle_cpu)
     Require(helper.WaitIdle(10000), "the sources never went idle");
 
     std::vector<Period> kestrova, floor, neither;
-    std::vector<RECT> rects;
+    std::vector<Place> places;
     for (int cycle = 0; cycle < kPeriodsEach; ++cycle) {
         // Each kind in each place of the cycle once; Kestrova first in the first, for its rectangles.
         for (int place = 0; place < 3; ++place) {
             const int kind = (place + cycle) % 3;
             if (kind == 0) {
-                App app = StartKestrova(exe, s.Root(), &rects);
+                App app = StartKestrova(exe, s.Root(), &places);
                 kestrova.push_back(MeasurePeriod("idle_cpu\\app\\Kestrova.exe"));
                 Require(ExitByTray(app), "Kestrova did not end by the tray's exit");
             } else if (kind == 1) {
                 std::string text;
-                for (const RECT& r : rects)
-                    text += std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
-                            std::to_string(r.bottom) + "\n";
+                for (const Place& p : places)
+                    text += std::to_string(p.rect.left) + " " + std::to_string(p.rect.top) + " " +
+                            std::to_string(p.rect.right) + " " + std::to_string(p.rect.bottom) + " " +
+                            std::to_string(p.alpha < 0 ? 255 : p.alpha) + "\n";
                 WriteBytes(rectsFile, text);
                 Process p = Start(floorExe, "\"" + rectsFile + "\"");
                 HWND main = nullptr;

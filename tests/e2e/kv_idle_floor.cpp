@@ -1,7 +1,7 @@
 // The idle floor: what Kestrova's timers must do while nothing happens, made flat, with
 // thumbnails of the helper's sources "idle source 0".."idle source 15":
 //   kv_idle_floor.exe RECTS_FILE
-// RECTS_FILE holds one "left top right bottom" line per thumbnail, where Kestrova put its own.
+// RECTS_FILE holds one "left top right bottom alpha" line per thumbnail, as Kestrova made its own.
 // Timers: the 1 s tracking tick (the flat scan), the 500 ms refresh step (one background source
 // captured into buffers kept for the run, then painted; with one idle step a cycle, as a grid with
 // more slots than thumbnails has), a 200 ms poll of each source's rectangle
@@ -71,8 +71,13 @@ int main(int argc, char** argv)
     FILE* in = fopen(argv[1], "r");
     if (!in) return 2;
     std::vector<RECT> rects;
+    std::vector<int> alphas;
     RECT r;
-    while (fscanf(in, "%ld %ld %ld %ld", &r.left, &r.top, &r.right, &r.bottom) == 4) rects.push_back(r);
+    int alpha = 255;
+    while (fscanf(in, "%ld %ld %ld %ld %d", &r.left, &r.top, &r.right, &r.bottom, &alpha) == 5) {
+        rects.push_back(r);
+        alphas.push_back(alpha);
+    }
     fclose(in);
     const std::vector<HWND> sources = FindNumberedWindows("idle source ", static_cast<int>(rects.size()));
     if (rects.empty() || sources.empty()) return 1;
@@ -93,6 +98,7 @@ int main(int argc, char** argv)
         ::GetWindowThreadProcessId(sources[i], &t.processId);
         t.title = "idle source " + std::to_string(i);
         floorthumb::Open(t, rects[i]);
+        ::SetLayeredWindowAttributes(t.hwnd, 0, static_cast<BYTE>(alphas[i]), LWA_ALPHA);
         floorthumb::PrepareImage(t);
         RECT window;
         ::GetWindowRect(sources[i], &window);
