@@ -74,8 +74,6 @@ int DismissedBoxAnswer(UINT type)
         return IDOK;
     case MB_YESNO:
         return IDNO;
-    case MB_ABORTRETRYIGNORE:
-        return IDABORT;
     default:
         return IDCANCEL;
     }

@@ -12,7 +12,7 @@ class CDialog;
 int AfxRunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // The answer of a box closed without the user: the one that acts on nothing (OK for a box that has
-// only OK, No for Yes/No, Abort for Abort/Retry/Ignore, otherwise Cancel).
+// only OK, No for Yes/No, otherwise Cancel).
 int DismissedBoxAnswer(UINT type);
 
 namespace afx {
