@@ -362,6 +362,31 @@ KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
                return true;
            }, 1500),
            "an unchanged OK moved the thumbnails");
+
+    // Only the hot key changed: the whole apply runs, so the grid is rebuilt and the free slot closes.
+    RECT first = before[0];
+    for (const RECT& b : before)
+        if (b.top < first.top) first = b;
+    const RECT second = {first.left, first.bottom, first.right, first.bottom + (first.bottom - first.top)};
+    dlg = OpenProperties(r.app);
+    FocusField(dlg);
+    SendKeys(dlg, {{VK_CONTROL, true}, {'Q', true}, {'Q', false}, {VK_CONTROL, false}});
+    Require(PressAndWaitClosed(r.app, dlg, IDOK), "the dialog stays after OK");
+    auto compacted = [&] {
+        std::vector<HWND> now = Thumbnails(pid);
+        if (now.size() != 2) return false;
+        bool atFirst = false, atSecond = false;
+        for (HWND t : now) {
+            atFirst = atFirst || SameRect(WindowRectOf(t), first);
+            atSecond = atSecond || SameRect(WindowRectOf(t), second);
+        }
+        return atFirst && atSecond;
+    };
+    std::string seen;
+    Expect(WaitFor(compacted, 5000), "a new hot key alone did not rebuild the grid: thumbnails at%s, expected %s and %s", [&] {
+        for (HWND t : Thumbnails(pid)) seen += " " + RectText(WindowRectOf(t));
+        return seen.c_str();
+    }(), RectText(first).c_str(), RectText(second).c_str());
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }
 
