@@ -344,6 +344,12 @@ std::string Scratch::InstallHelper(const std::string& folder, const std::string&
     return CopyBuilt("kv_helper.exe", folder, exeName);
 }
 
+std::string Scratch::InstallAppWithSettings(const std::string& folder, const std::string& keys) const
+{
+    WriteBytes(folder + "\\Kestrova.ini", "[SYSTEM]\r\n" + keys);
+    return InstallApp(folder);
+}
+
 // ---------------------------------------------------------------- processes
 
 Process::Process(Process&& o) noexcept : m_handle(o.m_handle), m_pid(o.m_pid) { o.m_handle = nullptr; }
@@ -536,18 +542,6 @@ RECT WorkArea()
     return r;
 }
 
-std::string RectText(const RECT& r)
-{
-    char buf[64];
-    snprintf(buf, sizeof(buf), "(%ld,%ld)-(%ld,%ld)", r.left, r.top, r.right, r.bottom);
-    return buf;
-}
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 bool Foreground(HWND hwnd)
 {
     return WaitFor(
@@ -568,16 +562,17 @@ void SendKey(WORD vk)
     SendInput(2, in, sizeof(INPUT));
 }
 
-void ParkCursor()
+void MoveCursor(int x, int y)
 {
-    const POINT at = {1270, 300};
-    SetCursorPos(at.x, at.y);
+    SetCursorPos(x, y);
     // Another process sees the move a little later still; each test waits for what it needs of it.
     WaitFor([&] {
         POINT p;
-        return GetCursorPos(&p) && p.x == at.x && p.y == at.y;
+        return GetCursorPos(&p) && p.x == x && p.y == y;
     }, 2000);
 }
+
+void ParkCursor() { MoveCursor(1270, 300); }
 
 // ---------------------------------------------------------------- thumbnails
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "../unit/support/describe.h"
+
 namespace kv {
 
 // ---- test registry: KV_E2E_TEST(name) { ... } becomes CTest test e2e.name ----
@@ -76,6 +78,9 @@ public:
     std::string InstallApp(const std::string& folder, const std::string& exeName = "Kestrova.exe") const;
     // Copies kv_helper.exe into folder as exeName ("firefox.exe"); returns the copy's path.
     std::string InstallHelper(const std::string& folder, const std::string& exeName) const;
+    // Writes folder\Kestrova.ini as [SYSTEM] with keys ("KEY=value\r\n" lines) and installs the
+    // program beside it; returns the program's path.
+    std::string InstallAppWithSettings(const std::string& folder, const std::string& keys) const;
 
 private:
     std::string m_root;
@@ -124,10 +129,10 @@ HWND FindDescendant(HWND root, int ctrlId);
 RECT WindowRectOf(HWND hwnd);
 RECT FrameBounds(HWND hwnd);  // visible frame: DWM extended bounds when composition runs
 RECT WorkArea();
-std::string RectText(const RECT& r);
-bool SameRect(const RECT& a, const RECT& b);
 bool Foreground(HWND hwnd);  // brings hwnd forward; true once it is the foreground window
 void SendKey(WORD vk);
+// The cursor at (x, y), once this process sees it there; another process sees it a little later.
+void MoveCursor(int x, int y);
 // The cursor at the screen's right edge, clear of the strip, once this process sees it there.
 void ParkCursor();
 

@@ -84,16 +84,6 @@ std::string StateText(HWND h)
            std::to_string(LayeredAlpha(h)) + (IsIconic(h) ? " minimised" : "");
 }
 
-// The cursor where asked, once this process sees it there; another process sees it a little later.
-void MoveCursor(int x, int y)
-{
-    SetCursorPos(x, y);
-    WaitFor([&] {
-        POINT p;
-        return GetCursorPos(&p) && p.x == x && p.y == y;
-    }, 2000);
-}
-
 void CursorAway() { MoveCursor(1270, 300); }
 
 std::string AppWithSettings(const Scratch& s, const std::string& folder)

@@ -124,21 +124,15 @@ bool Responds(HWND hwnd)
     return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &result) != 0;
 }
 
-std::string WriteIni(const Scratch& s, const std::string& folder, const std::string& keys)
-{
-    WriteBytes(folder + "\\Kestrova.ini", "[SYSTEM]\r\n" + keys);
-    return s.InstallApp(folder);
-}
-
 }  // namespace
 
 KV_E2E_TEST(strip_fills_slots_in_place_and_arranges)
 {
     Scratch s;
     const std::string folder = s.Folder("app");
-    const std::string app = WriteIni(s, folder,
-                                     "LOCATION=3\r\nSIZE=1\r\nLEFTMARGIN=100\r\nTOPMARGIN=10\r\nRIGHTMARGIN=10\r\n"
-                                     "BOTTOMMARGIN=50\r\nTRANSPARENT=80\r\nLIMIT=4\r\nINTERVAL=5\r\n");
+    const std::string app = s.InstallAppWithSettings(
+        folder, "LOCATION=3\r\nSIZE=1\r\nLEFTMARGIN=100\r\nTOPMARGIN=10\r\nRIGHTMARGIN=10\r\n"
+                "BOTTOMMARGIN=50\r\nTRANSPARENT=80\r\nLIMIT=4\r\nINTERVAL=5\r\n");
     const std::vector<const Helper*> all = {&kA, &kB, &kC, &kD, &kE, &kF};
     ParkCursor();
 
@@ -291,7 +285,7 @@ KV_E2E_TEST(strip_survives_settings_out_of_range)
     int n = 0;
     for (const Case& c : cases) {
         const std::string folder = s.Folder("case" + std::to_string(n++));
-        App kestrova = StartApp(WriteIni(s, folder, c.keys), "", s.Root());
+        App kestrova = StartApp(s.InstallAppWithSettings(folder, c.keys), "", s.Root());
         const DWORD pid = kestrova.proc.Pid();
         ExpectLabels(kestrova.main, c.labels, c.name);
         if (c.thumbnails) {

@@ -24,12 +24,6 @@ HWND ThumbnailOfHeight(DWORD pid, int height)
 
 UINT_PTR PaintsOf(HWND hwnd) { return reinterpret_cast<UINT_PTR>(GetPropA(hwnd, kPaintCountProp)); }
 
-std::string WriteIni(const Scratch& s, const std::string& folder, const std::string& keys)
-{
-    WriteBytes(folder + "\\Kestrova.ini", "[SYSTEM]\r\n" + keys);
-    return s.InstallApp(folder);
-}
-
 bool Raised(HWND thumb)
 {
     return (GetWindowLongA(thumb, GWL_EXSTYLE) & WS_EX_TOPMOST) && (GetWindowLongA(thumb, GWL_STYLE) & WS_THICKFRAME);
@@ -62,9 +56,9 @@ void Key(WORD vk, bool up)
 KV_E2E_TEST(refresh_shows_each_source_in_its_thumbnail)
 {
     Scratch s;
-    const std::string app = WriteIni(s, s.Folder("app"),
-                                     "LOCATION=3\r\nSIZE=1\r\nLEFTMARGIN=100\r\nTOPMARGIN=10\r\nRIGHTMARGIN=10\r\n"
-                                     "BOTTOMMARGIN=50\r\nTRANSPARENT=100\r\nLIMIT=4\r\nINTERVAL=1\r\n");
+    const std::string app = s.InstallAppWithSettings(
+        s.Folder("app"), "LOCATION=3\r\nSIZE=1\r\nLEFTMARGIN=100\r\nTOPMARGIN=10\r\nRIGHTMARGIN=10\r\n"
+                         "BOTTOMMARGIN=50\r\nTRANSPARENT=100\r\nLIMIT=4\r\nINTERVAL=1\r\n");
     ParkCursor();
     // 320x240 fits a 160x120 slot whole; 400x200 gives a thumbnail 80 high.
     Process helper = Start(BuiltFile("kv_helper.exe"),
@@ -114,9 +108,9 @@ KV_E2E_TEST(refresh_shows_each_source_in_its_thumbnail)
 KV_E2E_TEST(hover_key_raises_every_thumbnail_while_held)
 {
     Scratch s;
-    const std::string app = WriteIni(s, s.Folder("app"),
-                                     "LOCATION=3\r\nSIZE=1\r\nLEFTMARGIN=100\r\nBOTTOMMARGIN=50\r\nTRANSPARENT=60\r\n"
-                                     "INTERVAL=5\r\nFRAME=0\r\n");
+    const std::string app = s.InstallAppWithSettings(
+        s.Folder("app"), "LOCATION=3\r\nSIZE=1\r\nLEFTMARGIN=100\r\nBOTTOMMARGIN=50\r\nTRANSPARENT=60\r\n"
+                         "INTERVAL=5\r\nFRAME=0\r\n");
     ParkCursor();
     Process helper = Start(BuiltFile("kv_helper.exe"),
                            "--title \"hover one\" --pos 300,100 --window --title \"hover two\" --pos 400,150 "

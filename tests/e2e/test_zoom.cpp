@@ -117,15 +117,6 @@ std::string Picture(HWND thumb)
     return grid;
 }
 
-void MoveCursor(int x, int y)
-{
-    SetCursorPos(x, y);
-    WaitFor([&] {
-        POINT p;
-        return GetCursorPos(&p) && p.x == x && p.y == y;
-    }, 2000);
-}
-
 // The source in front and staying there: a click or hover on the thumbnail activates it a moment
 // later, and a capture taken meanwhile is Wine's empty PrintWindow picture.
 bool SourceInFront(HWND source)

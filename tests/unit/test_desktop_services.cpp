@@ -8,19 +8,11 @@
 #include "desktop/DwmApi.h"
 #include "desktop/MultiDisplay.h"
 #include "desktop/TaskBarControl.h"
+#include "tests/unit/support/describe.h"
 
 namespace {
 
 const HRESULT kCompositionDisabled = static_cast<HRESULT>(0x80263001);  // DWM_E_COMPOSITIONDISABLED
-
-std::string RectText(const RECT& r) {
-    return "{" + std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
-           "," + std::to_string(r.bottom) + "}";
-}
-
-bool SameRect(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
 
 // ---- fake DWM ----
 

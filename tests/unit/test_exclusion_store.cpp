@@ -9,6 +9,7 @@
 
 #include "tracking/ExclusionStore.h"
 #include "tests/unit/support/exclusion_rule.h"
+#include "tests/unit/support/text.h"
 
 namespace {
 
@@ -19,33 +20,7 @@ const char kNewTemp[] = "ExclusionData.ini.new.tmp";
 const char kDamaged[] = "ExclusionData.ini.damaged";
 const char kDamaged2[] = "ExclusionData.ini.damaged2";
 
-std::string Escaped(const std::string& bytes) {
-    std::string out;
-    for (unsigned char ch : bytes) {
-        if (ch == '\r') out += "\\r";
-        else if (ch == '\n') out += "\\n\n";
-        else if (ch < 0x20 || ch >= 0x7f) {
-            char hex[8];
-            wsprintfA(hex, "\\x%02X", ch);
-            out += hex;
-        } else out += static_cast<char>(ch);
-    }
-    return out;
-}
-
 bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-std::string FileBytes(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
 
 void PutFile(const char* path, const std::string& bytes) {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -76,8 +51,8 @@ std::string Item(int index, int useTitle, int useProcessName, int fullNameMatch,
 
 std::string RuleText(const ExclusionRule& r) {
     return "{" + std::to_string(r.useTitle) + "," + std::to_string(r.useProcessName) + ",\"" +
-           Escaped(r.title.GetString()) + "\",\"" + Escaped(r.processName.GetString()) + "\"," +
-           std::to_string(r.fullNameMatch) + ",\"" + Escaped(r.titlePattern.GetString()) + "\"}";
+           Escaped(r.title.GetString(), true) + "\",\"" + Escaped(r.processName.GetString(), true) + "\"," +
+           std::to_string(r.fullNameMatch) + ",\"" + Escaped(r.titlePattern.GetString(), true) + "\"}";
 }
 
 // Each test runs in a scratch folder of its own, made the current folder as start-up does.
@@ -140,7 +115,7 @@ TEST_F(ExclusionStoreTest, LoadThenSave) {
         }
         const std::string trace = testing::internal::GetCapturedStdout();
         const std::string got = FileBytes(kIni);
-        EXPECT_EQ(c.saved, got) << c.name << "\n  expected:\n" << Escaped(c.saved) << "  actual:\n" << Escaped(got);
+        EXPECT_EQ(c.saved, got) << c.name << "\n  expected:\n" << Escaped(c.saved, true) << "  actual:\n" << Escaped(got, true);
         // A first start has no file: that is no damage.
         EXPECT_EQ("", trace) << c.name;
         EXPECT_FALSE(Exists(kDamaged)) << c.name;
@@ -193,7 +168,7 @@ TEST_F(ExclusionStoreTest, DamagedCountKeepsTheBytesAside) {
         EXPECT_EQ(1u, Occurrences(trace, "cannot be trusted")) << c.name << ": trace " << trace;
         EXPECT_EQ(1u, Occurrences(trace, "kept as")) << c.name << ": trace " << trace;
         EXPECT_EQ(c.file, FileBytes(kDamaged)) << c.name << ": the damaged bytes";
-        EXPECT_EQ(c.saved, FileBytes(kIni)) << c.name << "\n  saved:\n" << Escaped(FileBytes(kIni));
+        EXPECT_EQ(c.saved, FileBytes(kIni)) << c.name << "\n  saved:\n" << Escaped(FileBytes(kIni), true);
         EXPECT_FALSE(Exists(kNew)) << c.name;
         {
             ExclusionStore next;  // the file is sound from now on
@@ -475,7 +450,7 @@ TEST_F(ExclusionStoreTest, AwkwardTextsRoundTrip) {
         store.Save();
     }
     ExclusionStore reloaded;
-    ASSERT_EQ(sizeof cases / sizeof cases[0], reloaded.rules.size()) << Escaped(FileBytes(kIni));
+    ASSERT_EQ(sizeof cases / sizeof cases[0], reloaded.rules.size()) << Escaped(FileBytes(kIni), true);
     for (size_t i = 0; i < reloaded.rules.size(); ++i) {
         const Case& c = cases[i];
         const ExclusionRule expected = Rule(1, 1, c.readBack, c.readBack, 1, c.readBack);
@@ -498,7 +473,7 @@ TEST_F(ExclusionStoreTest, RepeatedSavesGiveTheSameBytes) {
         second = FileBytes(kIni);
     }
     const std::string third = FileBytes(kIni);
-    EXPECT_EQ(expected, first) << "expected:\n" << Escaped(expected) << "actual:\n" << Escaped(first);
+    EXPECT_EQ(expected, first) << "expected:\n" << Escaped(expected, true) << "actual:\n" << Escaped(first, true);
     EXPECT_EQ(first, second);
     EXPECT_EQ(first, third) << "the destructor's save";
     EXPECT_FALSE(Exists(kTemp));

@@ -2,6 +2,8 @@
 // PreTranslateMessage order in the modal loop, failing templates and a throwing OnInitDialog.
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -130,14 +132,6 @@ public:
         return CEdit::WindowProc(message, wParam, lParam);
     }
 };
-
-std::string Join(const std::vector<std::string>& parts)
-{
-    std::string out;
-    for (const std::string& p : parts)
-        out += (out.empty() ? "" : ", ") + p;
-    return out;
-}
 
 std::string State(const CWnd& wnd) { return wnd.IsWindowEnabled() ? "enabled" : "disabled"; }
 

@@ -2,6 +2,8 @@
 // 表 is 95 5C, 示 8E A6, ソ 83 5C, ア 83 41, イ 83 43, ヂ 83 61, 　 (full-width blank) 81 40.
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/text.h"
+
 #include <climits>
 #include <string>
 
@@ -10,23 +12,10 @@
 
 namespace {
 
-std::string Hex(const char* s)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p) {
-        if (!out.empty())
-            out += ' ';
-        out += digits[*p >> 4];
-        out += digits[*p & 15];
-    }
-    return out;
-}
-
 TEST(FrameworkStringTest, RunsUnderCodePage932)
 {
     ASSERT_EQ(932u, GetACP()) << "run with LC_ALL=ja_JP.UTF-8";
-    EXPECT_EQ("95 5C 8E A6", Hex("表示"));
+    EXPECT_EQ("95 5C 8E A6", HexBytes("表示"));
 }
 
 TEST(FrameworkStringTest, SearchesSkipTrailBytes)
@@ -107,7 +96,7 @@ TEST(FrameworkStringTest, EditsLeaveDoubleByteCharactersWhole)
         {"MakeUpper keeps trail byte 61", upper, "ヂA", 0, 0},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Hex(c.expected), Hex(c.got)) << c.name;
+        EXPECT_EQ(HexBytes(c.expected), HexBytes(c.got)) << c.name;
         EXPECT_EQ(c.expectedCount, c.count) << c.name;
     }
 }
@@ -151,10 +140,10 @@ TEST(FrameworkStringTest, TrimKeepsDoubleByteText)
     for (const Case& c : cases) {
         CString s(c.text);
         s.TrimRight();
-        EXPECT_EQ(Hex(c.expected), Hex(s)) << c.name;
+        EXPECT_EQ(HexBytes(c.expected), HexBytes(s)) << c.name;
     }
     CString both("  表示 ");
-    EXPECT_EQ(Hex("表示"), Hex(both.Trim()));
+    EXPECT_EQ(HexBytes("表示"), HexBytes(both.Trim()));
 }
 
 TEST(FrameworkStringTest, LeftMidRightClampToBounds)
@@ -219,7 +208,7 @@ TEST(FrameworkStringTest, FormatCopiesDoubleByteText)
         {"own value as argument", self, "表示\\ソ"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Hex(c.expected), Hex(c.got)) << c.name;
+        EXPECT_EQ(HexBytes(c.expected), HexBytes(c.got)) << c.name;
 }
 
 TEST(FrameworkStringTest, MbcsTruncatedLengthNeverSplitsACharacter)

@@ -2,6 +2,8 @@
 // and exceptions stopped at the window procedure.
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -52,14 +54,6 @@ void RegisterTestClass()
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kClassName;
     registered = RegisterClassA(&wc) != 0;
-}
-
-std::string Join(const std::vector<std::string>& parts)
-{
-    std::string out;
-    for (const std::string& p : parts)
-        out += (out.empty() ? "" : ", ") + p;
-    return out;
 }
 
 BOOL CreateTestWindow(CWnd& wnd, DWORD style = WS_POPUP)

@@ -7,39 +7,11 @@
 #include <vector>
 
 #include "desktop/WriteIniFile.h"
+#include "tests/unit/support/text.h"
 
 namespace {
 
-// Bytes as C escapes, so a failing comparison shows CR, LF and double-byte codes.
-std::string Escaped(const std::string& bytes) {
-    std::string out;
-    for (unsigned char ch : bytes) {
-        if (ch == '\r') out += "\\r";
-        else if (ch == '\n') out += "\\n";
-        else if (ch == '\t') out += "\\t";
-        else if (ch < 0x20 || ch >= 0x7f) {
-            char hex[8];
-            wsprintfA(hex, "\\x%02X", ch);
-            out += hex;
-        } else out += static_cast<char>(ch);
-    }
-    return out;
-}
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Whole file, or "<missing>" when it cannot be opened.
-std::string FileBytes(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(file);
-    return bytes;
-}
 
 std::string ProfileText(const std::string& path, const char* section, const char* key) {
     char buffer[1024] = {};

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/text.h"
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -213,14 +215,6 @@ struct FakeSystem {
         return c;
     }
 };
-
-std::string Join(const std::vector<std::string>& parts)
-{
-    std::string out;
-    for (const std::string& p : parts)
-        out += (out.empty() ? "" : ", ") + p;
-    return out;
-}
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "strip/Thumbnail.h"
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 namespace {
@@ -28,18 +29,7 @@ LRESULT CALLBACK SourceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 HWND MakeMinimisedSource(const char* title)
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &SourceProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "KvAdmissionSource";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND hwnd = CreateWindowExA(0, "KvAdmissionSource", title, WS_OVERLAPPEDWINDOW, 100, 100, 320, 240, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-    ShowWindow(hwnd, SW_SHOWMINNOACTIVE);
-    return hwnd;
+    return MakeSourceWindow({100, 100, 420, 340}, title, &SourceProc, WS_OVERLAPPEDWINDOW, 0, SW_SHOWMINNOACTIVE);
 }
 
 class Admission : public ::testing::Test {

@@ -8,39 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/fake_dwm.h"
 #include "tests/unit/support/source_thread.h"
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 #include <cstring>
 #include <string>
 
 namespace {
-
-UINT_PTR g_nextHandle = 0x100;
-
-HRESULT WINAPI FakeIsCompositionEnabled(BOOL* enabled)
-{
-    *enabled = TRUE;
-    return S_OK;
-}
-HRESULT WINAPI FakeGetWindowAttribute(HWND, DWORD, PVOID, DWORD) { return E_FAIL; }
-HRESULT WINAPI FakeUpdateThumbnailProperties(HTHUMBNAIL, const DWM_THUMBNAIL_PROPERTIES*) { return S_OK; }
-HRESULT WINAPI FakeRegisterThumbnail(HWND, HWND, PHTHUMBNAIL thumbnail)
-{
-    *thumbnail = reinterpret_cast<HTHUMBNAIL>(g_nextHandle++);
-    return S_OK;
-}
-HRESULT WINAPI FakeUnregisterThumbnail(HTHUMBNAIL) { return S_OK; }
-HRESULT WINAPI FakeQueryThumbnailSourceSize(HTHUMBNAIL, PSIZE size)
-{
-    *size = {400, 300};
-    return S_OK;
-}
-
-const DwmFunctions kFakeDwm = {
-    FakeIsCompositionEnabled, FakeGetWindowAttribute,       FakeUpdateThumbnailProperties, FakeRegisterThumbnail,
-    FakeUnregisterThumbnail,  FakeQueryThumbnailSourceSize, nullptr,
-};
 
 const COLORREF kLeft = RGB(200, 0, 0), kRight = RGB(0, 0, 200);
 
@@ -62,26 +38,17 @@ LRESULT CALLBACK HalvesProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-HWND MakeHalves()
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &HalvesProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "KvHalvesSource";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND hwnd = CreateWindowExA(0, "KvHalvesSource", "halves", WS_POPUP, 50, 60, 400, 300, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    return hwnd;
-}
+HWND MakeHalves() { return MakeSourceWindow({50, 60, 450, 360}, "halves", &HalvesProc, WS_POPUP); }
+
+// Composition on or off for one test, through the fake DWM, which gives every source 400 x 300.
+class Composition : public ScopedFakeDwm {
+public:
+    explicit Composition(bool on) : ScopedFakeDwm(on) { g_fake.sourceSize = {400, 300}; }
+};
 
 TEST(ThumbnailCopy, WithCompositionTheSourceIsCapturedInTheShownPart)
 {
-    SetOsVersionForTest(6, 1);
-    SetDwmFunctionsForTest(&kFakeDwm);
+    Composition composition(true);
     HWND source = MakeHalves();
     Cthumbnail* thumb = new Cthumbnail(SourceEntry(source, "halves"), RECT{100, 200, 260, 320}, 255, nullptr);
     ASSERT_TRUE(thumb->m_bComposition);
@@ -125,26 +92,7 @@ TEST(ThumbnailCopy, WithCompositionTheSourceIsCapturedInTheShownPart)
     }
     CloseThumbnail(thumb, THUMB_CLOSE);
     DestroyWindow(source);
-    SetDwmFunctionsForTest(nullptr);
-    ResetOsVersionForTest();
 }
-
-// Composition on or off for one test, through the fake DWM.
-class Composition {
-public:
-    explicit Composition(bool on)
-    {
-        if (on) {
-            SetOsVersionForTest(6, 1);
-            SetDwmFunctionsForTest(&kFakeDwm);
-        }
-    }
-    ~Composition()
-    {
-        SetDwmFunctionsForTest(nullptr);
-        ResetOsVersionForTest();
-    }
-};
 
 // Puts a text of ours on the clipboard; the sequence number tells whether anything changed it since.
 DWORD HoldText()

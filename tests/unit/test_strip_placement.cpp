@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/pump.h"
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 #include <string>
@@ -90,60 +92,14 @@ namespace {
 
 HWND MakeWindow(const char* title, int x, int y, int width, int height)
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "KvPlacementSource";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND hwnd = CreateWindowExA(0, "KvPlacementSource", title, WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-    ShowWindow(hwnd, SW_SHOWNORMAL);
-    return hwnd;
+    return MakeSourceWindow({x, y, x + width, y + height}, title, &DefWindowProcA, WS_OVERLAPPEDWINDOW, 0,
+                            SW_SHOWNORMAL);
 }
 
 WindowEntry EntryFor(HWND source) { return SourceEntry(source, "source"); }
 
 const RECT kSlot = {100, 200, 260, 320};
 const BYTE kAlpha = 153;
-
-void Pump(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
-}
-
-// Pumps until cond holds or ms have passed.
-template <class F>
-bool WaitFor(F cond, DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    while (!cond()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        Pump(10);
-    }
-    return true;
-}
-
-template <class F>
-bool HoldsFor(F cond, DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        if (!cond())
-            return false;
-        Pump(10);
-    }
-    return cond();
-}
 
 int* g_moves = nullptr;
 
@@ -191,7 +147,7 @@ TEST(Placement, JustOpenedThumbnailSitsBeneathOrdinaryWindows)
     Cthumbnail* thumb = new Cthumbnail(EntryFor(source), kSlot, kAlpha, nullptr);
     HWND hwnd = thumb->m_hWnd;
     // Wine raises it once it is mapped, from outside this thread, soon after its first paint.
-    Pump(100);
+    PumpFor(100);
     EXPECT_TRUE(WaitFor([&] { return ZIndex(hwnd) > ZIndex(other); }, 1000)) << "not beneath within a second";
     EXPECT_TRUE(HoldsFor([&] { return ZIndex(hwnd) > ZIndex(other); }, 600)) << "raised again";
     EXPECT_FALSE(Topmost(hwnd));

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/pump.h"
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 #include <cstring>
@@ -27,18 +29,7 @@ LRESULT CALLBACK SourceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 HWND MakeSource(int width, int height, int show)
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &SourceProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "KvStripTestSource";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND hwnd = CreateWindowExA(0, "KvStripTestSource", "source", WS_OVERLAPPEDWINDOW, 50, 60, width, height,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    ShowWindow(hwnd, show);
-    return hwnd;
+    return MakeSourceWindow({50, 60, 50 + width, 60 + height}, "source", &SourceProc, WS_OVERLAPPEDWINDOW, 0, show);
 }
 
 WindowEntry EntryFor(HWND source, const char* processName = "notepad.exe")
@@ -85,15 +76,6 @@ LRESULT CALLBACK DestroyAtCreate(int code, WPARAM wParam, LPARAM lParam)
         DestroyWindow(cwp->hwnd);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 #include <climits>
@@ -158,21 +159,7 @@ TEST(ZoomView, ClampedAddSaturates)
 
 namespace {
 
-HWND MakeSource()
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "KvZoomTestSource";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND hwnd = CreateWindowExA(0, "KvZoomTestSource", "zoom source", WS_OVERLAPPEDWINDOW, 50, 60, 400, 300, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    return hwnd;
-}
+HWND MakeSource() { return MakeSourceWindow({50, 60, 450, 360}, "zoom source"); }
 
 const RECT kSlot = {100, 200, 260, 320};  // a 400x300 source fits it whole: 160x120
 
