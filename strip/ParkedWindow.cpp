@@ -1,6 +1,7 @@
 #include "strip/ParkedWindow.h"
 
 #include "desktop/TaskBarControl.h"
+#include "strip/ParkedPlacement.h"
 #include "framework/Trace.h"
 
 #include <atomic>
@@ -12,6 +13,7 @@
 namespace {
 
 const char kMarker[] = "Kestrova.Parked";  // the parking method; set last, removed first
+const char kCheck[] = "Kestrova.Parked.Check";  // agrees with the values only in a whole mark of ours
 
 // Every value of the mark, in the order it is written.
 const char* const kFieldNames[] = {
@@ -138,6 +140,7 @@ void MarkParked(HWND hwnd, const ParkedState& state)
     FieldsOf(state, values);
     for (int i = 0; i < kFieldCount; ++i)
         ::SetPropA(hwnd, kFieldNames[i], reinterpret_cast<HANDLE>(values[i]));
+    ::SetPropA(hwnd, kCheck, reinterpret_cast<HANDLE>(ParkedMarkCheck(state.method, values, kFieldCount)));
     ::SetPropA(hwnd, kMarker, reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(state.method)));
 }
 
@@ -151,6 +154,8 @@ bool ReadParkedMark(HWND hwnd, ParkedState* state)
     LONG_PTR v[kFieldCount];
     for (int i = 0; i < kFieldCount; ++i)
         v[i] = reinterpret_cast<LONG_PTR>(::GetPropA(hwnd, kFieldNames[i]));
+    if (reinterpret_cast<LONG_PTR>(::GetPropA(hwnd, kCheck)) != ParkedMarkCheck(static_cast<int>(method), v, kFieldCount))
+        return false;  // partial, or not ours
     ParkedState s;
     std::memset(&s, 0, sizeof(s));
     s.method = static_cast<int>(method);
@@ -173,8 +178,29 @@ bool ReadParkedMark(HWND hwnd, ParkedState* state)
 void RemoveParkedMark(HWND hwnd)
 {
     ::RemovePropA(hwnd, kMarker);
+    ::RemovePropA(hwnd, kCheck);
     for (const char* name : kFieldNames)
         ::RemovePropA(hwnd, name);
+}
+
+static WindowNow ReadWindowNow(HWND hwnd)
+{
+    WindowNow now;
+    std::memset(&now, 0, sizeof(now));
+    now.style = StyleOf(hwnd, GWL_STYLE);
+    now.exStyle = StyleOf(hwnd, GWL_EXSTYLE);
+    ::GetWindowRect(hwnd, &now.rect);
+    if (now.exStyle & WS_EX_LAYERED)
+        now.layeredReadable = ::GetLayeredWindowAttributes(hwnd, &now.key, &now.alpha, &now.layeredFlags) != FALSE;
+    return now;
+}
+
+ParkedState StateToPutBack(HWND hwnd)
+{
+    ParkedState mark;
+    std::memset(&mark, 0, sizeof(mark));
+    const bool sound = ReadParkedMark(hwnd, &mark);
+    return SafeStateToPutBack(mark, sound, ReadWindowNow(hwnd), CurrentMonitors());
 }
 
 RECT WorkspaceToScreen(const RECT& workspace, POINT workOffset)
@@ -195,12 +221,7 @@ POINT WorkspaceOffset(HWND hwnd, const RECT& r)
 {
     if (StyleOf(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
         return {0, 0};
-    MONITORINFO info;
-    std::memset(&info, 0, sizeof(info));
-    info.cbSize = sizeof(info);
-    if (!::GetMonitorInfoA(::MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info))
-        return {0, 0};
-    return {info.rcWork.left - info.rcMonitor.left, info.rcWork.top - info.rcMonitor.top};
+    return WorkOffsetNear(CurrentMonitors(), r);
 }
 
 bool WindowAnswers(HWND hwnd)
@@ -224,10 +245,12 @@ void WriteBackStyles(HWND hwnd, const ParkedState& state)
         ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
 }
 
-void PutBackParkedWindow(HWND hwnd, const ParkedState& state, bool answers)
+void PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers)
 {
     if (!::IsWindow(hwnd))
         return;
+    const WindowNow now = ReadWindowNow(hwnd);
+    const ParkedState state = SafeStateToPutBack(MergeOwnLayering(saved, now), true, now, CurrentMonitors());
     if (!answers) {
         PutBackHungWindow(hwnd, state);
         return;
@@ -276,11 +299,10 @@ int RecoverParkedWindows()
     ::EnumWindows(&CollectMarked, reinterpret_cast<LPARAM>(&marked));
     int recovered = 0;
     for (HWND hwnd : marked) {
-        ParkedState state;
-        if (!::IsWindow(hwnd) || !ReadParkedMark(hwnd, &state))
+        if (!::IsWindow(hwnd) || !IsMarkedParked(hwnd))
             continue;
         AfxTrace("RECOVER PARKED WINDOW 0x%08x\n", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(hwnd)));
-        PutBackParkedWindow(hwnd, state, WindowAnswers(hwnd));
+        PutBackParkedWindow(hwnd, StateToPutBack(hwnd), WindowAnswers(hwnd));
         CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
         if (!taskbar || !taskbar->AddTab(hwnd))
             AfxTrace("タスクバーへの登録でエラーが発生しました\n");

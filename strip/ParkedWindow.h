@@ -19,11 +19,15 @@ struct ParkedState {
     WINDOWPLACEMENT placement;  // rcNormalPosition in workspace coordinates
 };
 
-// The mark: every value first, the marker itself last, so a marked window always has all of them.
+// The mark: every value first, then a check over them, the marker itself last. Read back only when
+// it is whole and its check agrees; a window may carry a marker alone (a forged or partial mark).
 void MarkParked(HWND hwnd, const ParkedState& state);
 bool ReadParkedMark(HWND hwnd, ParkedState* state);
 bool IsMarkedParked(HWND hwnd);
 void RemoveParkedMark(HWND hwnd);
+// What a marked window goes back with: its mark's values when the mark is sound, else what it has
+// now; either way visible, enabled unless it was so itself, opaque and where a monitor shows it.
+ParkedState StateToPutBack(HWND hwnd);
 
 // Workspace coordinates (WINDOWPLACEMENT) are screen coordinates less the offset of the work area
 // within its monitor, a taskbar at the top or left; a tool window's are screen coordinates.

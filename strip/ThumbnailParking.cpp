@@ -107,9 +107,10 @@ ParkedState Cthumbnail::SavedState() const
 
 void Cthumbnail::SaveStylesAndPlacement()
 {
-    // A window a killed run left parked: what it had then is its own, not its parked look.
-    ParkedState mark;
-    if (ReadParkedMark(m_hSource, &mark)) {
+    // A window a killed run left parked: what it had then is its own, not its parked look, and its
+    // normal position is the mark's, never where it stands.
+    if (IsMarkedParked(m_hSource)) {
+        const ParkedState mark = StateToPutBack(m_hSource);
         m_dwSavedStyle = mark.style & ~WS_MINIMIZE;
         m_dwSavedExStyle = mark.exStyle;
         m_crSavedKey = mark.key;
@@ -169,10 +170,9 @@ void Cthumbnail::SaveSourceState()
     if (!::IsWindow(m_hSource))
         return;
     // Left parked by a run that was killed: put back as its own put-back would have done.
-    ParkedState mark;
-    if (ReadParkedMark(m_hSource, &mark)) {
+    if (IsMarkedParked(m_hSource)) {
         AfxTrace("RECOVER PARKED WINDOW 0x%08x\n", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(m_hSource)));
-        PutBackParkedWindow(m_hSource, mark, SourceAnswers() != FALSE);
+        PutBackParkedWindow(m_hSource, StateToPutBack(m_hSource), SourceAnswers() != FALSE);
         CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
         if (!taskbar || !taskbar->AddTab(m_hSource))
             AfxMessageBox("タスクバーへの登録でエラーが発生しました", MB_OK);
