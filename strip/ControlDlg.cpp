@@ -9,6 +9,7 @@
 #include "framework/App.h"
 #include "framework/Trace.h"
 #include "res/resource.h"
+#include "strip/ParkedWindow.h"
 #include "strip/ProcessImagePath.h"
 #include "strip/Thumbnail.h"
 #include "tracking/ExclusionStore.h"
@@ -21,6 +22,7 @@ CControlDlg* ControlDialog = nullptr;
 namespace {
 
 const char kSection[] = "SYSTEM";
+const DWORD kExitPutBackDeadline = 2000;  // what the exit waits for parked sources to take their put-backs
 
 }  // namespace
 
@@ -222,9 +224,13 @@ void CControlDlg::PostNcDestroy()
     // The grid leaves the page first, so nothing a closing thumbnail sets off can reach it.
     std::vector<ThumbSlot> slots;
     slots.swap(m_slots);
-    for (ThumbSlot& slot : slots) {
-        if (slot.used == 1)
-            CloseThumbnail(slot.thumbnail, THUMB_CLOSE);
+    {
+        // Every parked source at once, none waited for on its own: a slow one holds up no other.
+        PutBackTogether together(kExitPutBackDeadline);
+        for (ThumbSlot& slot : slots) {
+            if (slot.used == 1)
+                CloseThumbnail(slot.thumbnail, THUMB_CLOSE);
+        }
     }
     CDialog::PostNcDestroy();
 }
@@ -378,7 +384,10 @@ void CControlDlg::AddThumbnail(WindowEntry entry)
     // One window, one thumbnail, also when a report comes twice.
     if (HasThumbnail(entry.hwnd))
         return;
-    const bool layered = (::GetWindowLongA(entry.hwnd, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+    // A window left parked by an earlier run is layered by that parking, not by itself.
+    const DWORD exStyle = IsMarkedParked(entry.hwnd) ? StateToPutBack(entry.hwnd).exStyle
+                                                     : static_cast<DWORD>(::GetWindowLongA(entry.hwnd, GWL_EXSTYLE));
+    const bool layered = (exStyle & WS_EX_LAYERED) != 0;
     std::function<bool()> allowed;
     if (m_pLimitDlg)
         allowed = [&] { return m_pLimitDlg->IsWindowAllowed(entry.title, entry.processName) != 0; };

@@ -181,7 +181,10 @@ ParkedState MergeOwnLayering(const ParkedState& saved, const WindowNow& now)
     if (!(now.exStyle & WS_EX_LAYERED))
         return s;
     const bool readable = now.layeredReadable && (now.layeredFlags & (LWA_ALPHA | LWA_COLORKEY));
-    const bool parkingsOwn = saved.method == kParkedInPlace && readable && now.layeredFlags == LWA_ALPHA && now.alpha == 0;
+    // Alpha 0 hides a parked window, 255 shows it on the way back: both the parking's, whichever method
+    // (a put-back cut short leaves either).
+    const bool parkingsOwn =
+        readable && now.layeredFlags == LWA_ALPHA && now.key == 0 && (now.alpha == 0 || now.alpha == 255);
     if (parkingsOwn)
         return s;
     if (readable) {

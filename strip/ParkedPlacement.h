@@ -53,5 +53,5 @@ ParkedState SafeStateToPutBack(const ParkedState& mark, bool sound, const Window
                                const std::vector<MonitorArea>& monitors);
 
 // A window that made itself layered while it was parked keeps its own layering when it goes back.
-// In place, the parking's own layering is alpha 0 with LWA_ALPHA; off screen, it has none.
+// The parking's own layering is alpha 0 or 255 with LWA_ALPHA alone.
 ParkedState MergeOwnLayering(const ParkedState& saved, const WindowNow& now);

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -14,6 +16,9 @@ namespace {
 
 const char kMarker[] = "Kestrova.Parked";  // the parking method; set last, removed first
 const char kCheck[] = "Kestrova.Parked.Check";  // agrees with the values only in a whole mark of ours
+// Put back minimised from the maximised state: another process's placement does not say so under Wine,
+// and a later run that parks the window again must know it.
+const char kRestoresMaximised[] = "Kestrova.RestoresMaximised";
 
 // Every value of the mark, in the order it is written.
 const char* const kFieldNames[] = {
@@ -67,9 +72,73 @@ bool Minimise(HWND hwnd, const WINDOWPLACEMENT& placement)
     return WindowAnswers(hwnd);
 }
 
-void PutBackHungWindow(HWND hwnd, const ParkedState& state)
+// Put-backs whose window has not taken all of it yet; their threads may outlive the caller's wait.
+std::mutex g_pendingLock;
+std::set<HWND> g_pending;
+
+// The put-backs started while the exit puts every window back together, each with its end event.
+int g_togetherDepth = 0;
+std::vector<std::shared_ptr<void>> g_together;
+
+void SetPending(HWND hwnd, bool pending)
 {
-    // Only what needs no wait for the source's thread happens now.
+    std::lock_guard<std::mutex> lock(g_pendingLock);
+    if (pending)
+        g_pending.insert(hwnd);
+    else
+        g_pending.erase(hwnd);
+}
+
+// Polls until hwnd is minimised (or restored, for restored) or gone; false at the deadline.
+bool WaitShowState(HWND hwnd, bool minimised, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (!::IsWindow(hwnd) || (::IsIconic(hwnd) != FALSE) == minimised)
+            return ::IsWindow(hwnd) != FALSE;
+        if (::GetTickCount() - start >= timeoutMs)
+            return false;
+        ::Sleep(20);
+    }
+}
+
+struct Event {
+    HANDLE h = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ~Event()
+    {
+        if (h)
+            ::CloseHandle(h);
+    }
+};
+
+// Waits for the events, pumping only messages sent to this thread: a source of this process may be
+// waiting for it.
+void WaitPumpingSent(const std::vector<HANDLE>& events, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    for (HANDLE h : events) {
+        for (;;) {
+            if (!h || ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0)
+                break;
+            const DWORD spent = ::GetTickCount() - start;
+            if (spent >= timeoutMs)
+                return;
+            ::MsgWaitForMultipleObjects(1, &h, FALSE, timeoutMs - spent, QS_SENDMESSAGE);
+            MSG msg;
+            ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+}
+
+// The road that needs no wait for the window's thread: what the system does without it happens now,
+// moved and shown asynchronously; every write that waits for the thread goes from a thread of its own,
+// all of them at once. A write already waiting is still taken by the window after this process has
+// ended. The mark goes only once the window is minimised (restored, for restored) with its styles,
+// so a run killed at any moment leaves it for the next start to finish. Returns the event set when
+// all is done or given up.
+std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state, bool restored)
+{
+    SetPending(hwnd, true);
     if (state.exStyle & WS_EX_LAYERED)
         ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
     else
@@ -81,44 +150,55 @@ void PutBackHungWindow(HWND hwnd, const ParkedState& state)
         ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                        SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     }
-    ::ShowWindowAsync(hwnd, SW_SHOWMINNOACTIVE);
-    // The style writes wait for the source's thread (under Wine EnableWindow too), so each goes from
-    // a thread of its own. A write already waiting is still taken by the source after this process
-    // has ended; the mark stays until both are done, for a later run to finish.
+    // Minimised from the maximised state, it restores maximised: the style bit first.
+    const bool maximisedFirst = !restored && (state.placement.flags & WPF_RESTORETOMAXIMIZED) && !::IsIconic(hwnd);
+    const int show = restored ? SW_SHOWNOACTIVATE : SW_SHOWMINNOACTIVE;
+    if (!maximisedFirst)
+        ::ShowWindowAsync(hwnd, show);
     struct Pending {
-        HANDLE started[2] = {::CreateEventA(nullptr, TRUE, FALSE, nullptr), ::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-        std::atomic<int> writes{2};
-        ~Pending()
-        {
-            for (HANDLE h : started) {
-                if (h)
-                    ::CloseHandle(h);
-            }
-        }
+        Event started[3];
+        Event done;
+        std::atomic<int> writes{3};
     };
+    auto pending = std::make_shared<Pending>();
     try {
-        auto pending = std::make_shared<Pending>();
-        auto done = [hwnd, pending] {
-            if (--pending->writes == 0)
+        auto finish = [hwnd, restored, pending] {
+            if (--pending->writes != 0)
+                return;
+            if (WaitShowState(hwnd, !restored, 10000))
                 RemoveParkedMark(hwnd);
+            SetPending(hwnd, false);
+            ::SetEvent(pending->done.h);
         };
-        std::thread([hwnd, state, pending, done] {
-            ::SetEvent(pending->started[0]);
+        std::thread([hwnd, state, show, maximisedFirst, pending, finish] {
+            ::SetEvent(pending->started[0].h);
+            if (maximisedFirst) {
+                SetStyle(hwnd, GWL_STYLE, StyleOf(hwnd, GWL_STYLE) | WS_MAXIMIZE);
+                ::ShowWindowAsync(hwnd, show);
+            }
+            finish();
+        }).detach();
+        std::thread([hwnd, state, pending, finish] {
+            ::SetEvent(pending->started[1].h);
+            // Under Wine EnableWindow on another process's window waits for its thread.
             if (!(state.style & WS_DISABLED))
                 ::EnableWindow(hwnd, TRUE);
-            done();
+            finish();
         }).detach();
-        std::thread([hwnd, state, pending, done] {
-            ::SetEvent(pending->started[1]);
+        std::thread([hwnd, state, pending, finish] {
+            ::SetEvent(pending->started[2].h);
             SetStyle(hwnd, GWL_EXSTYLE, state.exStyle);
             if (state.exStyle & WS_EX_LAYERED)
                 ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
-            done();
+            finish();
         }).detach();
-        ::WaitForMultipleObjects(2, pending->started, TRUE, 1000);
+        HANDLE started[3] = {pending->started[0].h, pending->started[1].h, pending->started[2].h};
+        ::WaitForMultipleObjects(3, started, TRUE, 1000);
     } catch (...) {
         // No thread: the mark stays, and the next run puts the window back.
+        ::SetEvent(pending->done.h);
     }
+    return std::shared_ptr<void>(pending, pending->done.h);
 }
 
 BOOL CALLBACK CollectMarked(HWND hwnd, LPARAM context)
@@ -245,15 +325,49 @@ void WriteBackStyles(HWND hwnd, const ParkedState& state)
         ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
 }
 
-void PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers)
+bool PutBackPending(HWND hwnd)
+{
+    std::lock_guard<std::mutex> lock(g_pendingLock);
+    return g_pending.count(hwnd) != 0;
+}
+
+PutBackTogether::PutBackTogether(DWORD deadlineMs) : m_deadlineMs(deadlineMs) { ++g_togetherDepth; }
+
+PutBackTogether::~PutBackTogether()
+{
+    if (--g_togetherDepth > 0)
+        return;
+    std::vector<std::shared_ptr<void>> started;
+    started.swap(g_together);
+    std::vector<HANDLE> events;
+    for (const std::shared_ptr<void>& done : started)
+        events.push_back(static_cast<HANDLE>(done.get()));
+    WaitPumpingSent(events, m_deadlineMs);
+}
+
+bool PuttingBackTogether() { return g_togetherDepth > 0; }
+
+bool PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers, bool restored)
 {
     if (!::IsWindow(hwnd))
-        return;
+        return true;
+    if (PutBackPending(hwnd))
+        return false;  // once is enough: a second one would start from where the first left it
     const WindowNow now = ReadWindowNow(hwnd);
     const ParkedState state = SafeStateToPutBack(MergeOwnLayering(saved, now), true, now, CurrentMonitors());
+    if (state.placement.flags & WPF_RESTORETOMAXIMIZED)
+        ::SetPropA(hwnd, kRestoresMaximised, reinterpret_cast<HANDLE>(1));
+    if (PuttingBackTogether()) {
+        try {
+            g_together.push_back(PutBackWithoutWaiting(hwnd, state, restored));
+        } catch (...) {
+            // Not waited for: the exit goes on, and the mark is there for the next start.
+        }
+        return false;
+    }
     if (!answers) {
-        PutBackHungWindow(hwnd, state);
-        return;
+        PutBackWithoutWaiting(hwnd, state, false);
+        return false;
     }
     WINDOWPLACEMENT placement = state.placement;
     placement.showCmd = SW_SHOWMINNOACTIVE;  // minimised, not activated
@@ -261,14 +375,14 @@ void PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers)
     if (state.method == kParkedInPlace) {
         if (!SendWithTimeout(hwnd, WM_SETREDRAW, FALSE, 0) || !Minimise(hwnd, placement)) {
             ::SendNotifyMessageA(hwnd, WM_SETREDRAW, TRUE, 0);  // after the one it has not taken yet
-            PutBackHungWindow(hwnd, state);
-            return;
+            PutBackWithoutWaiting(hwnd, state, false);
+            return false;
         }
         ::Sleep(200);
         ::SetWindowPlacement(hwnd, &placement);
         if (!SendWithTimeout(hwnd, WM_SETREDRAW, TRUE, 0)) {
-            PutBackHungWindow(hwnd, state);
-            return;
+            PutBackWithoutWaiting(hwnd, state, false);
+            return false;
         }
     } else {
         // Invisible while it is minimised.
@@ -284,14 +398,21 @@ void PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers)
         const RECT r = WorkspaceToScreen(n, WorkspaceOffset(hwnd, n));
         ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
         if (!Minimise(hwnd, placement)) {
-            PutBackHungWindow(hwnd, state);
-            return;
+            PutBackWithoutWaiting(hwnd, state, false);
+            return false;
         }
         ::SetWindowPlacement(hwnd, &placement);
     }
     WriteBackStyles(hwnd, state);
-    RemoveParkedMark(hwnd);
+    // Not minimised after all: the mark stays, for the next start to finish the put-back.
+    if (::IsIconic(hwnd))
+        RemoveParkedMark(hwnd);
+    return true;
 }
+
+bool RestoresMaximised(HWND hwnd) { return ::GetPropA(hwnd, kRestoresMaximised) != nullptr; }
+
+void ForgetRestoresMaximised(HWND hwnd) { ::RemovePropA(hwnd, kRestoresMaximised); }
 
 int RecoverParkedWindows()
 {

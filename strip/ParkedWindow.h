@@ -39,11 +39,32 @@ POINT WorkspaceOffset(HWND hwnd, const RECT& r);
 // Asks the window whether it answers, 1000 ms at most.
 bool WindowAnswers(HWND hwnd);
 
-// Puts a parked window back: minimised, with its own styles, layered attributes and normal position,
-// and the mark removed. A window that does not answer gets at once only what needs no wait for its
-// thread (enabled, opaque, moved and minimised asynchronously); a thread of its own writes its styles
-// back and removes the mark once it answers.
-void PutBackParkedWindow(HWND hwnd, const ParkedState& state, bool answers);
+// Puts a parked window back: minimised (restored, for restored), with its own styles, layered
+// attributes and normal position, and the mark removed once it is wholly back. A window that does not
+// answer, and every window while a PutBackTogether lives, gets at once only what needs no wait for its
+// thread (opaque, moved and shown asynchronously); threads of their own write its styles back and
+// remove the mark once it has taken them. restored is honoured on that road only. TRUE when the
+// window is back; FALSE while its put-back goes on, or one already did.
+bool PutBackParkedWindow(HWND hwnd, const ParkedState& state, bool answers, bool restored = false);
+bool PutBackPending(HWND hwnd);
+
+// The exit: while one lives, put-backs wait for nothing; its end waits for all of them together,
+// deadlineMs at most.
+class PutBackTogether {
+public:
+    explicit PutBackTogether(DWORD deadlineMs);
+    ~PutBackTogether();
+    PutBackTogether(const PutBackTogether&) = delete;
+    PutBackTogether& operator=(const PutBackTogether&) = delete;
+
+private:
+    DWORD m_deadlineMs;
+};
+bool PuttingBackTogether();
+
+// A window put back minimised from the maximised state keeps a note of it until it is seen restored.
+bool RestoresMaximised(HWND hwnd);
+void ForgetRestoresMaximised(HWND hwnd);
 
 // The style to write back: the saved style with the minimised and maximised bits the window has now.
 DWORD StyleToWriteBack(DWORD saved, DWORD current);

@@ -208,8 +208,9 @@ void Cthumbnail::PutBackSource()
     m_bSourcePutBack = true;
     if (!ShouldPutBackSource(m_nPrevState, m_nState) || !::IsWindow(m_hSource))
         return;
-    UnparkSourceWindow();
-    if (m_entry.processName == "chrome.exe") {
+    const bool chrome = m_entry.processName == "chrome.exe";
+    UnparkSourceWindow(chrome);
+    if (chrome && !PuttingBackTogether()) {
         // This browser is left restored at its saved position rather than minimised. A time-out,
         // so that a source that does not answer cannot hold up the exit.
         DWORD_PTR result = 0;

@@ -68,7 +68,8 @@ public:
     // TRUE when the source is parked; FALSE, with only its state saved, when it is not minimised
     // or does not answer (the refresh cycle tries again).
     BOOL ParkSourceWindow();
-    void UnparkSourceWindow();
+    // restored: left restored at its normal position instead (honoured while put back together).
+    void UnparkSourceWindow(bool restored = false);
     void RestoreSourcePosition();
     // Reads the source's rectangle afresh.
     BOOL IsSourceOnScreen();

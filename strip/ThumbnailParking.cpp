@@ -121,8 +121,10 @@ void Cthumbnail::SaveStylesAndPlacement()
         return;
     }
     const DWORD style = StyleOf(m_hSource, GWL_STYLE);
-    if (!(style & WS_MINIMIZE))
+    if (!(style & WS_MINIMIZE)) {
         m_bSeenMaximised = (style & WS_MAXIMIZE) != 0;
+        ForgetRestoresMaximised(m_hSource);
+    }
     m_dwSavedStyle = style & ~WS_MINIMIZE;
     m_dwSavedExStyle = StyleOf(m_hSource, GWL_EXSTYLE);
     m_crSavedKey = 0;
@@ -154,7 +156,7 @@ void Cthumbnail::SaveStylesAndPlacement()
     if (!m_bNormalUnknown)
         placement.rcNormalPosition = normal;
     // Under Wine another process's placement never says so.
-    if ((style & WS_MINIMIZE) && m_bSeenMaximised)
+    if ((style & WS_MINIMIZE) && (m_bSeenMaximised || RestoresMaximised(m_hSource)))
         placement.flags |= WPF_RESTORETOMAXIMIZED;
     m_wpSaved = placement;
 }
@@ -170,7 +172,7 @@ void Cthumbnail::SaveSourceState()
     if (!::IsWindow(m_hSource))
         return;
     // Left parked by a run that was killed: put back as its own put-back would have done.
-    if (IsMarkedParked(m_hSource)) {
+    if (IsMarkedParked(m_hSource) && !PutBackPending(m_hSource)) {
         AfxTrace("RECOVER PARKED WINDOW 0x%08x\n", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(m_hSource)));
         PutBackParkedWindow(m_hSource, StateToPutBack(m_hSource), SourceAnswers() != FALSE);
         CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
@@ -184,7 +186,8 @@ void Cthumbnail::SaveSourceState()
 
 BOOL Cthumbnail::ParkSourceWindow()
 {
-    if (!::IsWindow(m_hSource))
+    // Not while a put-back of it goes on: it has not yet taken all of its own state back.
+    if (!::IsWindow(m_hSource) || PutBackPending(m_hSource))
         return FALSE;
     // A window the user has restored meanwhile is left alone: disabled, nothing would enable it.
     if (!::IsIconic(m_hSource) || !SourceAnswers()) {
@@ -302,11 +305,13 @@ void Cthumbnail::ReturnParkedSource()
     RestoreSourcePosition();
 }
 
-void Cthumbnail::UnparkSourceWindow()
+void Cthumbnail::UnparkSourceWindow(bool restored)
 {
     if (!::IsWindow(m_hSource))
         return;
-    PutBackParkedWindow(m_hSource, SavedState(), SourceAnswers() != FALSE);
+    // At the exit no source is asked: all of them are put back together, none waited for.
+    const bool answers = !PuttingBackTogether() && SourceAnswers() != FALSE;
+    PutBackParkedWindow(m_hSource, SavedState(), answers, restored);
     // Under Wine its restore position is the one it was minimised from, which the put-back set.
     m_rcSeenRestored = WorkspaceToScreen(m_wpSaved.rcNormalPosition,
                                          WorkspaceOffset(m_hSource, m_wpSaved.rcNormalPosition));

@@ -155,10 +155,13 @@ void Cthumbnail::PollSource()
     if (!::IsWindow(m_hSource))
         return;
     ::GetWindowRect(m_hSource, &m_rcSourceWindow);
-    if (m_nState == THUMB_NORMAL && !::IsIconic(m_hSource)) {
+    // A window whose put-back goes on may stand where it was parked: not what it looks like restored.
+    if (m_nState == THUMB_NORMAL && !::IsIconic(m_hSource) && !IsMarkedParked(m_hSource) &&
+        !PutBackPending(m_hSource)) {
         m_bParkWaited = false;
         m_bSeenMaximised = ::IsZoomed(m_hSource);
-        if (!m_bSeenMaximised) {
+        ForgetRestoresMaximised(m_hSource);
+        if (!m_bSeenMaximised && SourceOnScreen(m_rcDesktop, m_rcSourceWindow)) {
             m_rcSeenRestored = m_rcSourceWindow;
             m_bSeenRestored = TRUE;
         }

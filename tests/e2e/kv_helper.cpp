@@ -1,5 +1,7 @@
 // Opens the windows its command line describes and paints a known pattern in them.
-//   kv_helper.exe [--hold] [OPTIONS] [--window OPTIONS]...
+//   kv_helper.exe [--hold] [--busy MS] [OPTIONS] [--window OPTIONS]...
+// --busy: its thread works MS at a time and handles what came meanwhile in between, so it answers
+// every question, each after a wait.
 // Each --window starts another window; options before the first one describe the first.
 // Ends when its last window is gone, except with --hold (then it waits until it is killed).
 #include <windows.h>
@@ -100,6 +102,8 @@ const Option kOptions[] = {
 
 int g_liveWindows = 0;
 bool g_hold = false;
+DWORD g_busyMs = 0;
+const UINT_PTR kBusyTimer = 77;
 
 void Paint(HWND hwnd, HDC dc)
 {
@@ -182,8 +186,18 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             SetPropA(hwnd, kv::kHelperHungProp, reinterpret_cast<HANDLE>(1));
             WaitForSingleObject(release, 30000);
             RemovePropA(hwnd, kv::kHelperHungProp);
+            const DWORD sentOnly = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(RemovePropA(hwnd, kv::kHelperSentOnlyProp)));
+            for (const DWORD start = GetTickCount(); GetTickCount() - start < sentOnly;) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, sentOnly - (GetTickCount() - start), QS_SENDMESSAGE);
+                MSG m;
+                PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            }
             if (release) CloseHandle(release);
         }
+        return 0;
+    case WM_TIMER:
+        if (wp != kBusyTimer) break;
+        Sleep(g_busyMs);  // the timer comes again once the queue is empty: busy most of the time
         return 0;
     case WM_DESTROY:
         RemovePropA(hwnd, kv::kPaintCountProp);
@@ -220,6 +234,7 @@ bool Open(const WindowDesc& w)
     // WS_MINIMIZE set here makes the window iconic in place: its normal and current rectangles stay its own.
     if (w.lateStyle) SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) | w.lateStyle);
     UpdateWindow(hwnd);
+    if (g_busyMs && g_liveWindows == 1) SetTimer(hwnd, kBusyTimer, 1, nullptr);
     return true;
 }
 
@@ -228,6 +243,10 @@ bool ParseCommandLine(int argc, char** argv, std::vector<WindowDesc>* windows)
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (!strcmp(arg, "--hold")) { g_hold = true; continue; }
+        if (!strcmp(arg, "--busy")) {
+            if (i + 1 >= argc || sscanf(argv[++i], "%lu", &g_busyMs) != 1) return false;
+            continue;
+        }
         if (!strcmp(arg, "--window")) { windows->emplace_back(); continue; }
         const Option* opt = nullptr;
         for (const Option& o : kOptions) {

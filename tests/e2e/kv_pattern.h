@@ -32,6 +32,10 @@ constexpr UINT kHelperHang = WM_APP + 50;
 constexpr const char* kHelperHangOnNullProp = "KvHangOnNull";
 constexpr const char* kHelperHungProp = "KvHung";
 constexpr const char* kHelperRelease = "KvHelperRelease";
+// Set on a kv_helper window beside kHelperHangOnNullProp: once released, its thread takes only sent
+// messages for this many milliseconds more (as a thread does while it waits in a send of its own), so
+// the posted ones wait.
+constexpr const char* kHelperSentOnlyProp = "KvSentOnly";
 
 inline COLORREF PatternColor(int pattern, int quadrant)  // quadrant: 0 TL, 1 TR, 2 BL, 3 BR
 {
