@@ -1,7 +1,5 @@
 // Opens the windows its command line describes and paints a known pattern in them.
-//   kv_helper.exe [--hold] [--busy MS] [OPTIONS] [--window OPTIONS]...
-// --busy: its thread works MS at a time and handles what came meanwhile in between, so it answers
-// every question, each after a wait.
+//   kv_helper.exe [--hold] [OPTIONS] [--window OPTIONS]...
 // Each --window starts another window; options before the first one describe the first.
 // Ends when its last window is gone, except with --hold (then it waits until it is killed).
 #include <windows.h>
@@ -102,7 +100,7 @@ const Option kOptions[] = {
 
 int g_liveWindows = 0;
 bool g_hold = false;
-DWORD g_busyMs = 0;
+DWORD g_busyMs = 0;  // kHelperStartBusy
 const UINT_PTR kBusyTimer = 77;
 
 void Paint(HWND hwnd, HDC dc)
@@ -195,6 +193,11 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             if (release) CloseHandle(release);
         }
         return 0;
+    case kv::kHelperStartBusy:
+        g_busyMs = static_cast<DWORD>(wp);
+        SetTimer(hwnd, kBusyTimer, 1, nullptr);
+        SetPropA(hwnd, kv::kHelperBusyProp, reinterpret_cast<HANDLE>(1));
+        return 0;
     case WM_TIMER:
         if (wp != kBusyTimer) break;
         Sleep(g_busyMs);  // the timer comes again once the queue is empty: busy most of the time
@@ -234,7 +237,6 @@ bool Open(const WindowDesc& w)
     // WS_MINIMIZE set here makes the window iconic in place: its normal and current rectangles stay its own.
     if (w.lateStyle) SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) | w.lateStyle);
     UpdateWindow(hwnd);
-    if (g_busyMs && g_liveWindows == 1) SetTimer(hwnd, kBusyTimer, 1, nullptr);
     return true;
 }
 
@@ -243,10 +245,6 @@ bool ParseCommandLine(int argc, char** argv, std::vector<WindowDesc>* windows)
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (!strcmp(arg, "--hold")) { g_hold = true; continue; }
-        if (!strcmp(arg, "--busy")) {
-            if (i + 1 >= argc || sscanf(argv[++i], "%lu", &g_busyMs) != 1) return false;
-            continue;
-        }
         if (!strcmp(arg, "--window")) { windows->emplace_back(); continue; }
         const Option* opt = nullptr;
         for (const Option& o : kOptions) {

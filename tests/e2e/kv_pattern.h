@@ -32,6 +32,12 @@ constexpr UINT kHelperHang = WM_APP + 50;
 constexpr const char* kHelperHangOnNullProp = "KvHangOnNull";
 constexpr const char* kHelperHungProp = "KvHung";
 constexpr const char* kHelperRelease = "KvHelperRelease";
+// Posted to a kv_helper window: from now on its thread works wParam milliseconds at a time and
+// handles what came meanwhile in between, so it answers every question, each after a wait.
+// kHelperBusyProp is set once it is.
+constexpr UINT kHelperStartBusy = WM_APP + 51;
+constexpr const char* kHelperBusyProp = "KvBusy";
+
 // Set on a kv_helper window beside kHelperHangOnNullProp: once released, its thread takes only sent
 // messages for this many milliseconds more (as a thread does while it waits in a send of its own), so
 // the posted ones wait.

@@ -85,7 +85,7 @@ void BusySourcesHoldUpNeitherThePanelNorTheExit(const char* name, const char* ar
     Scratch scratch;
     SetCursorPos(1270, 300);
     std::vector<Source> sources;
-    StartSources(8, 3, "--busy 900", &sources);
+    StartSources(8, 3, "", &sources);
     const std::string folder = scratch.Folder("app");
     WriteBytes(folder + "\\Kestrova.ini", kSettings);
     App app = StartApp(scratch.InstallApp(folder), args, scratch.Root());
@@ -96,8 +96,17 @@ void BusySourcesHoldUpNeitherThePanelNorTheExit(const char* name, const char* ar
         for (int i = 0; i < 3; ++i)
             parked += Parked(sources[i].h) ? 1 : 0;
         return ThumbnailCount(pid) == 8 && parked == 3;
-    }, 30000), "%s: %d thumbnails, source 0 %s", name, ThumbnailCount(pid), StateText(sources[0].h).c_str());
+    }, 20000), "%s: %d thumbnails, source 0 %s", name, ThumbnailCount(pid), StateText(sources[0].h).c_str());
     Log("%s: 8 thumbnails, 3 parked after %lu ms", name, static_cast<unsigned long>(GetTickCount() - start));
+    // Parked while they answered at once; from here on each answers only between its works.
+    for (const Source& s : sources)
+        PostMessageA(s.h, kHelperStartBusy, 900, 0);
+    Require(WaitFor([&] {
+        for (const Source& s : sources) {
+            if (!GetPropA(s.h, kHelperBusyProp)) return false;
+        }
+        return true;
+    }, 5000), "%s: the sources are not busy", name);
 
     // A loaded machine may slow one opening of three.
     std::string times;
