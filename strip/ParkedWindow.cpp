@@ -173,7 +173,8 @@ std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state,
         std::thread([hwnd, state, show, maximisedFirst, pending, finish] {
             ::SetEvent(pending->started[0].h);
             if (maximisedFirst) {
-                SetStyle(hwnd, GWL_STYLE, StyleOf(hwnd, GWL_STYLE) | WS_MAXIMIZE);
+                // Its own style, not the one read now: that would undo the enable on the thread beside.
+                SetStyle(hwnd, GWL_STYLE, (state.style & ~WS_MINIMIZE) | WS_MAXIMIZE);
                 ::ShowWindowAsync(hwnd, show);
             }
             finish();
