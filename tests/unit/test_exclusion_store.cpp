@@ -22,13 +22,7 @@ const char kDamaged2[] = "ExclusionData.ini.damaged2";
 
 bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
-void PutFile(const char* path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
+void PutFile(const char* path, const std::string& bytes) { ASSERT_TRUE(WriteFileBytes(path, bytes)) << path; }
 
 void Remove(std::initializer_list<const char*> names) {
     for (const char* name : names) DeleteFileA(name);

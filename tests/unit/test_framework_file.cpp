@@ -1,6 +1,8 @@
 // CStdioFile: bytes reach the disk unchanged, ReadString drops line ends, failures carry a cause.
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/text.h"
+
 #include <string>
 #include <vector>
 
@@ -24,27 +26,8 @@ protected:
         RemoveDirectoryA(m_dir.c_str());
     }
 
-    void WriteRaw(const std::string& bytes)
-    {
-        HANDLE h = CreateFileA(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        DWORD written = 0;
-        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(h);
-    }
-    std::string ReadRaw()
-    {
-        std::string bytes;
-        HANDLE h = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        char buffer[256];
-        DWORD read = 0;
-        while (ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            bytes.append(buffer, read);
-        CloseHandle(h);
-        return bytes;
-    }
+    void WriteRaw(const std::string& bytes) { ASSERT_TRUE(WriteFileBytes(m_path, bytes)); }
+    std::string ReadRaw() { return FileBytes(m_path); }
 
     std::string m_dir;
     std::string m_path;

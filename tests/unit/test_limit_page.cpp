@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/text.h"
+
 namespace {
 
 ExclusionRule Rule(const char* title, const char* processName, int full = 1, const char* pattern = "")
@@ -61,22 +63,6 @@ TEST(ExclusionPage, DuplicateTestLooksAtSwitchesTitleAndProcessName)
 
 #include <string>
 
-namespace {
-
-std::string FileText(const char* path)
-{
-    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    char buffer[4096];
-    DWORD read = 0;
-    ::ReadFile(file, buffer, sizeof buffer, &read, nullptr);
-    ::CloseHandle(file);
-    return std::string(buffer, read);
-}
-
-}  // namespace
-
 // A rule added through the page is in the file at once: a crash or End Task must not lose it.
 TEST(ExclusionPage, AnAddedRuleIsSavedAtOnce)
 {
@@ -91,14 +77,14 @@ TEST(ExclusionPage, AnAddedRuleIsSavedAtOnce)
     ExclusionStore::m_pInstance = new ExclusionStore();
     CLimitDlg page;  // no window: the list calls go nowhere
     page.LoadExclusionRules();
-    EXPECT_EQ("<missing>", FileText("ExclusionData.ini"));
+    EXPECT_EQ("<missing>", FileBytes("ExclusionData.ini"));
     page.AddExclusionRule("無題 - メモ帳", "notepad.exe");
-    const std::string saved = FileText("ExclusionData.ini");
+    const std::string saved = FileBytes("ExclusionData.ini");
     EXPECT_EQ("[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
               "TITLE=無題 - メモ帳\r\nPNAME=notepad.exe\r\nTPART=\r\n",
               saved);
     delete ExclusionStore::m_pInstance;
-    EXPECT_EQ(saved, FileText("ExclusionData.ini")) << "the exit's save";
+    EXPECT_EQ(saved, FileBytes("ExclusionData.ini")) << "the exit's save";
 
     ::DeleteFileA("ExclusionData.ini");
     ::SetCurrentDirectoryA(previous);
@@ -118,10 +104,7 @@ TEST(ExclusionPage, RulesOfAFileReadLateStayThroughTheNextChange)
     ASSERT_TRUE(::SetCurrentDirectoryA(folder.c_str()));
     const std::string old = "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
                             "TITLE=old\r\nPNAME=old.exe\r\nTPART=\r\n";
-    HANDLE file = ::CreateFileA("ExclusionData.ini", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, old.data(), static_cast<DWORD>(old.size()), &written, nullptr);
-    ::CloseHandle(file);
+    ASSERT_TRUE(WriteFileBytes("ExclusionData.ini", old));
 
     HANDLE holder = ::CreateFileA("ExclusionData.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
@@ -136,7 +119,7 @@ TEST(ExclusionPage, RulesOfAFileReadLateStayThroughTheNextChange)
     page.AddExclusionRule("b", "b.exe");
     delete ExclusionStore::m_pInstance;
     testing::internal::GetCapturedStdout();
-    const std::string saved = FileText("ExclusionData.ini");
+    const std::string saved = FileBytes("ExclusionData.ini");
     EXPECT_NE(std::string::npos, saved.find("EXCLUSIONNUM=3\r\n")) << saved;
     EXPECT_NE(std::string::npos, saved.find("TITLE=old\r\n")) << saved;
 

@@ -25,28 +25,6 @@ std::string Folder()
     return folder;
 }
 
-std::string ReadAll(const std::string& path)
-{
-    std::string bytes;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<none>";
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got)
-        bytes.append(buf, got);
-    CloseHandle(h);
-    return bytes;
-}
-
-void WriteAll(const std::string& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
-}
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 const char* const kKeys[] = {"LOCATION", "SIZE",        "LEFTMARGIN", "TOPMARGIN", "RIGHTMARGIN", "BOTTOMMARGIN",
@@ -75,11 +53,11 @@ std::string DirectWrite(const std::string& start)
 {
     const std::string path = Folder() + "\\property_reference.ini";
     DeleteFileA(path.c_str());
-    if (start != "<none>")
-        WriteAll(path, start);
+    if (start != "<missing>")
+        WriteFileBytes(path, start);
     for (size_t i = 0; i < 12; ++i)
         WritePrivateProfileStringA("SYSTEM", kKeys[i], std::to_string(kValues[i]).c_str(), path.c_str());
-    const std::string bytes = ReadAll(path);
+    const std::string bytes = FileBytes(path);
     DeleteFileA(path.c_str());
     return bytes;
 }
@@ -92,24 +70,24 @@ TEST(SettingsFile, SavedWholeAndByteIdenticalToPlainProfileWrites)
     const std::string temp = path + ".tmp";
     struct Case {
         const char* name;
-        std::string start;  // "<none>": no file
+        std::string start;  // "<missing>": no file
         std::string staleTemp;
     } cases[] = {
-        {"fresh file", "<none>", ""},
+        {"fresh file", "<missing>", ""},
         {"other sections and keys survive", "[OTHER]\r\nA=1\r\n[SYSTEM]\r\nLIMIT=16\r\nEXTRA=x\r\n[LAST]\r\nB=2\r\n", ""},
-        {"every key already there", DirectWrite("<none>"), ""},
+        {"every key already there", DirectWrite("<missing>"), ""},
         {"a copy left by a crash is not written into", "[SYSTEM]\r\nSIZE=1\r\n", "[JUNK]\r\nZ=9\r\n"},
     };
     for (const Case& c : cases) {
         DeleteFileA(path.c_str());
-        if (c.start != "<none>")
-            WriteAll(path, c.start);
+        if (c.start != "<missing>")
+            WriteFileBytes(path, c.start);
         if (!c.staleTemp.empty())
-            WriteAll(temp, c.staleTemp);
+            WriteFileBytes(temp, c.staleTemp);
         CControlDlg page;
         SetPage(page, path);
         EXPECT_TRUE(page.WriteSettings()) << c.name << ": error " << GetLastError();
-        EXPECT_EQ(DirectWrite(c.start), ReadAll(path)) << c.name;
+        EXPECT_EQ(DirectWrite(c.start), FileBytes(path)) << c.name;
         EXPECT_FALSE(Exists(temp)) << c.name << ": the temporary copy stayed";
         DeleteFileA(path.c_str());
     }
@@ -120,7 +98,7 @@ TEST(SettingsFile, FailedSaveLeavesTheOldBytesAndNoCopy)
 {
     const std::string path = Folder() + "\\property_locked.ini";
     const std::string old = "[SYSTEM]\r\nLOCATION=1\r\n[OTHER]\r\nK=v\r\n";
-    WriteAll(path, old);
+    WriteFileBytes(path, old);
     struct Lock {
         const char* name;
         DWORD sharing;
@@ -139,7 +117,7 @@ TEST(SettingsFile, FailedSaveLeavesTheOldBytesAndNoCopy)
         EXPECT_FALSE(page.WriteSettings()) << l.name;
         EXPECT_NE(0u, GetLastError()) << l.name << ": no error code";
         CloseHandle(lock);
-        EXPECT_EQ(old, ReadAll(path)) << l.name;
+        EXPECT_EQ(old, FileBytes(path)) << l.name;
         EXPECT_FALSE(Exists(path + ".tmp")) << l.name;
     }
     {
@@ -166,20 +144,20 @@ TEST(SettingsFile, FailedSaveLeavesTheOldBytesAndNoCopy)
 TEST(SettingsFile, FillThatFailsOrRaisesDeletesTheCopy)
 {
     const std::string path = Folder() + "\\whole_write.txt";
-    WriteAll(path, "old");
+    WriteFileBytes(path, "old");
     EXPECT_FALSE(WriteFileWhole(path.c_str(), TRUE, [](const CString& temp) {
-        WriteAll(temp.GetString(), "half");
+        WriteFileBytes(temp.GetString(), "half");
         return FALSE;
     }));
-    EXPECT_EQ("old", ReadAll(path));
+    EXPECT_EQ("old", FileBytes(path));
     EXPECT_FALSE(Exists(path + ".tmp"));
     EXPECT_THROW(WriteFileWhole(path.c_str(), TRUE,
                                 [](const CString& temp) -> BOOL {
-                                    WriteAll(temp.GetString(), "half");
+                                    WriteFileBytes(temp.GetString(), "half");
                                     throw std::runtime_error("disk full");
                                 }),
                  std::runtime_error);
-    EXPECT_EQ("old", ReadAll(path));
+    EXPECT_EQ("old", FileBytes(path));
     EXPECT_FALSE(Exists(path + ".tmp"));
     DeleteFileA(path.c_str());
 }

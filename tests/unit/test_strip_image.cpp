@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/describe.h"
 #include "tests/unit/support/strip.h"
 
 #include <string>
@@ -13,8 +14,6 @@
 namespace {
 
 std::string Text(SIZE s) { return std::to_string(s.cx) + "x" + std::to_string(s.cy); }
-
-std::string Text(POINT p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
 
 const RECT kDesktop = {0, 0, 1280, 1024};
 
@@ -128,7 +127,7 @@ TEST(ThumbnailImage, ScreenCopyTakesThePartOnTheScreen)
         ScreenCopyArea got = {{0, 0}, {0, 0}};
         EXPECT_EQ(c.copies, ComputeScreenCopyArea(c.window, kDesktop, c.wholeWindow, &got)) << c.name;
         EXPECT_EQ(Text(c.size), Text(got.size)) << c.name;
-        EXPECT_EQ(Text(c.offset), Text(got.offset)) << c.name;
+        EXPECT_EQ(PointText(c.offset), PointText(got.offset)) << c.name;
     }
 }
 

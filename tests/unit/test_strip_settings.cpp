@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/text.h"
+
 #include <climits>
 #include <cstring>
 #include <string>
@@ -23,26 +25,11 @@ public:
         DeleteFileA(m_path.c_str());
         if (!content)
             return;
-        HANDLE h = CreateFileA(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(h, content, static_cast<DWORD>(strlen(content)), &written, nullptr);
-        CloseHandle(h);
+        WriteFileBytes(m_path, content);
     }
     ~IniFile() { DeleteFileA(m_path.c_str()); }
     const std::string& Path() const { return m_path; }
-    std::string Read() const
-    {
-        std::string bytes;
-        HANDLE h = CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return bytes;
-        char buf[4096];
-        DWORD got = 0;
-        while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got)
-            bytes.append(buf, got);
-        CloseHandle(h);
-        return bytes;
-    }
+    std::string Read() const { return FileBytes(m_path); }
 
 private:
     std::string m_path;

@@ -1,9 +1,11 @@
-// Rectangles as text and compared, for the unit tests and the end-to-end harness alike.
+// Points and rectangles as text, rectangles compared, for the unit tests and the end-to-end harness alike.
 #pragma once
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+
+inline std::string PointText(const POINT& p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
 
 inline std::string RectText(const RECT& r)
 {

@@ -1,4 +1,5 @@
-// Text of test values for failure messages and comparisons: lists, file bytes, byte codes.
+// Text of test values for failure messages and comparisons: lists, file bytes, byte codes; and a
+// whole file read or written at once.
 #pragma once
 #include <windows.h>
 
@@ -50,6 +51,18 @@ inline std::string FileBytes(const std::string& path)
         bytes.append(buffer, read);
     CloseHandle(file);
     return bytes;
+}
+
+// Replaces the file with bytes; false when it cannot be created.
+inline bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
 }
 
 // The bytes of s as hex pairs, "95 5C 8E A6".
