@@ -1,5 +1,6 @@
 // Opens the windows its command line describes and paints a known pattern in them.
-//   kv_helper.exe [--hold] [OPTIONS] [--window OPTIONS]...
+//   kv_helper.exe [--hold] [--churn MS] [OPTIONS] [--window OPTIONS]...
+// With --churn, every MS milliseconds its oldest window closes and a new one opens in its place.
 // Each --window starts another window; options before the first one describe the first.
 // Ends when its last window is gone, except with --hold (then it waits until it is killed).
 #include <windows.h>
@@ -102,6 +103,7 @@ int g_liveWindows = 0;
 bool g_hold = false;
 DWORD g_busyMs = 0;  // kHelperStartBusy
 const UINT_PTR kBusyTimer = 77;
+UINT g_churnMs = 0;
 
 void Paint(HWND hwnd, HDC dc)
 {
@@ -212,7 +214,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-bool Open(const WindowDesc& w)
+HWND Open(const WindowDesc& w)
 {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof(wc);
@@ -221,11 +223,11 @@ bool Open(const WindowDesc& w)
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
     wc.lpszClassName = w.className.c_str();
-    if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
 
     HWND hwnd = CreateWindowExA(w.exStyle, w.className.c_str(), w.title.c_str(), w.style, w.x, w.y, w.cx, w.cy,
                                 nullptr, nullptr, wc.hInstance, const_cast<WindowDesc*>(&w));
-    if (!hwnd) return false;
+    if (!hwnd) return nullptr;
     ++g_liveWindows;
     if (w.children == "firefox") {
         MakeChild(hwnd, "MozillaWindowClass");
@@ -237,7 +239,25 @@ bool Open(const WindowDesc& w)
     // WS_MINIMIZE set here makes the window iconic in place: its normal and current rectangles stay its own.
     if (w.lateStyle) SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) | w.lateStyle);
     UpdateWindow(hwnd);
-    return true;
+    return hwnd;
+}
+
+// --churn: the oldest window gives way to a new one of the same description, titled afresh.
+std::vector<WindowDesc> g_descs;
+std::vector<HWND> g_open;  // oldest first
+size_t g_next = 0;
+int g_churned = 0;
+
+void CALLBACK Churn(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_descs.empty()) return;
+    WindowDesc w = g_descs[g_next++ % g_descs.size()];
+    w.title += " #" + std::to_string(++g_churned);
+    if (HWND hwnd = Open(w)) g_open.push_back(hwnd);
+    if (g_open.size() > g_descs.size()) {
+        DestroyWindow(g_open.front());
+        g_open.erase(g_open.begin());
+    }
 }
 
 bool ParseCommandLine(int argc, char** argv, std::vector<WindowDesc>* windows)
@@ -245,6 +265,7 @@ bool ParseCommandLine(int argc, char** argv, std::vector<WindowDesc>* windows)
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (!strcmp(arg, "--hold")) { g_hold = true; continue; }
+        if (!strcmp(arg, "--churn") && i + 1 < argc) { g_churnMs = static_cast<UINT>(atoi(argv[++i])); continue; }
         if (!strcmp(arg, "--window")) { windows->emplace_back(); continue; }
         const Option* opt = nullptr;
         for (const Option& o : kOptions) {
@@ -265,7 +286,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (!ParseCommandLine(__argc, __argv, &windows)) return 2;
     if (windows.empty() && !g_hold) return 0;
     for (const WindowDesc& w : windows) {
-        if (!Open(w)) return 3;
+        HWND hwnd = Open(w);
+        if (!hwnd) return 3;
+        g_open.push_back(hwnd);
+    }
+    if (g_churnMs) {
+        g_descs = windows;
+        SetTimer(nullptr, 0, g_churnMs, &Churn);
     }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -1,5 +1,7 @@
 // Kestrova's own resources over a long run: what it holds for the windows of other processes goes
 // when they go.
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,5 +80,56 @@ KV_E2E_TEST(gdi_objects_stay_flat_as_source_processes_come_and_go)
     const long end = GdiObjectsOf(app.proc.Handle(), &endTypes);
     Expect(end - start <= 5 && start - end <= 5, "GDI objects %ld after 30 source processes, %ld before:%s", end, start,
            TypeDelta(startTypes, endTypes).c_str());
+    Require(ExitByTray(app), "still running after the tray's exit");
+}
+
+namespace {
+
+// The longest answer of Kestrova's main window while cond is false, sampled until it holds.
+DWORD WorstAnswerUntil(HWND main, const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    DWORD worst = 0;
+    const DWORD start = GetTickCount();
+    while (!cond() && GetTickCount() - start < timeoutMs) {
+        const DWORD asked = GetTickCount();
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+        worst = std::max<DWORD>(worst, GetTickCount() - asked);
+        Pump(20);
+    }
+    return worst;
+}
+
+std::string ManyWindows(const char* prefix, int count)
+{
+    std::string args;
+    for (int i = 0; i < count; ++i)
+        args += std::string(i ? " --window" : "") + " --title " + prefix + std::to_string(i) + " --pos " +
+                std::to_string(300 + i % 50) + "," + std::to_string(300 + i / 50) + " --size 200x150";
+    return args;
+}
+
+}  // namespace
+
+// Two processes of 250 windows each, one window of each replaced every 100 ms for a while.
+KV_E2E_TEST(ui_answers_while_many_windows_come_and_go)
+{
+    Scratch scratch;
+    const std::string folder = scratch.Folder("app");
+    WriteBytes(folder + "\\Kestrova.ini", kIni);
+    App app = StartApp(scratch.InstallApp(folder), "", scratch.Root());
+    HWND list = FindDescendant(app.main, kThumbList);
+    Require(list != nullptr, "no thumbnail list");
+    const int perProcess = 250;
+    Process a = Start(BuiltFile("kv_helper.exe"), "--churn 100" + ManyWindows("churnA", perProcess));
+    Process b = Start(BuiltFile("kv_helper.exe"), "--churn 100" + ManyWindows("churnB", perProcess));
+    const DWORD up = WorstAnswerUntil(app.main, [] { return false; }, 10000);
+    Log("worst answer while they churn: %lu ms, rows %d", up, RowCount(list));
+    for (HWND w : TopWindows(a.Pid())) PostMessageA(w, WM_CLOSE, 0, 0);
+    for (HWND w : TopWindows(b.Pid())) PostMessageA(w, WM_CLOSE, 0, 0);
+    const DWORD down = WorstAnswerUntil(app.main, [&] { return RowCount(list) == 0 && !a.Running() && !b.Running(); }, 30000);
+    Log("worst answer while they go: %lu ms", down);
+    const DWORD worst = std::max(up, down);
+    Expect(worst < 500, "Kestrova took %lu ms to answer while windows came and went", worst);
     Require(ExitByTray(app), "still running after the tray's exit");
 }
