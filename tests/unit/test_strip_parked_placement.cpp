@@ -324,3 +324,37 @@ TEST(ParkedPlacement, RecoveryChecksAMarkBeforeItUsesIt)
         DestroyWindow(w);
     }
 }
+
+TEST(ParkedPlacement, WindowLayeredByItselfWhileParkedKeepsItsAlpha)
+{
+    struct Case {
+        const char* name;
+        int layered;  // "-LAYERED": in place
+        BYTE alpha;   // what the window sets itself while parked
+    } cases[] = {
+        {"off screen", 0, 180},
+        {"in place", 1, 150},
+    };
+    for (const Case& c : cases) {
+        CMultiDisplay::GetInstance()->m_nMonitorCount = 1;
+        LayeredMode = c.layered;
+        CControlDlg page;
+        HWND src = CreateWindowExA(0, "STATIC", "parked", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 120, 400, 300,
+                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_TRUE(src != nullptr) << c.name;
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        Cthumbnail* thumb = new Cthumbnail(SourceEntry(src, "parked"), {100, 200, 260, 320}, 153, nullptr);
+        ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+        SetWindowLongA(src, GWL_EXSTYLE, GetWindowLongA(src, GWL_EXSTYLE) | WS_EX_LAYERED);
+        SetLayeredWindowAttributes(src, 0, c.alpha, LWA_ALPHA);
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        LayeredMode = 0;
+        EXPECT_TRUE(IsIconic(src)) << c.name;
+        EXPECT_TRUE(GetWindowLongA(src, GWL_EXSTYLE) & WS_EX_LAYERED) << c.name << ": its own layering dropped";
+        BYTE alpha = 0;
+        DWORD flags = 0;
+        EXPECT_TRUE(GetLayeredWindowAttributes(src, nullptr, &alpha, &flags)) << c.name;
+        EXPECT_EQ(c.alpha, alpha) << c.name;
+        DestroyWindow(src);
+    }
+}
