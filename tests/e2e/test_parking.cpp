@@ -71,13 +71,6 @@ bool NeverLongerThan(const std::function<bool()>& cond, DWORD maxMs, DWORD perio
 bool Topmost(HWND h) { return (ExStyle(h) & WS_EX_TOPMOST) != 0; }
 bool Framed(HWND h) { return (Style(h) & WS_THICKFRAME) != 0; }
 
-std::string Hex(DWORD v)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "0x%08lx", static_cast<unsigned long>(v));
-    return text;
-}
-
 std::string StateText(HWND h)
 {
     return RectText(WindowRectOf(h)) + " style " + Hex(Style(h)) + " ex " + Hex(ExStyle(h)) + " alpha " +
@@ -88,8 +81,7 @@ void CursorAway() { MoveCursor(1270, 300); }
 
 std::string AppWithSettings(const Scratch& s, const std::string& folder)
 {
-    WriteBytes(folder + "\\Kestrova.ini", std::string("[SYSTEM]\r\n") + kSettings);
-    return s.InstallApp(folder);
+    return s.InstallAppWithSettings(folder, kSettings);
 }
 
 std::string HelperArgs(const char* title, bool minimised)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/support/source_thread.h"
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 #include <cstdlib>
@@ -44,18 +45,7 @@ LRESULT CALLBACK PatternProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 // A borderless source, so that its window is its client and the pattern fills it.
 HWND MakeSource(const RECT& r)
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &PatternProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "KvCaptureTestSource";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, "KvCaptureTestSource", "capture source", WS_POPUP, r.left, r.top,
-                                r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr),
-                                nullptr);
-    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    HWND hwnd = MakeSourceWindow(r, "capture source", &PatternProc, WS_POPUP, WS_EX_TOOLWINDOW);
     UpdateWindow(hwnd);
     return hwnd;
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/support/source_thread.h"
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 #include <cstring>
@@ -18,26 +19,7 @@ namespace {
 
 const RECT kSlot = {100, 200, 260, 320};
 
-LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-HWND MakeSource()
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &PlainProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "KvCommandsTestSource";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND hwnd = CreateWindowExA(0, "KvCommandsTestSource", "source", WS_OVERLAPPEDWINDOW, 300, 300, 320, 240, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
-    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    return hwnd;
-}
+HWND MakeSource() { return MakeSourceWindow({300, 300, 620, 540}, "source"); }
 
 // The states of the three web-reload items, read when the menu opens; the menu is then closed.
 struct MenuSpy {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/unit/support/describe.h"
 #include "tests/unit/support/strip.h"
 
 #include <string>
@@ -127,7 +126,7 @@ TEST(ThumbnailImage, ScreenCopyTakesThePartOnTheScreen)
         ScreenCopyArea got = {{0, 0}, {0, 0}};
         EXPECT_EQ(c.copies, ComputeScreenCopyArea(c.window, kDesktop, c.wholeWindow, &got)) << c.name;
         EXPECT_EQ(Text(c.size), Text(got.size)) << c.name;
-        EXPECT_EQ(PointText(c.offset), PointText(got.offset)) << c.name;
+        EXPECT_EQ(Text(c.offset), Text(got.offset)) << c.name;
     }
 }
 

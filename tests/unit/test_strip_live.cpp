@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/fake_dwm.h"
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 #include <string>
@@ -14,87 +16,7 @@
 
 namespace {
 
-// What the fake DWM answers, and what it was asked.
-struct FakeDwm {
-    BOOL composition = TRUE;
-    HRESULT registerResult = S_OK;
-    HRESULT updateResult = S_OK;
-    HRESULT querySizeResult = S_OK;
-    SIZE sourceSize = {0, 0};
-    HRESULT frameResult = E_FAIL;
-    RECT frameInset = {0, 0, 0, 0};  // the visible frame inside the window rectangle
-    UINT_PTR nextHandle = 0x100;
-    std::vector<UINT_PTR> registered;
-    std::vector<UINT_PTR> unregistered;
-    std::vector<DWM_THUMBNAIL_PROPERTIES> updates;
-    int sizeQueries = 0;
-};
-FakeDwm g_fake;
-
-HRESULT WINAPI FakeIsCompositionEnabled(BOOL* enabled)
-{
-    *enabled = g_fake.composition;
-    return S_OK;
-}
-
-HRESULT WINAPI FakeGetWindowAttribute(HWND hwnd, DWORD, PVOID value, DWORD)
-{
-    RECT window;
-    GetWindowRect(hwnd, &window);
-    const RECT& in = g_fake.frameInset;
-    *static_cast<RECT*>(value) = {window.left + in.left, window.top + in.top, window.right - in.right,
-                                  window.bottom - in.bottom};
-    return g_fake.frameResult;
-}
-
-HRESULT WINAPI FakeUpdateThumbnailProperties(HTHUMBNAIL, const DWM_THUMBNAIL_PROPERTIES* properties)
-{
-    g_fake.updates.push_back(*properties);
-    return g_fake.updateResult;
-}
-
-HRESULT WINAPI FakeRegisterThumbnail(HWND, HWND, PHTHUMBNAIL thumbnail)
-{
-    if (FAILED(g_fake.registerResult))
-        return g_fake.registerResult;
-    g_fake.registered.push_back(g_fake.nextHandle);
-    *thumbnail = reinterpret_cast<HTHUMBNAIL>(g_fake.nextHandle++);
-    return S_OK;
-}
-
-HRESULT WINAPI FakeUnregisterThumbnail(HTHUMBNAIL thumbnail)
-{
-    g_fake.unregistered.push_back(reinterpret_cast<UINT_PTR>(thumbnail));
-    return S_OK;
-}
-
-HRESULT WINAPI FakeQueryThumbnailSourceSize(HTHUMBNAIL, PSIZE size)
-{
-    ++g_fake.sizeQueries;
-    *size = g_fake.sourceSize;
-    return g_fake.querySizeResult;
-}
-
-const DwmFunctions kFakeDwm = {
-    FakeIsCompositionEnabled,  FakeGetWindowAttribute,       FakeUpdateThumbnailProperties, FakeRegisterThumbnail,
-    FakeUnregisterThumbnail,   FakeQueryThumbnailSourceSize, nullptr,
-};
-
-HWND MakeSource(int width, int height)
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "KvLiveTestSource";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND hwnd = CreateWindowExA(0, "KvLiveTestSource", "live source", WS_OVERLAPPEDWINDOW, 50, 60, width, height,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    return hwnd;
-}
+HWND MakeSource(int width, int height) { return MakeSourceWindow({50, 60, 50 + width, 60 + height}, "live source"); }
 
 WindowEntry EntryFor(HWND source) { return SourceEntry(source, "live source"); }
 
@@ -121,17 +43,7 @@ std::string Handles(const std::vector<UINT_PTR>& handles)
 
 class LiveThumbnail : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        g_fake = FakeDwm();
-        SetOsVersionForTest(6, 1);
-        SetDwmFunctionsForTest(&kFakeDwm);
-    }
-    void TearDown() override
-    {
-        SetDwmFunctionsForTest(nullptr);
-        ResetOsVersionForTest();
-    }
+    ScopedFakeDwm m_dwm;
 };
 
 }  // namespace

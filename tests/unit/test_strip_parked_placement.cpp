@@ -9,21 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/describe.h"
 #include "tests/unit/support/strip.h"
 
 #include <cstring>
 #include <string>
 
 namespace {
-
-std::string Text(const POINT& p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
-
-std::string Hex(DWORD v)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "0x%08lx", static_cast<unsigned long>(v));
-    return text;
-}
 
 // One screen with its taskbar along the top, 40 high; a second one to the left with its taskbar at its left.
 const MonitorArea kTopBar = {{0, 0, 1280, 1024}, {0, 40, 1280, 1024}};

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/describe.h"
+#include "tests/unit/support/pump.h"
 #include "tests/unit/support/strip.h"
 
 #include <atomic>
@@ -19,15 +21,6 @@
 #include <thread>
 
 namespace {
-
-std::string Text(const POINT& p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
-
-std::string Hex(DWORD v)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "0x%08lx", static_cast<unsigned long>(v));
-    return text;
-}
 
 const RECT kDesktop = {0, 0, 1280, 1024};
 
@@ -209,19 +202,6 @@ TEST(Parking, StyleWrittenBackKeepsTheShowState)
 
 namespace {
 
-// Polls cond every 10 ms until it holds or timeoutMs have passed; the source threads need no pumping here.
-bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (cond())
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(10);
-    }
-}
-
 // A source window on a thread of its own, which can be told to stop answering for a while.
 const UINT kHang = WM_APP + 7;
 
@@ -231,7 +211,7 @@ public:
         : m_refuseOpen(refuseOpen)
     {
         m_thread = std::thread([=] { Run(show, exStyle, alpha); });
-        if (!WaitUntil([this] { return m_ready.load(); }, 5000))
+        if (!PollFor([this] { return m_ready.load(); }, 5000))
             ADD_FAILURE() << "the source window did not open";
     }
     ~ThreadSource()
@@ -245,7 +225,7 @@ public:
     {
         m_hung = false;
         PostMessageA(m_hwnd, kHang, ms, 0);
-        if (!WaitUntil([this] { return m_hung.load(); }, 5000))
+        if (!PollFor([this] { return m_hung.load(); }, 5000))
             ADD_FAILURE() << "the source did not take the hang message";
     }
     // The thread stops answering for ms at a moment of the caller's work: once it has taken the write
@@ -489,7 +469,7 @@ TEST(Parking, SourceThatCannotBeParkedCostsOneWaitPerMinimise)
 
         if (c.hung) {
             // Parked by a later step, once it answers again.
-            EXPECT_TRUE(WaitUntil([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
+            EXPECT_TRUE(PollFor([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
             EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
             EXPECT_FALSE(IsWindowEnabled(src)) << c.name;
         }
@@ -521,13 +501,13 @@ TEST(Parking, HungSourceIsStillPutBackWhenItsThumbnailGoes)
         const DWORD took = GetTickCount() - start;
         EXPECT_LT(took, 2000u) << c.name << ": the close waited for the hung source";
         // Enabled and opaque well before the source answers at 3000 ms.
-        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(src) != FALSE; }, 2000 - (GetTickCount() - start)))
+        EXPECT_TRUE(PollFor([&] { return IsWindowEnabled(src) != FALSE; }, 2000 - (GetTickCount() - start)))
             << c.name << ": still disabled while it does not answer";
         const int alphaNow = Alpha(src);
         EXPECT_TRUE(alphaNow == -1 || alphaNow == 255) << c.name << ": alpha " << alphaNow << " while it does not answer";
         EXPECT_TRUE(IsMarkedParked(src)) << c.name << ": the mark went before its styles were back";
         // Once it answers it is minimised, with its own styles, the extended one too, and unmarked.
-        EXPECT_TRUE(WaitUntil([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
+        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
                               10000))
             << c.name << ": ex " << Hex(ExStyle(src)) << ", expected " << Hex(exBefore) << (IsIconic(src) ? "" : ", not minimised");
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
@@ -679,7 +659,7 @@ TEST(Parking, ParkedSourceIsCheckedAfresh)
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 900, 100, 100, 50, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     auto bringToFront = [](HWND hwnd) {
-        return WaitUntil([&] { SetForegroundWindow(hwnd); return GetForegroundWindow() == hwnd; }, 3000);
+        return PollFor([&] { SetForegroundWindow(hwnd); return GetForegroundWindow() == hwnd; }, 3000);
     };
     for (const Case& c : cases) {
         Method method(1, c.layered);
@@ -759,7 +739,7 @@ TEST(Parking, HungParkedSourceStaysParkedUntilItAnswers)
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 900, 100, 100, 50, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     auto bringToFront = [](HWND hwnd) {
-        return WaitUntil([&] { SetForegroundWindow(hwnd); return GetForegroundWindow() == hwnd; }, 3000);
+        return PollFor([&] { SetForegroundWindow(hwnd); return GetForegroundWindow() == hwnd; }, 3000);
     };
     for (const Case& c : cases) {
         Method method(1, c.layered);
@@ -780,7 +760,7 @@ TEST(Parking, HungParkedSourceStaysParkedUntilItAnswers)
         source.Hang(2500);
         thumb->CheckParkedSource();
         EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name << ": put back while it does not answer";
-        EXPECT_TRUE(WaitUntil([&] {
+        EXPECT_TRUE(PollFor([&] {
             thumb->CheckParkedSource();
             return thumb->m_nState == THUMB_NORMAL;
         }, 10000)) << c.name << ": not put back once it answers";
@@ -906,14 +886,14 @@ TEST(Parking, SourceThatStopsAnsweringAfterTheQuestionIsNotParked)
         EXPECT_EQ(THUMB_NORMAL, thumb->m_nState) << c.name;
         EXPECT_TRUE(IsIconic(src)) << c.name << ": shown or moved by a park it did not answer";
         // Once it answers it is as the user left it: minimised, enabled, opaque, its own restore position.
-        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
+        EXPECT_TRUE(PollFor([&] { return IsWindowEnabled(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
                               10000))
             << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Hex(styleBefore | WS_MINIMIZE), Hex(Style(src))) << c.name;
         EXPECT_TRUE(IsIconic(src)) << c.name;
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
         // A later refresh step parks it.
-        EXPECT_TRUE(WaitUntil([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
+        EXPECT_TRUE(PollFor([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
         EXPECT_FALSE(IsIconic(src) || IsWindowEnabled(src)) << c.name << ": not parked later";
         CloseThumbnail(thumb, THUMB_CLOSE);
         EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name;
@@ -943,7 +923,7 @@ TEST(Parking, SourceThatStopsAnsweringWhileItIsMinimisedIsPutBackWithoutAWait)
         const DWORD took = GetTickCount() - start;
         EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
         EXPECT_LT(took, 3500u) << c.name << ": the close waited for the source that stopped answering";
-        EXPECT_TRUE(WaitUntil([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
+        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
                               15000))
             << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
@@ -974,7 +954,7 @@ TEST(Parking, ParkedBrowserLeftEnabledByAReloadIsDisabledOnceItAnswers)
         SendMessageA(thumb->m_hWnd, WM_TIMER, IDT_WEB_RELOAD, 0);
         EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
         EXPECT_TRUE(IsWindowEnabled(src)) << c.name << ": written while it did not answer";
-        EXPECT_TRUE(WaitUntil([&] {
+        EXPECT_TRUE(PollFor([&] {
             thumb->CheckParkedSource();
             return !IsWindowEnabled(src);
         }, 10000)) << c.name << ": left enabled, so it takes clicks while it is parked";

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/support/source_window.h"
-#include "tests/unit/support/describe.h"
 #include "tests/unit/support/strip.h"
 
 #include <climits>
@@ -89,7 +88,7 @@ TEST(ZoomView, WheelStepCountsWholeNotchesAndPicksTheAxes)
         {"239: one notch", 0, 239, FALSE, {-1, -1}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(PointText(c.step), PointText(WheelZoomStep(c.flags, c.delta, c.composition))) << c.name;
+        EXPECT_EQ(Text(c.step), Text(WheelZoomStep(c.flags, c.delta, c.composition))) << c.name;
 }
 
 TEST(ZoomView, KeyStepFollowsTheArrow)
@@ -107,7 +106,7 @@ TEST(ZoomView, KeyStepFollowsTheArrow)
     for (const Case& c : cases) {
         POINT step = {7, 7};
         EXPECT_EQ(c.pans, KeyPanStep(c.key, c.shift, &step)) << "key " << c.key << " shift " << c.shift;
-        EXPECT_EQ(PointText(c.step), PointText(step)) << "key " << c.key << " shift " << c.shift;
+        EXPECT_EQ(Text(c.step), Text(step)) << "key " << c.key << " shift " << c.shift;
     }
 }
 
@@ -136,7 +135,7 @@ TEST(ZoomView, DragStepCarriesFractionsOverASlowDrag)
     for (const Step& s : steps) {
         POINT pan = {9, 9};
         EXPECT_EQ(s.moves, DragPanStep(s.last, s.now, s.client, {100, 50}, &remainder, &pan)) << s.name;
-        EXPECT_EQ(PointText(s.pan), PointText(pan)) << s.name;
+        EXPECT_EQ(Text(s.pan), Text(pan)) << s.name;
         EXPECT_DOUBLE_EQ(s.remX, remainder.x) << s.name;
         EXPECT_DOUBLE_EQ(s.remY, remainder.y) << s.name;
     }

@@ -1,11 +1,9 @@
-// Points and rectangles as text, rectangles compared, for the unit tests and the end-to-end harness alike.
+// Rectangles and flags as text, rectangles compared, for the unit tests and the end-to-end harness alike.
 #pragma once
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
-
-inline std::string PointText(const POINT& p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
 
 inline std::string RectText(const RECT& r)
 {
@@ -17,4 +15,12 @@ inline std::string RectText(const RECT& r)
 inline bool SameRect(const RECT& a, const RECT& b)
 {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Styles and flags as 0x0000000a.
+inline std::string Hex(DWORD v)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "0x%08lx", static_cast<unsigned long>(v));
+    return text;
 }
