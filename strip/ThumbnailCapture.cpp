@@ -8,6 +8,7 @@
 #include "desktop/MultiDisplay.h"
 #include "desktop/TaskBarControl.h"
 #include "framework/App.h"
+#include "framework/Handle.h"
 #include "framework/Trace.h"
 #include "strip/CaptureScratch.h"
 #include "strip/RefreshProbe.h"
@@ -44,11 +45,11 @@ int MonitorCount()
 BOOL Cthumbnail::WaitSourceIdle(DWORD processId, DWORD milliseconds)
 {
     // SYNCHRONIZE: WaitForInputIdle needs it under Wine.
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId);
+    const CKernelHandle process(
+        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId));
     if (!process)
         return FALSE;
-    const DWORD result = ::WaitForInputIdle(process, milliseconds);
-    ::CloseHandle(process);
+    const DWORD result = ::WaitForInputIdle(process.Get(), milliseconds);
     switch (result) {
     case 0:
         return TRUE;
