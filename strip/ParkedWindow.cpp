@@ -143,8 +143,11 @@ std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state,
         ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
     else
         ::SetLayeredWindowAttributes(hwnd, 0, 255, LWA_ALPHA);
-    // A minimised window keeps its restore position whatever its own rectangle: only a restored one moves.
-    if (state.method == kParkedOffScreen && !::IsIconic(hwnd)) {
+    // A minimised window keeps its restore position whatever its own rectangle. Minimised where it was
+    // parked, that is the parked one: it is restored first (in its turn, when it answers) to be moved back.
+    if (state.method == kParkedOffScreen) {
+        if (::IsIconic(hwnd))
+            ::ShowWindowAsync(hwnd, SW_SHOWNOACTIVATE);
         const RECT& n = state.placement.rcNormalPosition;
         const RECT r = WorkspaceToScreen(n, WorkspaceOffset(hwnd, n));
         ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,

@@ -213,7 +213,12 @@ BOOL Cthumbnail::ParkSourceWindow()
         ::SendNotifyMessageA(m_hSource, WM_SETREDRAW, TRUE, 0);
         m_bNoAnswer = true;
         m_dwNoAnswerTick = ::GetTickCount();
-        PutBackParkedWindow(m_hSource, SavedState(), false);
+        // Never shown, it has nothing to move back, and its normal position may be the iconic rectangle:
+        // put back, and marked for a later run, as one parked in place.
+        ParkedState unshown = SavedState();
+        unshown.method = kParkedInPlace;
+        MarkParked(m_hSource, unshown);
+        PutBackParkedWindow(m_hSource, unshown, false);
         return FALSE;
     }
     // Not activated: an invisible, disabled window would take the user's keystrokes.

@@ -239,6 +239,8 @@ public:
         m_hangAt = moment;
     }
     bool Hung() const { return m_hung; }
+    // How often it was restored from minimised or shown restored.
+    int Restores() const { return m_restores; }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -251,6 +253,8 @@ private:
         }
         if (message == WM_QUERYOPEN && self && self->m_refuseOpen)
             return FALSE;
+        if (message == WM_SIZE && wParam == SIZE_RESTORED && self)
+            ++self->m_restores;
         if (message == WM_STYLECHANGED && wParam == static_cast<WPARAM>(GWL_EXSTYLE) && self &&
             self->m_hangAt == kAfterLayeredWrite) {
             const STYLESTRUCT* change = reinterpret_cast<const STYLESTRUCT*>(lParam);
@@ -300,6 +304,7 @@ private:
     std::atomic<bool> m_hung{false};
     std::atomic<int> m_hangAt{kNoHang};
     std::atomic<DWORD> m_hangMs{0};
+    std::atomic<int> m_restores{0};
 };
 
 WindowEntry EntryFor(HWND source) { return SourceEntry(source, "parked"); }
@@ -512,6 +517,45 @@ TEST(Parking, HungSourceIsStillPutBackWhenItsThumbnailGoes)
             << c.name << ": ex " << Hex(ExStyle(src)) << ", expected " << Hex(exBefore) << (IsIconic(src) ? "" : ", not minimised");
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
+    }
+}
+
+// Minimised again where it was parked, the window's restore position is its parked one; a close on
+// the road that waits for nothing (it does not answer, or the exit) must still leave it to restore
+// where the user had it.
+TEST(Parking, SourceMinimisedWhileParkedRestoresWhereItWasAfterItsThumbnailGoes)
+{
+    struct Case {
+        const char* name;
+        int layered;
+        bool atExit;  // else it does not answer
+    } cases[] = {
+        {"off screen, hung", 0, false},
+        {"in place, hung", 1, false},
+        {"off screen, at the exit", 0, true},
+        {"in place, at the exit", 1, true},
+    };
+    for (const Case& c : cases) {
+        Method method(1, c.layered);
+        CControlDlg page;
+        ThreadSource source(SW_SHOWMINNOACTIVE);
+        HWND src = source.Hwnd();
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        thumb->KillTimer(IDT_THUMB_POLL);
+        ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        if (c.atExit) {
+            PutBackTogether together(2000);
+            CloseThumbnail(thumb, THUMB_CLOSE);
+        } else {
+            source.Hang(2000);
+            CloseThumbnail(thumb, THUMB_CLOSE);
+        }
+        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && IsWindowEnabled(src) && !IsMarkedParked(src); }, 10000))
+            << c.name << ": " << Hex(Style(src)) << " marked " << IsMarkedParked(src);
+        EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name << ": its restore position";
+        ShowWindow(src, SW_RESTORE);
+        EXPECT_EQ(Text(kNormal), Text(WindowRect(src))) << c.name << ": restored there";
     }
 }
 
@@ -879,6 +923,7 @@ TEST(Parking, SourceThatStopsAnsweringAfterTheQuestionIsNotParked)
         Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
         thumb->KillTimer(IDT_THUMB_POLL);
         ShowWindow(src, SW_SHOWMINNOACTIVE);
+        const int restores = source.Restores();
         // It answers the question, takes the first writes, then stops answering for 3 s.
         source.HangAt(ThreadSource::kAfterLayeredWrite, 3000);
         EXPECT_FALSE(thumb->ParkMinimisedSource()) << c.name;
@@ -891,6 +936,7 @@ TEST(Parking, SourceThatStopsAnsweringAfterTheQuestionIsNotParked)
             << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Hex(styleBefore | WS_MINIMIZE), Hex(Style(src))) << c.name;
         EXPECT_TRUE(IsIconic(src)) << c.name;
+        EXPECT_EQ(restores, source.Restores()) << c.name << ": restored on the way back";
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
         // A later refresh step parks it.
         EXPECT_TRUE(PollFor([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
