@@ -22,7 +22,7 @@ CControlDlg* ControlDialog = nullptr;
 namespace {
 
 const char kSection[] = "SYSTEM";
-const DWORD kExitPutBackDeadline = 2000;  // what the exit waits for parked sources to take their put-backs
+const DWORD kExitPutBackDeadline = 1500;  // what the exit waits for parked sources to take their put-backs
 
 }  // namespace
 

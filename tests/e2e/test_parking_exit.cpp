@@ -58,9 +58,12 @@ void StartSources(int count, int minimised, const char* extra, std::vector<Sourc
                 "%s did not open", title.c_str());
         s.style = Style(s.h) | WS_MINIMIZE;
         s.exStyle = ExStyle(s.h);
-        if (i < minimised)
-            PostMessageA(s.h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     }
+    // Minimised in the background: a minimised foreground window is another road.
+    if (count > minimised)
+        Foreground(sources->back().h);
+    for (int i = 0; i < minimised; ++i)
+        PostMessageA((*sources)[i].h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
 }
 
 // Minimised with its own styles, and its own restore brings it back where it was, usable.
