@@ -522,6 +522,17 @@ RECT WindowRectOf(HWND hwnd)
     return r;
 }
 
+RECT ClientInWindow(HWND hwnd)
+{
+    RECT client;
+    GetClientRect(hwnd, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    const RECT window = WindowRectOf(hwnd);
+    const LONG x = origin.x - window.left, y = origin.y - window.top;
+    return {x, y, x + client.right, y + client.bottom};
+}
+
 RECT FrameBounds(HWND hwnd)
 {
     using GetAttr = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
@@ -566,10 +577,7 @@ void MoveCursor(int x, int y)
 {
     SetCursorPos(x, y);
     // Another process sees the move a little later still; each test waits for what it needs of it.
-    WaitFor([&] {
-        POINT p;
-        return GetCursorPos(&p) && p.x == x && p.y == y;
-    }, 2000);
+    WaitFor([&] { return CursorAt(x, y); }, 2000);
 }
 
 void ParkCursor() { MoveCursor(1270, 300); }
@@ -614,10 +622,7 @@ COLORREF ScreenPixel(POINT p)
 // the whole source window, frame included, over its whole client area.
 std::vector<POINT> QuadrantPoints(HWND source, HWND thumb)
 {
-    RECT client;
-    GetClientRect(source, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(source, &origin);
+    const RECT client = ClientInWindow(source);
     const RECT window = WindowRectOf(source);
     RECT view;
     GetClientRect(thumb, &view);
@@ -625,10 +630,10 @@ std::vector<POINT> QuadrantPoints(HWND source, HWND thumb)
     ClientToScreen(thumb, &at);
     std::vector<POINT> points;
     for (int q = 0; q < 4; ++q) {
-        const double x = origin.x + client.right * (q % 2 ? 0.75 : 0.25);
-        const double y = origin.y + client.bottom * (q / 2 ? 0.75 : 0.25);
-        points.push_back({at.x + static_cast<LONG>((x - window.left) * view.right / (window.right - window.left)),
-                          at.y + static_cast<LONG>((y - window.top) * view.bottom / (window.bottom - window.top))});
+        const double x = client.left + (client.right - client.left) * (q % 2 ? 0.75 : 0.25);
+        const double y = client.top + (client.bottom - client.top) * (q / 2 ? 0.75 : 0.25);
+        points.push_back({at.x + static_cast<LONG>(x * view.right / (window.right - window.left)),
+                          at.y + static_cast<LONG>(y * view.bottom / (window.bottom - window.top))});
     }
     return points;
 }

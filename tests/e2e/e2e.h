@@ -127,6 +127,8 @@ std::vector<HWND> TopWindows(DWORD pid);
 HWND FindTopWindow(DWORD pid, const char* className, const char* caption);
 HWND FindDescendant(HWND root, int ctrlId);
 RECT WindowRectOf(HWND hwnd);
+// hwnd's client area, in the coordinates of its window rectangle.
+RECT ClientInWindow(HWND hwnd);
 RECT FrameBounds(HWND hwnd);  // visible frame: DWM extended bounds when composition runs
 RECT WorkArea();
 bool Foreground(HWND hwnd);  // brings hwnd forward; true once it is the foreground window

@@ -47,16 +47,13 @@ struct PatternPlace {
 
 PatternPlace PlaceOf(HWND source)
 {
-    RECT client;
-    GetClientRect(source, &client);
-    POINT origin = {0, 0};
-    ClientToScreen(source, &origin);
+    const RECT client = ClientInWindow(source);
     const RECT w = WindowRectOf(source);
+    const LONG ox = client.left, oy = client.top, cx = client.right - client.left, cy = client.bottom - client.top;
     PatternPlace place;
-    const LONG ox = origin.x - w.left, oy = origin.y - w.top;
     for (int q = 0; q < 4; ++q)
-        place.centre[q] = {ox + client.right * (q % 2 ? 3 : 1) / 4, oy + client.bottom * (q / 2 ? 3 : 1) / 4};
-    place.meet = {ox + client.right / 2, oy + client.bottom / 2};
+        place.centre[q] = {ox + cx * (q % 2 ? 3 : 1) / 4, oy + cy * (q / 2 ? 3 : 1) / 4};
+    place.meet = {ox + cx / 2, oy + cy / 2};
     place.client = {ox, oy};
     place.window = {w.right - w.left, w.bottom - w.top};
     return place;

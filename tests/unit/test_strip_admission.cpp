@@ -46,12 +46,7 @@ protected:
     void TearDown() override
     {
         g_onAnswerCheck = nullptr;
-        std::vector<ThumbSlot> slots;
-        slots.swap(m_page.m_slots);
-        for (ThumbSlot& slot : slots) {
-            if (slot.used == 1)
-                CloseThumbnail(slot.thumbnail, THUMB_CLOSE);
-        }
+        CloseThumbnails(m_page);
         for (HWND source : m_sources)
             DestroyWindow(source);
     }

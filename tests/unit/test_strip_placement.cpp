@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/describe.h"
 #include "tests/unit/support/pump.h"
 #include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
@@ -125,10 +126,7 @@ int Alpha(HWND h)
 void MoveCursor(int x, int y)
 {
     SetCursorPos(x, y);
-    WaitFor([&] {
-        POINT p;
-        return GetCursorPos(&p) && p.x == x && p.y == y;
-    }, 2000);
+    WaitFor([&] { return CursorAt(x, y); }, 2000);
     const POINT at = {x, y};
     if (HWND under = WindowFromPoint(at)) {
         POINT client = at;

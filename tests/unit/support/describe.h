@@ -1,4 +1,5 @@
-// Rectangles and flags as text, rectangles compared, for the unit tests and the end-to-end harness alike.
+// Rectangles and flags as text, rectangles compared, the cursor's place: for the unit tests and the
+// end-to-end harness alike.
 #pragma once
 #include <windows.h>
 
@@ -23,4 +24,11 @@ inline std::string Hex(DWORD v)
     char text[16];
     snprintf(text, sizeof(text), "0x%08lx", static_cast<unsigned long>(v));
     return text;
+}
+
+// True once this process sees the cursor at (x, y); a SetCursorPos shows a little late.
+inline bool CursorAt(int x, int y)
+{
+    POINT p;
+    return GetCursorPos(&p) && p.x == x && p.y == y;
 }

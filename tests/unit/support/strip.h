@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "strip/ControlDlg.h"
+#include "strip/Thumbnail.h"
 #include "tracking/WindowEntry.h"
 
 inline std::string Text(const RECT& r)
@@ -40,4 +43,15 @@ inline void Repaint(HWND hwnd)
 {
     InvalidateRect(hwnd, nullptr, TRUE);
     UpdateWindow(hwnd);
+}
+
+// Closes the page's thumbnails; the slots leave the page first, so no close meets a slot being walked.
+inline void CloseThumbnails(CControlDlg& page)
+{
+    std::vector<ThumbSlot> slots;
+    slots.swap(page.m_slots);
+    for (ThumbSlot& slot : slots) {
+        if (slot.used == 1)
+            CloseThumbnail(slot.thumbnail, THUMB_CLOSE);
+    }
 }
