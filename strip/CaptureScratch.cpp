@@ -12,31 +12,29 @@ SIZE ScratchSizeFor(SIZE current, SIZE needed)
     return grownArea > kScratchSlack * neededArea ? needed : grown;
 }
 
-namespace {
-
-CDC* MemoryDC(std::unique_ptr<CDC>& dc, CDC* compatible)
+CDC* CWindowDCOnDemand::Get()
 {
-    if (!dc) {
-        std::unique_ptr<CDC> made(new CDC);
-        if (!made->CreateCompatibleDC(compatible))
-            return nullptr;
-        dc = std::move(made);
-    }
-    return dc.get();
+    if (!m_dc)
+        m_dc.reset(new CClientDC(m_pWnd));
+    return m_dc->GetSafeHdc() ? m_dc.get() : nullptr;
 }
 
-}  // namespace
-
-CDC* CCaptureScratch::CopyDC(CDC* compatible, SIZE size)
+CDC* CCaptureScratch::CopyDC(CWindowDCOnDemand& compatible, SIZE size)
 {
-    CDC* dc = MemoryDC(m_copyDC, compatible);
-    if (!dc)
-        return nullptr;
+    if (!m_copyDC) {
+        CDC* window = compatible.Get();
+        std::unique_ptr<CDC> made(new CDC);
+        if (!window || !made->CreateCompatibleDC(window))
+            return nullptr;
+        m_copyDC = std::move(made);
+    }
+    CDC* dc = m_copyDC.get();
     const SIZE wanted = ScratchSizeFor(m_size, size);
     if (wanted.cx != m_size.cx || wanted.cy != m_size.cy || !m_bitmap.GetSafeHandle()) {
         CBitmap grown;
         // Compatible with the window's DC: a memory DC's own format is monochrome.
-        if (!grown.CreateCompatibleBitmap(compatible, wanted.cx, wanted.cy))
+        CDC* window = compatible.Get();
+        if (!window || !grown.CreateCompatibleBitmap(window, wanted.cx, wanted.cy))
             return nullptr;
         dc->SelectObject(grown);  // the old bitmap is out of the DC before it is deleted
         m_bitmap = std::move(grown);
@@ -45,16 +43,10 @@ CDC* CCaptureScratch::CopyDC(CDC* compatible, SIZE size)
     return dc;
 }
 
-CDC* CCaptureScratch::ImageDC(CDC* compatible)
-{
-    return MemoryDC(m_imageDC, compatible);
-}
-
 void CCaptureScratch::Release()
 {
     if (m_bCopyInUse)
         return;  // a capture still works in it; the next release takes it
-    m_imageDC.reset();
     m_copyDC.reset();  // puts the stock bitmap back, so the scratch bitmap can go
     m_bitmap.DeleteObject();
     m_size = {0, 0};
@@ -66,7 +58,7 @@ CCaptureScratch& CaptureScratch()
     return scratch;
 }
 
-CCopyBuffer::CCopyBuffer(CDC* compatible, SIZE size)
+CCopyBuffer::CCopyBuffer(CWindowDCOnDemand& compatible, SIZE size)
 {
     CCaptureScratch& scratch = CaptureScratch();
     if (!scratch.m_bCopyInUse) {
@@ -75,7 +67,8 @@ CCopyBuffer::CCopyBuffer(CDC* compatible, SIZE size)
         scratch.m_bCopyInUse = m_bShared;
         return;
     }
-    if (m_ownDC.CreateCompatibleDC(compatible) && m_ownBitmap.CreateCompatibleBitmap(compatible, size.cx, size.cy)) {
+    CDC* window = compatible.Get();
+    if (window && m_ownDC.CreateCompatibleDC(window) && m_ownBitmap.CreateCompatibleBitmap(window, size.cx, size.cy)) {
         m_ownDC.SelectObject(m_ownBitmap);
         m_pDC = &m_ownDC;
     }

@@ -1,10 +1,26 @@
 #pragma once
-// The memory DCs that the captures work in, shared by every thumbnail: captures run one at a time
-// on the user-interface thread. The copy of the source goes into one scratch bitmap, grown when a
-// larger source comes; the thumbnails' own images are drawn through a second DC.
+// The memory DC that the captures copy a source into, shared by every thumbnail: captures run one
+// at a time on the user-interface thread. The copy goes into one scratch bitmap, grown when a
+// larger source comes; each thumbnail keeps its own image in a DC of its own.
 #include "framework/Gdi.h"
 
 #include <memory>
+
+// A window's DC, taken only when a bitmap or memory DC compatible with it is made: a capture into
+// a scratch and an image that exist already needs none, and each GetDC costs a server round trip.
+class CWindowDCOnDemand {
+public:
+    explicit CWindowDCOnDemand(CWnd* wnd) : m_pWnd(wnd) {}
+    CWindowDCOnDemand(const CWindowDCOnDemand&) = delete;
+    CWindowDCOnDemand& operator=(const CWindowDCOnDemand&) = delete;
+
+    // Null when the DC cannot be taken.
+    CDC* Get();
+
+private:
+    CWnd* m_pWnd;
+    std::unique_ptr<CClientDC> m_dc;  // released with this object
+};
 
 // The scratch keeps at most this many times the area that the last copy needed.
 const int kScratchSlack = 8;
@@ -18,10 +34,8 @@ SIZE ScratchSizeFor(SIZE current, SIZE needed);
 class CCaptureScratch {
 public:
     // The copy DC with a bitmap of at least `size` selected; null when it cannot be made.
-    CDC* CopyDC(CDC* compatible, SIZE size);
-    // A memory DC with nothing of ours selected; null when it cannot be made.
-    CDC* ImageDC(CDC* compatible);
-    // Lets go of the DCs and the bitmap (when the last thumbnail goes).
+    CDC* CopyDC(CWindowDCOnDemand& compatible, SIZE size);
+    // Lets go of the DC and the bitmap (when the last thumbnail goes).
     void Release();
     SIZE Size() const { return m_size; }
 
@@ -30,7 +44,6 @@ public:
 private:
     CBitmap m_bitmap;  // before the DC that selects it: the DC lets go of it before it is deleted
     std::unique_ptr<CDC> m_copyDC;
-    std::unique_ptr<CDC> m_imageDC;
     SIZE m_size = {0, 0};
 };
 
@@ -40,7 +53,7 @@ CCaptureScratch& CaptureScratch();
 // (a source's reply to PrintWindow let a nested one in), a DC and bitmap of its own.
 class CCopyBuffer {
 public:
-    CCopyBuffer(CDC* compatible, SIZE size);
+    CCopyBuffer(CWindowDCOnDemand& compatible, SIZE size);
     ~CCopyBuffer();
     CCopyBuffer(const CCopyBuffer&) = delete;
     CCopyBuffer& operator=(const CCopyBuffer&) = delete;

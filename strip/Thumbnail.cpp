@@ -178,7 +178,7 @@ BOOL Cthumbnail::DestroyWindow()
     m_bCloseRequested = true;
     if (!m_hWnd) {
         PutBackSource();
-        m_bmpCapture.DeleteObject();
+        ReleaseImage();
         delete this;
         return TRUE;
     }
@@ -194,7 +194,7 @@ void Cthumbnail::PostNcDestroy()
 {
     CWnd::PostNcDestroy();
     PutBackSource();
-    m_bmpCapture.DeleteObject();
+    ReleaseImage();
     // Destroyed outside the close protocol (or while being created): the slot still points here,
     // so the object lives until the control page closes it.
     if (m_bCloseRequested && !m_bConstructing)

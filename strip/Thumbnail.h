@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <dwmapi.h>
 
+#include <memory>
+#include <optional>
+
 #include "framework/Gdi.h"
 #include "framework/Wnd.h"
 #include "strip/ParkedWindow.h"
@@ -21,6 +24,7 @@ const UINT_PTR IDT_WEB_RELOAD = 110;
 const UINT WM_APP_THUMB_REFRESH = WM_APP + 2;
 
 struct CaptureTarget;
+class CWindowDCOnDemand;
 
 // Grey of the opening and closing animations and of a thumbnail without an image.
 const COLORREF kThumbGrey = 0xC8C8C8;
@@ -44,8 +48,10 @@ public:
     // view, and in *window where the thumbnail goes; FALSE when it stays as it is.
     BOOL TakeSlot(RECT slot, RECT* window);
     void FitToSlot(RECT source, BOOL move);
-    // The refresh step calls it: refits when the source's rectangle changed since the last refit.
+    // The refresh step calls it: refits when the source's rectangle changed since the last refit;
+    // given the rectangle, when the step has read it already.
     void TrackSourceRect();
+    void TrackSourceRect(const RECT& source);
     void RefitToSource();
     void ApplyAlpha();
     void SetAlpha(BYTE alpha);
@@ -123,6 +129,9 @@ public:
     int m_nBitmapWidth;
     int m_nBitmapHeight;
     CBitmap m_bmpCapture;
+    // A memory DC with m_bmpCapture selected, kept with the image: the captures draw into it and
+    // painting copies from it. After m_bmpCapture, so that it lets go of the image first.
+    std::unique_ptr<CDC> m_pImageDC;
     double m_dScaleX;
     double m_dScaleY;
     int m_bHover;
@@ -200,9 +209,17 @@ private:
     // What a user action asks: always afresh, 1000 ms at most.
     BOOL SourceAnswersNow() const;
     ParkedState SavedState() const;
-    BOOL CanCapture() const;
-    BOOL StoreCapture(CDC& window, CDC& copy, SIZE copied, const CaptureTarget& target, bool traceFailure);
+    // The two captures of a source that the caller has just found to be a window; *source gets the
+    // rectangle they read, when they could read it.
+    BOOL PrintSource(std::optional<RECT>* source);
+    BOOL CopySourceFromScreen(std::optional<RECT>* source);
+    BOOL StoreCapture(CWindowDCOnDemand& window, CDC& copy, SIZE copied, const CaptureTarget& target,
+                      bool traceFailure);
+    // The image and its DC go together.
+    void ReleaseImage();
     void RemoveSourceTab();
+    // The redraw after a capture is forced only for a source of this thread.
+    bool SourceOnThisThread();
     void CaptureParkedSource();
     void DragStep(UINT flags, CPoint point);
     void EndDrag();
@@ -221,6 +238,7 @@ private:
     DWORD m_dwSavedLayeredFlags = LWA_ALPHA;
     bool m_bAdjustingAspect = false;       // the aspect's own move must not adjust again from WM_SIZE
     int m_nZOrderChecks = 0;               // poll ticks left that look beneath the thumbnail
+    DWORD m_dwSourceThread = 0;            // the source's thread, once asked (a window keeps its thread)
 
     bool m_bConstructing;     // a window that fails during CreateEx must not delete the object under new
     bool m_bCloseRequested;   // DestroyWindow ran: the object may delete itself

@@ -64,29 +64,28 @@ BOOL Cthumbnail::WaitSourceIdle(DWORD processId, DWORD milliseconds)
     }
 }
 
-// The screen copy runs neither under composition nor for a source that is gone or does not answer.
-BOOL Cthumbnail::CanCapture() const
-{
-    if (!::IsWindow(m_hSource) || m_bComposition)
-        return FALSE;
-    return SourceAnswers() && m_hWnd;
-}
-
 BOOL Cthumbnail::CaptureByPrintWindow()
 {
-    if (!::IsWindow(m_hSource) || m_bComposition || !m_hWnd)
+    return ::IsWindow(m_hSource) && PrintSource(nullptr);
+}
+
+BOOL Cthumbnail::PrintSource(std::optional<RECT>* source)
+{
+    if (m_bComposition || !m_hWnd)
         return FALSE;
     CRect window;
     if (!::GetWindowRect(m_hSource, &window))
         AfxTrace("●GetWindowRect() Error=%d\n", LastError());
+    else if (source)
+        *source = window;
     CRect client;
     GetClientRect(&client);
     CaptureTarget target;
     if (!ComputeCaptureTarget(client.Size(), window.Size(), m_nZoomX, m_nZoomY, &target))
         return FALSE;
 
-    CClientDC thumbDC(this);
-    CCopyBuffer copy(&thumbDC, window.Size());
+    CWindowDCOnDemand thumbDC(this);
+    CCopyBuffer copy(thumbDC, window.Size());
     CDC* copyDC = copy.DC();
     if (!copyDC) {
         AfxTrace("●Create CreateCompatibleDC() Error=%d\n", LastError());
@@ -105,11 +104,18 @@ BOOL Cthumbnail::CaptureByPrintWindow()
 
 BOOL Cthumbnail::CaptureByScreenCopy()
 {
-    if (!CanCapture())
+    return ::IsWindow(m_hSource) && CopySourceFromScreen(nullptr);
+}
+
+// The screen copy runs neither under composition nor for a source that does not answer.
+BOOL Cthumbnail::CopySourceFromScreen(std::optional<RECT>* source)
+{
+    if (m_bComposition || !SourceAnswers() || !m_hWnd)
         return FALSE;
     CRect desktop, window;
     ::GetWindowRect(::GetDesktopWindow(), &desktop);
-    ::GetWindowRect(m_hSource, &window);
+    if (::GetWindowRect(m_hSource, &window) && source)
+        *source = window;
     // With several monitors or in layered mode the whole window counts, as it does for parking.
     ScreenCopyArea area;
     if (!ComputeScreenCopyArea(window, desktop, UseInPlaceParking(MonitorCount(), LayeredMode), &area))
@@ -120,11 +126,11 @@ BOOL Cthumbnail::CaptureByScreenCopy()
     if (!ComputeCaptureTarget(client.Size(), area.size, m_nZoomX, m_nZoomY, &target))
         return FALSE;
 
-    CClientDC thumbDC(this);
+    CWindowDCOnDemand thumbDC(this);
     CScreenDC screenDC;
     if (!screenDC.GetSafeHdc())
         return FALSE;
-    CCopyBuffer copy(&thumbDC, area.size);
+    CCopyBuffer copy(thumbDC, area.size);
     CDC* copyDC = copy.DC();
     if (!copyDC)
         return FALSE;
@@ -137,21 +143,30 @@ BOOL Cthumbnail::CaptureByScreenCopy()
     return TRUE;
 }
 
-BOOL Cthumbnail::StoreCapture(CDC& window, CDC& copy, SIZE copied, const CaptureTarget& target, bool traceFailure)
+BOOL Cthumbnail::StoreCapture(CWindowDCOnDemand& window, CDC& copy, SIZE copied, const CaptureTarget& target,
+                              bool traceFailure)
 {
-    // An image of the same size is drawn over in place; it is selected nowhere between paints.
-    const bool inPlace = m_bmpCapture.GetSafeHandle() && m_nBitmapWidth == target.size.cx &&
+    // An image of the same size is drawn over in place.
+    const bool inPlace = m_bmpCapture.GetSafeHandle() && m_pImageDC && m_nBitmapWidth == target.size.cx &&
                          m_nBitmapHeight == target.size.cy;
-    CBitmap fresh;
-    if (!inPlace && !fresh.CreateCompatibleBitmap(&window, target.size.cx, target.size.cy)) {
-        if (traceFailure)
-            AfxTrace("●Create CompatibleBitmap() Error=%d\n", LastError());
-        return FALSE;  // the image there is stays
+    if (!inPlace) {
+        CDC* windowDC = window.Get();
+        CBitmap fresh;
+        if (!windowDC || !fresh.CreateCompatibleBitmap(windowDC, target.size.cx, target.size.cy)) {
+            if (traceFailure)
+                AfxTrace("●Create CompatibleBitmap() Error=%d\n", LastError());
+            return FALSE;  // the image there is stays
+        }
+        if (!m_pImageDC) {
+            std::unique_ptr<CDC> made(new CDC);
+            if (!made->CreateCompatibleDC(windowDC))
+                return FALSE;
+            m_pImageDC = std::move(made);
+        }
+        m_pImageDC->SelectObject(fresh);  // the previous image is out of the DC before it is deleted
+        m_bmpCapture = std::move(fresh);
     }
-    CDC* imageDC = CaptureScratch().ImageDC(&window);
-    if (!imageDC)
-        return FALSE;
-    imageDC->SelectObject(inPlace ? m_bmpCapture : fresh);
+    CDC* imageDC = m_pImageDC.get();
     if (target.size.cx == copied.cx && target.size.cy == copied.cy) {
         imageDC->BitBlt(0, 0, copied.cx, copied.cy, &copy, 0, 0, SRCCOPY);
     } else {
@@ -159,9 +174,6 @@ BOOL Cthumbnail::StoreCapture(CDC& window, CDC& copy, SIZE copied, const Capture
         ::SetBrushOrgEx(*imageDC, 0, 0, nullptr);  // HALFTONE needs the origin set after the mode
         imageDC->StretchBlt(0, 0, target.size.cx, target.size.cy, &copy, 0, 0, copied.cx, copied.cy, SRCCOPY);
     }
-    imageDC->RestoreSelections();  // deselected before it is painted or replaced
-    if (!inPlace)
-        m_bmpCapture = std::move(fresh);  // deletes the previous image
     m_nBitmapWidth = target.size.cx;
     m_nBitmapHeight = target.size.cy;
     m_dScaleX = target.scaleX;
@@ -169,13 +181,27 @@ BOOL Cthumbnail::StoreCapture(CDC& window, CDC& copy, SIZE copied, const Capture
     return TRUE;
 }
 
+void Cthumbnail::ReleaseImage()
+{
+    m_pImageDC.reset();  // puts the DC's own bitmap back, so the image can go
+    m_bmpCapture.DeleteObject();
+}
+
 void Cthumbnail::RemoveSourceTab()
 {
-    if (!::IsWindow(m_hSource))
-        return;
     CTaskBarControl* taskBar = CTaskBarControl::GetInstance();
-    if (taskBar && !taskBar->DeleteTab(m_hSource))
+    // While the service's switch is off it removes nothing: no need to ask whether the source is still there.
+    if (!taskBar || !taskBar->m_bEnableDeleteTab || !::IsWindow(m_hSource))
+        return;
+    if (!taskBar->DeleteTab(m_hSource))
         AfxMessageBox("タスクバーから削除でエラーが発生しました", MB_OK);
+}
+
+bool Cthumbnail::SourceOnThisThread()
+{
+    if (!m_dwSourceThread)
+        m_dwSourceThread = ::GetWindowThreadProcessId(m_hSource, nullptr);
+    return m_dwSourceThread == ::GetCurrentThreadId();
 }
 
 void Cthumbnail::RefreshThumbnail()
@@ -189,6 +215,8 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
 {
     // Calls to the source let sent messages in, and one of them may close this thumbnail: its window
     // is gone then (m_hWnd null), while the object lives on until this message returns.
+    // The source's rectangle, when a capture of this step has read it.
+    std::optional<RECT> source;
     const RefreshPath path = ChooseRefreshPath(m_nState, ::IsWindow(m_hSource), ::IsIconic(m_hSource),
                                                ::GetForegroundWindow() == m_hSource);
     switch (path) {
@@ -207,7 +235,7 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
             CaptureParkedSource();
         return 0;
     case kRefreshScreenCopy:
-        CaptureByScreenCopy();
+        CopySourceFromScreen(&source);
         if (!m_hWnd)
             return 0;
         if (!m_bComposition)
@@ -227,7 +255,7 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
         BOOL captured;
         {
             RefreshPartTimer timer(&RefreshStepParts::capture);
-            captured = CaptureByPrintWindow();
+            captured = PrintSource(&source);
         }
         if (!m_hWnd)
             return 0;
@@ -237,7 +265,7 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
             RefreshPartTimer timer(&RefreshStepParts::sourceRedraw);
             ::InvalidateRect(m_hSource, nullptr, FALSE);
             // A paint forced now would wait for the source's thread: another one paints when it gets to it.
-            if (::GetWindowThreadProcessId(m_hSource, nullptr) == ::GetCurrentThreadId())
+            if (SourceOnThisThread())
                 ::RedrawWindow(m_hSource, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         }
         if (!m_hWnd)
@@ -246,7 +274,10 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
     }
     }
     RefreshPartTimer timer(&RefreshStepParts::finish);
-    TrackSourceRect();
+    if (source)
+        TrackSourceRect(*source);
+    else
+        TrackSourceRect();
     if (m_hWnd)
         Invalidate(TRUE);
     return 0;
@@ -286,16 +317,15 @@ void Cthumbnail::OnPaint()
     }
     const CRect area = whole ? CRect(0, 0, m_nBitmapWidth, m_nBitmapHeight)
                              : CRect(m_nViewLeft, m_nViewTop, m_nViewLeft + m_nViewWidth, m_nViewTop + m_nViewHeight);
-    CDC image;
-    if (!image.CreateCompatibleDC(&dc))
+    CDC* image = m_pImageDC.get();
+    if (!image)
         return;
-    image.SelectObject(m_bmpCapture);
     dc.SetStretchBltMode(HALFTONE);
     ::SetBrushOrgEx(dc, 0, 0, nullptr);
     if (client.Size() == area.Size())
-        dc.BitBlt(0, 0, area.Width(), area.Height(), &image, area.left, area.top, SRCCOPY);
+        dc.BitBlt(0, 0, area.Width(), area.Height(), image, area.left, area.top, SRCCOPY);
     else
-        dc.StretchBlt(0, 0, client.Width(), client.Height(), &image, area.left, area.top, area.Width(), area.Height(),
+        dc.StretchBlt(0, 0, client.Width(), client.Height(), image, area.left, area.top, area.Width(), area.Height(),
                       SRCCOPY);
 }
 

@@ -60,7 +60,13 @@ bool CursorInside(HWND hwnd)
 void Cthumbnail::TrackSourceRect()
 {
     RECT source;
-    if (!::IsWindow(m_hSource) || !::GetWindowRect(m_hSource, &source) || ::EqualRect(&source, &m_rcLastSource))
+    if (::GetWindowRect(m_hSource, &source))  // fails for a source that is no window
+        TrackSourceRect(source);
+}
+
+void Cthumbnail::TrackSourceRect(const RECT& source)
+{
+    if (::EqualRect(&source, &m_rcLastSource))
         return;
     m_rcLastSource = source;
     RefitToSource();

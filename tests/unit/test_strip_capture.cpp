@@ -54,8 +54,10 @@ WindowEntry EntryFor(HWND source) { return SourceEntry(source, "capture source")
 
 const RECT kSlot = {100, 600, 260, 720};
 
-// What the captures share while a thumbnail lives: the copy DC with its scratch bitmap, the image DC.
-const long kScratchObjects = 3;
+// What the captures share while a thumbnail lives: the copy DC with its scratch bitmap.
+const long kScratchObjects = 2;
+// What each captured thumbnail holds: its image and the DC that it stays selected in.
+const long kImageObjects = 2;
 
 using kv::ColorHex;
 using kv::NearColor;
@@ -63,15 +65,10 @@ using kv::NearColor;
 // A pixel of the cached image, at fractions of its size.
 COLORREF ImagePixel(const Cthumbnail* thumb, double fx, double fy)
 {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(memory, thumb->m_bmpCapture.GetSafeHandle());
-    const COLORREF c =
-        GetPixel(memory, static_cast<int>(fx * thumb->m_nBitmapWidth), static_cast<int>(fy * thumb->m_nBitmapHeight));
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return c;
+    if (!thumb->m_pImageDC)
+        return CLR_INVALID;
+    return GetPixel(*thumb->m_pImageDC, static_cast<int>(fx * thumb->m_nBitmapWidth),
+                    static_cast<int>(fy * thumb->m_nBitmapHeight));
 }
 
 // A pixel of the thumbnail window as its last paint left it.
@@ -148,7 +145,7 @@ TEST_F(CapturedImage, ShowsTheSourceOrWhatOfItIsOnTheScreen)
         for (int round = 0; round < 2; ++round) {
             const BOOL got = c.road == kPrint ? thumb->CaptureByPrintWindow() : thumb->CaptureByScreenCopy();
             EXPECT_EQ(c.captures, got) << c.name;
-            EXPECT_EQ(gdiThumbnail + (c.captures ? 1 + kScratchObjects : 0), AfxGdiLiveCount())
+            EXPECT_EQ(gdiThumbnail + (c.captures ? kImageObjects + kScratchObjects : 0), AfxGdiLiveCount())
                 << c.name << ", capture " << round + 1 << ": GDI objects held";
         }
         RECT client;
@@ -214,12 +211,12 @@ TEST_F(CapturedImage, ImageIsKeptWhileItsSizeStaysAndTheScratchServesEverySource
     }
     ASSERT_TRUE(first->CaptureByPrintWindow());
     EXPECT_EQ(image, first->m_bmpCapture.GetSafeHandle()) << "the same size: drawn in place";
-    EXPECT_EQ(gdiThumbnails + 2 + kScratchObjects, AfxGdiLiveCount()) << "two images and the scratch";
+    EXPECT_EQ(gdiThumbnails + 2 * kImageObjects + kScratchObjects, AfxGdiLiveCount()) << "two images and the scratch";
 
     first->m_nZoomX = 50;  // the image takes the source's own width
     ASSERT_TRUE(first->CaptureByPrintWindow());
     EXPECT_EQ(320, first->m_nBitmapWidth);
-    EXPECT_EQ(gdiThumbnails + 2 + kScratchObjects, AfxGdiLiveCount()) << "a new size replaces the image";
+    EXPECT_EQ(gdiThumbnails + 2 * kImageObjects + kScratchObjects, AfxGdiLiveCount()) << "a new size replaces the image";
     const COLORREF want = kv::PatternColor(0, 3);
     const COLORREF got = ImagePixel(first, 0.75, 0.75);
     EXPECT_TRUE(NearColor(want, got)) << "after the small source: expected " << ColorHex(want) << ", got "
@@ -305,10 +302,39 @@ TEST_F(CapturedImage, ThousandStepsHoldNoMoreGdiObjectsThanTen)
         if (step == 10)
             afterTen = AfxGdiLiveCount();
     }
-    EXPECT_EQ(gdiThumbnail + 1 + kScratchObjects, afterTen) << "after 10 steps: the image and the scratch only";
+    EXPECT_EQ(gdiThumbnail + kImageObjects + kScratchObjects, afterTen) << "after 10 steps: the image and the scratch only";
     EXPECT_EQ(afterTen, AfxGdiLiveCount()) << "after 1000 steps";
     CloseThumbnail(thumb, THUMB_CLOSE);
     EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << "the image went with the thumbnail";
+    DestroyWindow(source);
+}
+
+// The image stays selected in a DC of its own: both go when the window goes, whether the control
+// page closes the thumbnail or its window is destroyed while the object waits for the close.
+TEST_F(CapturedImage, ImageAndItsDCGoWithTheWindow)
+{
+    struct Case {
+        const char* name;
+        bool outsideTheProtocol;
+    } cases[] = {
+        {"closed by the control page", false},
+        {"window destroyed outside the close", true},
+    };
+    HWND source = MakeSource({100, 100, 500, 400});
+    for (const Case& c : cases) {
+        const long gdiBefore = AfxGdiLiveCount();
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(source), kSlot, 255, nullptr);
+        const long gdiThumbnail = AfxGdiLiveCount();
+        ASSERT_TRUE(thumb->CaptureByPrintWindow()) << c.name;
+        Repaint(thumb->m_hWnd);
+        EXPECT_EQ(gdiThumbnail + kImageObjects + kScratchObjects, AfxGdiLiveCount()) << c.name;
+        if (c.outsideTheProtocol) {
+            DestroyWindow(thumb->m_hWnd);
+            EXPECT_EQ(gdiThumbnail + kScratchObjects, AfxGdiLiveCount()) << c.name << ": the image outlived its window";
+        }
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << c.name << ": GDI objects left after the close";
+    }
     DestroyWindow(source);
 }
 
