@@ -6,7 +6,7 @@
 #include "res/resource.h"
 #include "strip/CaptureScratch.h"
 #include "strip/ControlDlg.h"
-#include "strip/ThumbnailPlacement.h"
+#include "strip/PlacementMath.h"
 
 #include <cstring>
 

@@ -13,7 +13,7 @@
 #include "strip/CaptureScratch.h"
 #include "strip/RefreshProbe.h"
 #include "strip/ThumbnailImage.h"
-#include "strip/ThumbnailParking.h"
+#include "strip/ParkingMath.h"
 
 namespace {
 

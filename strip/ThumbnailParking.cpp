@@ -1,54 +1,15 @@
-#include "strip/ThumbnailParking.h"
+#include "strip/Thumbnail.h"
 
 #include "desktop/Globals.h"
 #include "desktop/MultiDisplay.h"
 #include "desktop/TaskBarControl.h"
 #include "framework/App.h"
 #include "framework/Trace.h"
+#include "strip/ParkingMath.h"
+#include "strip/PlacementMath.h"
 #include "strip/RefreshProbe.h"
-#include "strip/Thumbnail.h"
-#include "strip/ThumbnailPlacement.h"
 
 #include <cstring>
-
-bool UseInPlaceParking(int monitorCount, int layeredMode)
-{
-    return monitorCount > 1 || layeredMode != 0;
-}
-
-POINT ParkedPosition(const RECT& normal)
-{
-    return {normal.left + kParkOffset, normal.top + kParkOffset};
-}
-
-bool SourceOnScreen(const RECT& desktop, const RECT& source)
-{
-    if (source.top >= kParkedTopEdge)
-        return false;
-    RECT common;
-    return ::IntersectRect(&common, &desktop, &source) && common.right > common.left && common.bottom > common.top;
-}
-
-bool TrustedNormalPosition(const RECT& reported, bool iconic, const RECT& current, bool seenRestored,
-                           const RECT& lastSeen, RECT* normal)
-{
-    if (!iconic || !::EqualRect(&reported, &current)) {
-        *normal = reported;
-        return true;
-    }
-    if (seenRestored) {
-        *normal = lastSeen;
-        return true;
-    }
-    return false;
-}
-
-bool BroughtToFront(bool* wasForeground, bool isForeground)
-{
-    const bool changed = isForeground && !*wasForeground;
-    *wasForeground = isForeground;
-    return changed;
-}
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Parking of a minimised source: the geometry and choices, and a thumbnail parking and putting back
 // windows of this process, some of them on a thread that stops answering for a while.
-#include "strip/ThumbnailParking.h"
+#include "strip/ParkingMath.h"
 
 #include "desktop/Globals.h"
 #include "desktop/MultiDisplay.h"
