@@ -346,22 +346,35 @@ KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
     // A freed slot in the middle stays free through an OK that changes nothing.
     PostMessageA(FindTopWindow(helpers.Pid(), nullptr, "prop 1"), WM_CLOSE, 0, 0);
     Require(WaitFor([&] { return Thumbnails(pid).size() == 2; }, 5000), "the closed window's thumbnail stays");
-    std::vector<RECT> before;
-    for (HWND t : Thumbnails(pid)) before.push_back(WindowRectOf(t));
+    // Taken once the thumbnails have settled: under load a first capture may still refit one.
+    auto rects = [&] {
+        std::vector<RECT> now;
+        for (HWND t : Thumbnails(pid)) now.push_back(WindowRectOf(t));
+        return now;
+    };
+    auto same = [](const std::vector<RECT>& a, const std::vector<RECT>& b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (!SameRect(a[i], b[i])) return false;
+        return true;
+    };
+    std::vector<RECT> before = rects();
+    Require(WaitFor([&] {
+                const std::vector<RECT> start = rects();
+                if (HoldsFor([&] { return same(rects(), start); }, 1000)) {
+                    before = start;
+                    return true;
+                }
+                return false;
+            }, 15000),
+            "the thumbnails never settled");
     dlg = OpenProperties(r.app);
     const Stamp none = StampOf(r.ini);
     PressButton(dlg, IDOK);
     Require(WaitClosed(r.app, dlg, "OK"), "the dialog stays after OK");
     const std::string written = IniAfterSave(r.ini, none);
     Expect(written == IniText(Defaults()), "Kestrova.ini holds [%s]", Shown(written).c_str());
-    Expect(HoldsFor([&] {
-               std::vector<HWND> now = Thumbnails(pid);
-               if (now.size() != before.size()) return false;
-               for (size_t i = 0; i < now.size(); ++i)
-                   if (!SameRect(WindowRectOf(now[i]), before[i])) return false;
-               return true;
-           }, 1500),
-           "an unchanged OK moved the thumbnails");
+    Expect(HoldsFor([&] { return same(rects(), before); }, 1500), "an unchanged OK moved the thumbnails");
 
     // Only the hot key changed: the whole apply runs, so the grid is rebuilt and the free slot closes.
     RECT first = before[0];
