@@ -1,9 +1,7 @@
 #include "strip/SettingDialogs.h"
 
 #include "res/resource.h"
-#include "strip/ControlDlg.h"
 #include "strip/StripSettings.h"
-#include "strip/Thumbnail.h"
 #include "strip/WebReload.h"
 
 CAlphaSettingDlg::CAlphaSettingDlg(CWnd* parent) : CDialog(IDD_ALPHA_SETTING, parent), m_nAlpha(80) {}
@@ -48,23 +46,4 @@ void CUpdateIntervalDlg::OnOK()
 {
     m_nSeconds = ClampReloadInterval(m_spinSeconds.ReadValue());
     CDialog::OnOK();
-}
-
-void CControlDlg::OnTransparencyChange()
-{
-    HWND page = m_hWnd;
-    CAlphaSettingDlg dlg(nullptr);
-    dlg.m_nAlpha = m_nTransparent;
-    if (dlg.DoModal() != IDOK || !::IsWindow(page))
-        return;
-    if (dlg.m_nAlpha == m_nTransparent)
-        return;
-    m_nTransparent = dlg.m_nAlpha;
-    const BYTE alpha = AlphaFromTransparency(m_nTransparent);
-    for (size_t i = 0; i < m_slots.size(); ++i) {
-        if (m_slots[i].used == 1 && m_slots[i].thumbnail)
-            m_slots[i].thumbnail->SetAlpha(alpha);
-    }
-    ShowTransparency();
-    SaveSettings();
 }
