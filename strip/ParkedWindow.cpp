@@ -4,12 +4,16 @@
 #include "strip/ParkedPlacement.h"
 #include "framework/Trace.h"
 
+#include <process.h>
+
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
-#include <thread>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -102,6 +106,29 @@ bool WaitShowState(HWND hwnd, bool minimised, DWORD timeoutMs)
     }
 }
 
+unsigned __stdcall RunDetached(void* context)
+{
+    std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(context));
+    try {
+        (*work)();
+    } catch (...) {
+    }
+    return 0;
+}
+
+// A thread of its own, started by the C runtime rather than std::thread: the library's detached
+// threads, started just as one ends, can share one record, so that one's work runs twice and another's never.
+void StartDetached(std::function<void()> work)
+{
+    auto* context = new std::function<void()>(std::move(work));
+    const uintptr_t thread = ::_beginthreadex(nullptr, 0, &RunDetached, context, 0, nullptr);
+    if (!thread) {
+        delete context;
+        throw std::runtime_error("no thread");
+    }
+    ::CloseHandle(reinterpret_cast<HANDLE>(thread));
+}
+
 struct Event {
     HANDLE h = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ~Event()
@@ -173,7 +200,7 @@ std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state,
             SetPending(hwnd, false);
             ::SetEvent(pending->done.h);
         };
-        std::thread([hwnd, state, show, maximisedFirst, pending, finish] {
+        StartDetached([hwnd, state, show, maximisedFirst, pending, finish] {
             ::SetEvent(pending->started[0].h);
             if (maximisedFirst) {
                 // Its own style, not the one read now: that would undo the enable on the thread beside.
@@ -181,21 +208,21 @@ std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state,
                 ::ShowWindowAsync(hwnd, show);
             }
             finish();
-        }).detach();
-        std::thread([hwnd, state, pending, finish] {
+        });
+        StartDetached([hwnd, state, pending, finish] {
             ::SetEvent(pending->started[1].h);
             // Under Wine EnableWindow on another process's window waits for its thread.
             if (!(state.style & WS_DISABLED))
                 ::EnableWindow(hwnd, TRUE);
             finish();
-        }).detach();
-        std::thread([hwnd, state, pending, finish] {
+        });
+        StartDetached([hwnd, state, pending, finish] {
             ::SetEvent(pending->started[2].h);
             SetStyle(hwnd, GWL_EXSTYLE, state.exStyle);
             if (state.exStyle & WS_EX_LAYERED)
                 ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
             finish();
-        }).detach();
+        });
         HANDLE started[3] = {pending->started[0].h, pending->started[1].h, pending->started[2].h};
         ::WaitForMultipleObjects(3, started, TRUE, 1000);
     } catch (...) {

@@ -946,6 +946,32 @@ TEST(Parking, SourceThatStopsAnsweringAfterTheQuestionIsNotParked)
     }
 }
 
+// Each put-back without a wait starts its writes on threads of their own, one of which ends at once:
+// over many of them, every one must still run its own write.
+TEST(Parking, EveryPutBackWithoutAWaitEnablesTheWindow)
+{
+    ThreadSource source(SW_SHOWMINNOACTIVE);
+    HWND src = source.Hwnd();
+    ParkedState state = {};
+    state.method = kParkedInPlace;
+    state.style = Style(src) & ~WS_MINIMIZE;
+    state.exStyle = ExStyle(src);
+    state.placement.length = sizeof(state.placement);
+    GetWindowPlacement(src, &state.placement);
+    const int kPutBacks = 150;
+    int enabled = 0, finished = 0;
+    for (int i = 0; i < kPutBacks; ++i) {
+        SetWindowLongA(src, GWL_STYLE, static_cast<LONG>(Style(src) | WS_DISABLED));
+        PutBackParkedWindow(src, state, false);
+        if (!PollFor([&] { return !PutBackPending(src); }, 5000))
+            break;  // a write that never ran: the put-back never ends
+        ++finished;
+        enabled += IsWindowEnabled(src) ? 1 : 0;
+    }
+    EXPECT_EQ(kPutBacks, finished) << "put-backs that never ended";
+    EXPECT_EQ(kPutBacks, enabled) << "put-backs that enabled the window, of " << finished;
+}
+
 TEST(Parking, SourceThatStopsAnsweringWhileItIsMinimisedIsPutBackWithoutAWait)
 {
     struct Case {
