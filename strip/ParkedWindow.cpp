@@ -1,8 +1,9 @@
 #include "strip/ParkedWindow.h"
 
 #include "desktop/TaskBarControl.h"
-#include "strip/ParkedPlacement.h"
+#include "framework/Handle.h"
 #include "framework/Trace.h"
+#include "strip/ParkedPlacement.h"
 
 #include <process.h>
 
@@ -77,8 +78,9 @@ bool Minimise(HWND hwnd, const WINDOWPLACEMENT& placement)
 }
 
 // Put-backs whose window has not taken all of it yet; their threads may outlive the caller's wait.
-std::mutex g_pendingLock;
-std::set<HWND> g_pending;
+// Never destroyed: a put-back's thread may still end while the program's statics go.
+std::mutex& g_pendingLock = *new std::mutex;
+std::set<HWND>& g_pending = *new std::set<HWND>;
 
 // The put-backs started while the exit puts every window back together, each with its end event.
 int g_togetherDepth = 0;
@@ -121,21 +123,16 @@ unsigned __stdcall RunDetached(void* context)
 void StartDetached(std::function<void()> work)
 {
     auto* context = new std::function<void()>(std::move(work));
-    const uintptr_t thread = ::_beginthreadex(nullptr, 0, &RunDetached, context, 0, nullptr);
+    const CKernelHandle thread(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &RunDetached, context, 0, nullptr)));
     if (!thread) {
         delete context;
         throw std::runtime_error("no thread");
     }
-    ::CloseHandle(reinterpret_cast<HANDLE>(thread));
 }
 
+// A manual-reset event, not yet set.
 struct Event {
-    HANDLE h = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ~Event()
-    {
-        if (h)
-            ::CloseHandle(h);
-    }
+    CKernelHandle h{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 };
 
 // Waits for the events, pumping only messages sent to this thread: a source of this process may be
@@ -198,10 +195,10 @@ std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state,
             if (WaitShowState(hwnd, !restored, 10000))
                 RemoveParkedMark(hwnd);
             SetPending(hwnd, false);
-            ::SetEvent(pending->done.h);
+            ::SetEvent(pending->done.h.Get());
         };
         StartDetached([hwnd, state, show, maximisedFirst, pending, finish] {
-            ::SetEvent(pending->started[0].h);
+            ::SetEvent(pending->started[0].h.Get());
             if (maximisedFirst) {
                 // Its own style, not the one read now: that would undo the enable on the thread beside.
                 SetStyle(hwnd, GWL_STYLE, (state.style & ~WS_MINIMIZE) | WS_MAXIMIZE);
@@ -210,26 +207,26 @@ std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state,
             finish();
         });
         StartDetached([hwnd, state, pending, finish] {
-            ::SetEvent(pending->started[1].h);
+            ::SetEvent(pending->started[1].h.Get());
             // Under Wine EnableWindow on another process's window waits for its thread.
             if (!(state.style & WS_DISABLED))
                 ::EnableWindow(hwnd, TRUE);
             finish();
         });
         StartDetached([hwnd, state, pending, finish] {
-            ::SetEvent(pending->started[2].h);
+            ::SetEvent(pending->started[2].h.Get());
             SetStyle(hwnd, GWL_EXSTYLE, state.exStyle);
             if (state.exStyle & WS_EX_LAYERED)
                 ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
             finish();
         });
-        HANDLE started[3] = {pending->started[0].h, pending->started[1].h, pending->started[2].h};
+        HANDLE started[3] = {pending->started[0].h.Get(), pending->started[1].h.Get(), pending->started[2].h.Get()};
         ::WaitForMultipleObjects(3, started, TRUE, 1000);
     } catch (...) {
         // No thread: the mark stays, and the next run puts the window back.
-        ::SetEvent(pending->done.h);
+        ::SetEvent(pending->done.h.Get());
     }
-    return std::shared_ptr<void>(pending, pending->done.h);
+    return std::shared_ptr<void>(pending, pending->done.h.Get());
 }
 
 BOOL CALLBACK CollectMarked(HWND hwnd, LPARAM context)
