@@ -9,4 +9,3 @@ public:
 
     DECLARE_MESSAGE_MAP()
 };
-

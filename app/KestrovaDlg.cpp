@@ -36,8 +36,13 @@ BEGIN_MESSAGE_MAP(CKestrovaDlg, CDialog)
 END_MESSAGE_MAP()
 
 CKestrovaDlg::CKestrovaDlg(CWnd* parent)
-    : CDialog(IDD_KESTROVA_DIALOG, parent), m_hTrayWnd(nullptr), m_nid(), m_bPanelVisible(0), m_bComposition(FALSE),
-      m_glassMargins(), m_bTrayAddFailed(false)
+    : CDialog(IDD_KESTROVA_DIALOG, parent),
+      m_hTrayWnd(nullptr),
+      m_nid(),
+      m_bPanelVisible(0),
+      m_bComposition(FALSE),
+      m_glassMargins(),
+      m_bTrayAddFailed(false)
 {
     m_hIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     m_hTrayIcon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));

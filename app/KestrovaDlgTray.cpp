@@ -53,15 +53,15 @@ void CKestrovaDlg::OnTimer(UINT_PTR id)
 LRESULT CKestrovaDlg::OnTrayNotify(WPARAM, LPARAM lParam)
 {
     switch (lParam) {
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-        return 0;
-    case WM_LBUTTONDBLCLK:
-        OnMainPanel();
-        return 0;
-    case WM_RBUTTONUP:
-        ShowTrayMenu();
-        return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            OnMainPanel();
+            return 0;
+        case WM_RBUTTONUP:
+            ShowTrayMenu();
+            return 0;
     }
     return Default();
 }

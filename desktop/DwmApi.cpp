@@ -10,12 +10,14 @@ namespace {
 const DwmFunctions* g_fakeDwm = nullptr;
 
 template <typename Fn>
-void Resolve(HMODULE module, const char* name, Fn& fn) {
+void Resolve(HMODULE module, const char* name, Fn& fn)
+{
     // Through void(*)(), the one function type GCC lets any other be cast from without warning.
     fn = reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-DwmFunctions LoadDwmApi() {
+DwmFunctions LoadDwmApi()
+{
     DwmFunctions functions = {};
     HMODULE module = LoadLibraryA("dwmapi.dll");  // kept for the life of the process
     if (module) {
@@ -31,116 +33,145 @@ DwmFunctions LoadDwmApi() {
 }
 
 // Call only behind IsVistaOrLater: the first call loads dwmapi.dll.
-const DwmFunctions& Dwm() {
-    if (g_fakeDwm) return *g_fakeDwm;
+const DwmFunctions& Dwm()
+{
+    if (g_fakeDwm)
+        return *g_fakeDwm;
     static const DwmFunctions loaded = LoadDwmApi();
     return loaded;
 }
 
 }  // namespace
 
-void InitOsVersion() {
+void InitOsVersion()
+{
     ZeroMemory(&OsVersionInfo, sizeof OsVersionInfo);
     OsVersionInfo.dwOSVersionInfoSize = sizeof OsVersionInfo;
-    if (GetVersionExA(&OsVersionInfo) == 1) OsVersionInfoValid = 1;
+    if (GetVersionExA(&OsVersionInfo) == 1)
+        OsVersionInfoValid = 1;
 }
 
-BOOL IsVistaOrLater() {
-    if (OsVersionInfoValid == 0) InitOsVersion();
+BOOL IsVistaOrLater()
+{
+    if (OsVersionInfoValid == 0)
+        InitOsVersion();
     return OsVersionInfoValid == 1 && OsVersionInfo.dwMajorVersion >= 6;
 }
 
-HRESULT SafeDwmIsCompositionEnabled(BOOL* enabled) {
+HRESULT SafeDwmIsCompositionEnabled(BOOL* enabled)
+{
     auto fn = IsVistaOrLater() ? Dwm().IsCompositionEnabled : nullptr;
     if (!fn) {
-        if (enabled) *enabled = FALSE;
+        if (enabled)
+            *enabled = FALSE;
         return kDwmNotCalled;
     }
     return fn(enabled);
 }
 
-HRESULT SafeDwmGetWindowAttribute(HWND hwnd, RECT* rect) {
+HRESULT SafeDwmGetWindowAttribute(HWND hwnd, RECT* rect)
+{
     auto fn = IsVistaOrLater() ? Dwm().GetWindowAttribute : nullptr;
     return fn ? fn(hwnd, DWMWA_EXTENDED_FRAME_BOUNDS, rect, sizeof(RECT)) : kDwmNotCalled;
 }
 
-HRESULT SafeDwmUpdateThumbnailProperties(HTHUMBNAIL thumbnail, const DWM_THUMBNAIL_PROPERTIES* properties) {
+HRESULT SafeDwmUpdateThumbnailProperties(HTHUMBNAIL thumbnail, const DWM_THUMBNAIL_PROPERTIES* properties)
+{
     auto fn = IsVistaOrLater() ? Dwm().UpdateThumbnailProperties : nullptr;
     return fn ? fn(thumbnail, properties) : kDwmNotCalled;
 }
 
-HRESULT SafeDwmRegisterThumbnail(HWND hwndDestination, HWND hwndSource, PHTHUMBNAIL thumbnail) {
+HRESULT SafeDwmRegisterThumbnail(HWND hwndDestination, HWND hwndSource, PHTHUMBNAIL thumbnail)
+{
     auto fn = IsVistaOrLater() ? Dwm().RegisterThumbnail : nullptr;
     return fn ? fn(hwndDestination, hwndSource, thumbnail) : kDwmNotCalled;
 }
 
-HRESULT SafeDwmUnregisterThumbnail(HTHUMBNAIL thumbnail) {
+HRESULT SafeDwmUnregisterThumbnail(HTHUMBNAIL thumbnail)
+{
     auto fn = IsVistaOrLater() ? Dwm().UnregisterThumbnail : nullptr;
     return fn ? fn(thumbnail) : kDwmNotCalled;
 }
 
-HRESULT SafeDwmQueryThumbnailSourceSize(HTHUMBNAIL thumbnail, SIZE* size) {
+HRESULT SafeDwmQueryThumbnailSourceSize(HTHUMBNAIL thumbnail, SIZE* size)
+{
     auto fn = IsVistaOrLater() ? Dwm().QueryThumbnailSourceSize : nullptr;
     return fn ? fn(thumbnail, size) : kDwmNotCalled;
 }
 
-HRESULT SafeDwmExtendFrameIntoClientArea(HWND hwnd, const MARGINS* margins) {
+HRESULT SafeDwmExtendFrameIntoClientArea(HWND hwnd, const MARGINS* margins)
+{
     auto fn = IsVistaOrLater() ? Dwm().ExtendFrameIntoClientArea : nullptr;
     return fn ? fn(hwnd, margins) : kDwmNotCalled;
 }
 
-void GetFrameBounds(HWND hwnd, RECT* rect) {
+void GetFrameBounds(HWND hwnd, RECT* rect)
+{
     // With composition off the DWM call fails, and the window rectangle is the visible frame.
-    if (SUCCEEDED(SafeDwmGetWindowAttribute(hwnd, rect))) return;
+    if (SUCCEEDED(SafeDwmGetWindowAttribute(hwnd, rect)))
+        return;
     GetWindowRect(hwnd, rect);
 }
 
-void GetFrameAndWindowRect(HWND hwnd, RECT* frameBounds, RECT* windowRect) {
+void GetFrameAndWindowRect(HWND hwnd, RECT* frameBounds, RECT* windowRect)
+{
     GetFrameBounds(hwnd, frameBounds);
     GetWindowRect(hwnd, windowRect);
 }
 
-OsVersionVerdict CompareOsVersion(DWORD runningMajor, DWORD runningMinor, DWORD platformId,
-                                  DWORD major, DWORD minor, WORD servicePack) {
-    if (runningMajor != major) return runningMajor > major ? kOsVersionAtLeast : kOsVersionBelow;
-    if (runningMinor != minor) return runningMinor > minor ? kOsVersionAtLeast : kOsVersionBelow;
-    if (servicePack == 0 || platformId != VER_PLATFORM_WIN32_NT) return kOsVersionAtLeast;
+OsVersionVerdict CompareOsVersion(DWORD runningMajor, DWORD runningMinor, DWORD platformId, DWORD major, DWORD minor,
+                                  WORD servicePack)
+{
+    if (runningMajor != major)
+        return runningMajor > major ? kOsVersionAtLeast : kOsVersionBelow;
+    if (runningMinor != minor)
+        return runningMinor > minor ? kOsVersionAtLeast : kOsVersionBelow;
+    if (servicePack == 0 || platformId != VER_PLATFORM_WIN32_NT)
+        return kOsVersionAtLeast;
     return kOsVersionAskServicePack;
 }
 
-BOOL ServicePackAtLeast(DWORD csdVersion, WORD servicePack) {
+BOOL ServicePackAtLeast(DWORD csdVersion, WORD servicePack)
+{
     return ((csdVersion >> 8) & 0xFF) >= servicePack;
 }
 
-BOOL IsOsVersionAtLeast(DWORD major, DWORD minor, WORD servicePack) {
+BOOL IsOsVersionAtLeast(DWORD major, DWORD minor, WORD servicePack)
+{
     OSVERSIONINFOA running = {};
     running.dwOSVersionInfoSize = sizeof running;
     GetVersionExA(&running);  // on failure the zeroed record compares as version 0.0
-    switch (CompareOsVersion(running.dwMajorVersion, running.dwMinorVersion, running.dwPlatformId,
-                             major, minor, servicePack)) {
-    case kOsVersionBelow: return FALSE;
-    case kOsVersionAtLeast: return TRUE;
-    case kOsVersionAskServicePack: break;
+    switch (CompareOsVersion(running.dwMajorVersion, running.dwMinorVersion, running.dwPlatformId, major, minor,
+                             servicePack)) {
+        case kOsVersionBelow:
+            return FALSE;
+        case kOsVersionAtLeast:
+            return TRUE;
+        case kOsVersionAskServicePack:
+            break;
     }
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Windows", 0,
-                      KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Windows", 0, KEY_QUERY_VALUE, &opened) !=
+        ERROR_SUCCESS)
         return FALSE;
     const CRegKey key(opened);
     DWORD csdVersion = 0;
     DWORD type = 0;
     DWORD size = sizeof csdVersion;
-    LONG status = RegQueryValueExA(key.Get(), "CSDVersion", nullptr, &type,
-                                   reinterpret_cast<BYTE*>(&csdVersion), &size);
-    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof csdVersion) return FALSE;
+    LONG status =
+        RegQueryValueExA(key.Get(), "CSDVersion", nullptr, &type, reinterpret_cast<BYTE*>(&csdVersion), &size);
+    if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof csdVersion)
+        return FALSE;
     return ServicePackAtLeast(csdVersion, servicePack);
 }
 
-void SetDwmFunctionsForTest(const DwmFunctions* fake) {
+void SetDwmFunctionsForTest(const DwmFunctions* fake)
+{
     g_fakeDwm = fake;
 }
 
-void SetOsVersionForTest(DWORD major, DWORD minor) {
+void SetOsVersionForTest(DWORD major, DWORD minor)
+{
     ZeroMemory(&OsVersionInfo, sizeof OsVersionInfo);
     OsVersionInfo.dwOSVersionInfoSize = sizeof OsVersionInfo;
     OsVersionInfo.dwMajorVersion = major;
@@ -149,7 +180,8 @@ void SetOsVersionForTest(DWORD major, DWORD minor) {
     OsVersionInfoValid = 1;
 }
 
-void ResetOsVersionForTest() {
+void ResetOsVersionForTest()
+{
     ZeroMemory(&OsVersionInfo, sizeof OsVersionInfo);
     OsVersionInfoValid = 0;
 }

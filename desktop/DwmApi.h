@@ -31,21 +31,21 @@ BOOL IsOsVersionAtLeast(DWORD major, DWORD minor, WORD servicePack);
 
 // The decision of IsOsVersionAtLeast before the registry is asked.
 enum OsVersionVerdict { kOsVersionBelow, kOsVersionAtLeast, kOsVersionAskServicePack };
-OsVersionVerdict CompareOsVersion(DWORD runningMajor, DWORD runningMinor, DWORD platformId,
-                                  DWORD major, DWORD minor, WORD servicePack);
+OsVersionVerdict CompareOsVersion(DWORD runningMajor, DWORD runningMinor, DWORD platformId, DWORD major, DWORD minor,
+                                  WORD servicePack);
 // csdVersion is the registry's "CSDVersion" DWORD: service-pack major in bits 8-15, minor in 0-7.
 BOOL ServicePackAtLeast(DWORD csdVersion, WORD servicePack);
 
 // The DWM entry points the wrappers call. A null entry counts as absent: the wrapper then
 // behaves as before NT 6.
 struct DwmFunctions {
-    HRESULT (WINAPI* IsCompositionEnabled)(BOOL* enabled);
-    HRESULT (WINAPI* GetWindowAttribute)(HWND hwnd, DWORD attribute, PVOID value, DWORD size);
-    HRESULT (WINAPI* UpdateThumbnailProperties)(HTHUMBNAIL thumbnail, const DWM_THUMBNAIL_PROPERTIES* properties);
-    HRESULT (WINAPI* RegisterThumbnail)(HWND hwndDestination, HWND hwndSource, PHTHUMBNAIL thumbnail);
-    HRESULT (WINAPI* UnregisterThumbnail)(HTHUMBNAIL thumbnail);
-    HRESULT (WINAPI* QueryThumbnailSourceSize)(HTHUMBNAIL thumbnail, PSIZE size);
-    HRESULT (WINAPI* ExtendFrameIntoClientArea)(HWND hwnd, const MARGINS* margins);
+    HRESULT(WINAPI* IsCompositionEnabled)(BOOL* enabled);
+    HRESULT(WINAPI* GetWindowAttribute)(HWND hwnd, DWORD attribute, PVOID value, DWORD size);
+    HRESULT(WINAPI* UpdateThumbnailProperties)(HTHUMBNAIL thumbnail, const DWM_THUMBNAIL_PROPERTIES* properties);
+    HRESULT(WINAPI* RegisterThumbnail)(HWND hwndDestination, HWND hwndSource, PHTHUMBNAIL thumbnail);
+    HRESULT(WINAPI* UnregisterThumbnail)(HTHUMBNAIL thumbnail);
+    HRESULT(WINAPI* QueryThumbnailSourceSize)(HTHUMBNAIL thumbnail, PSIZE size);
+    HRESULT(WINAPI* ExtendFrameIntoClientArea)(HWND hwnd, const MARGINS* margins);
 };
 
 // Test seam. A fake table replaces dwmapi.dll until it is reset with null; the table must

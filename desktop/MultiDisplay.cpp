@@ -9,21 +9,26 @@ CMultiDisplay::CMultiDisplay() : m_nMonitorCount(0) {}
 
 CMultiDisplay::~CMultiDisplay() {}
 
-CMultiDisplay* CMultiDisplay::GetInstance() {
-    if (!m_pInstance) m_pInstance = new (std::nothrow) CMultiDisplay;
+CMultiDisplay* CMultiDisplay::GetInstance()
+{
+    if (!m_pInstance)
+        m_pInstance = new (std::nothrow) CMultiDisplay;
     return m_pInstance;
 }
 
-void CMultiDisplay::ReleaseInstance() {
+void CMultiDisplay::ReleaseInstance()
+{
     delete m_pInstance;
     m_pInstance = nullptr;
 }
 
-BOOL CMultiDisplay::EnumerateMonitors() {
+BOOL CMultiDisplay::EnumerateMonitors()
+{
     return EnumDisplayMonitors(nullptr, nullptr, MonitorEnumProc, reinterpret_cast<LPARAM>(this));
 }
 
-void CMultiDisplay::AddMonitor(const MonitorInfoRecord& record, const RECT& enumRect) {
+void CMultiDisplay::AddMonitor(const MonitorInfoRecord& record, const RECT& enumRect)
+{
     ++m_nMonitorCount;
     if (record.info.dwFlags == MONITORINFOF_PRIMARY)
         m_monitors.insert(m_monitors.begin(), record);
@@ -32,16 +37,17 @@ void CMultiDisplay::AddMonitor(const MonitorInfoRecord& record, const RECT& enum
 
     const RECT& monitor = record.info.rcMonitor;
     const RECT& work = record.info.rcWork;
-    printf("rcMonitor top=%d, left=%d, bottom=%d, right=%d\n",
-           int(monitor.top), int(monitor.left), int(monitor.bottom), int(monitor.right));
-    printf("rcWork top=%d, left=%d, bottom=%d, right=%d\n",
-           int(work.top), int(work.left), int(work.bottom), int(work.right));
+    printf("rcMonitor top=%d, left=%d, bottom=%d, right=%d\n", int(monitor.top), int(monitor.left), int(monitor.bottom),
+           int(monitor.right));
+    printf("rcWork top=%d, left=%d, bottom=%d, right=%d\n", int(work.top), int(work.left), int(work.bottom),
+           int(work.right));
     printf("Flag = %d\n", int(record.info.dwFlags));
-    printf("rcMonitor top=%d, left=%d, bottom=%d, right=%d\n",
-           int(enumRect.top), int(enumRect.left), int(enumRect.bottom), int(enumRect.right));
+    printf("rcMonitor top=%d, left=%d, bottom=%d, right=%d\n", int(enumRect.top), int(enumRect.left),
+           int(enumRect.bottom), int(enumRect.right));
 }
 
-BOOL CALLBACK CMultiDisplay::MonitorEnumProc(HMONITOR hMonitor, HDC hdcMonitor, LPRECT rect, LPARAM context) {
+BOOL CALLBACK CMultiDisplay::MonitorEnumProc(HMONITOR hMonitor, HDC hdcMonitor, LPRECT rect, LPARAM context)
+{
     try {
         MonitorInfoRecord record;
         ZeroMemory(&record, sizeof record);
@@ -50,7 +56,8 @@ BOOL CALLBACK CMultiDisplay::MonitorEnumProc(HMONITOR hMonitor, HDC hdcMonitor, 
         record.hMonitor = hMonitor;
         record.hdcMonitor = hdcMonitor;
         RECT enumRect = {};
-        if (rect) enumRect = *rect;
+        if (rect)
+            enumRect = *rect;
         reinterpret_cast<CMultiDisplay*>(context)->AddMonitor(record, enumRect);
     } catch (...) {
         // Out of memory: the monitor goes unlisted; no exception may unwind through user32.

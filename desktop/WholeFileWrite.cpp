@@ -36,9 +36,8 @@ BOOL CloseChecked(CFileHandle& file)
 BOOL WriteAllBytes(HANDLE file, const std::string& bytes)
 {
     DWORD written = 0;
-    return bytes.empty() ||
-           (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-            written == bytes.size());
+    return bytes.empty() || (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                             written == bytes.size());
 }
 
 // The copy starts as the file's bytes; no file means an empty start (no copy at all).
@@ -81,7 +80,8 @@ CommitCalls SetCommitCalls(const CommitCalls& calls)
 BOOL ReadFileBytes(const CString& path, std::string* bytes)
 {
     bytes->clear();
-    CFileHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle file(
+        ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return FALSE;
     char buffer[4096];
@@ -98,7 +98,8 @@ BOOL ReadFileBytes(const CString& path, std::string* bytes)
 BOOL WriteBytesWhole(const CString& path, const std::string& bytes)
 {
     return WriteFileWhole(path, FALSE, [&](const CString& tempPath) {
-        CFileHandle copy(::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CFileHandle copy(
+            ::CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!copy || !WriteAllBytes(copy.Get(), bytes))
             return FALSE;
         return CloseChecked(copy);

@@ -5,30 +5,38 @@
 namespace {
 
 // Byte by byte: CR and LF are never trail bytes, and a lone lead byte must not shield one.
-CString OneLine(LPCSTR text) {
+CString OneLine(LPCSTR text)
+{
     CString line(text);
     for (int i = 0; i < line.GetLength(); ++i) {
-        if (line[i] == '\r' || line[i] == '\n') line.SetAt(i, ' ');
+        if (line[i] == '\r' || line[i] == '\n')
+            line.SetAt(i, ' ');
     }
     return line;
 }
 
 // What the profile reader strips from either end of a value. No trail byte has these codes.
-bool IsReaderBlank(char ch) {
+bool IsReaderBlank(char ch)
+{
     return ch == ' ' || ch == '\t' || ch == '\v' || ch == '\f' || ch == '\x1a';
 }
 
-bool IsQuote(char ch) { return ch == '"' || ch == '\''; }
+bool IsQuote(char ch)
+{
+    return ch == '"' || ch == '\'';
+}
 
-CString IniValueText(LPCSTR value) {
+CString IniValueText(LPCSTR value)
+{
     const CString text = OneLine(value);
     const int length = text.GetLength();
-    if (length == 0) return text;
+    if (length == 0)
+        return text;
     const char first = text[0];
     const char last = text[length - 1];
     // The reader takes off one pair of quotes, so quoting gives back exactly what is inside.
-    const bool stripped = IsReaderBlank(first) || IsReaderBlank(last) ||
-                          (length >= 2 && IsQuote(first) && last == first);
+    const bool stripped =
+        IsReaderBlank(first) || IsReaderBlank(last) || (length >= 2 && IsQuote(first) && last == first);
     return stripped ? "\"" + text + "\"" : text;
 }
 
@@ -36,12 +44,15 @@ CString IniValueText(LPCSTR value) {
 
 CWriteIniFile::CWriteIniFile() : m_nMode(modeProfile) {}
 
-CWriteIniFile::~CWriteIniFile() {
+CWriteIniFile::~CWriteIniFile()
+{
     m_file.Abort();
 }
 
-BOOL CWriteIniFile::openFile(LPCSTR path) {
-    if (m_nMode != modeSequential) return TRUE;
+BOOL CWriteIniFile::openFile(LPCSTR path)
+{
+    if (m_nMode != modeSequential)
+        return TRUE;
     if (!m_file.Open(path, CStdioFile::modeCreate | CStdioFile::modeWrite | CStdioFile::shareDenyWrite)) {
         AfxTrace("CWriteIniFile::openFile(%s) Error!\n", path);
         return FALSE;
@@ -49,7 +60,8 @@ BOOL CWriteIniFile::openFile(LPCSTR path) {
     return TRUE;
 }
 
-BOOL CWriteIniFile::WriteIniValue(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path) {
+BOOL CWriteIniFile::WriteIniValue(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path)
+{
     if (m_nMode != modeSequential) {
         // Null section, key or value keep their meaning for the system call (delete).
         const CString sectionLine = OneLine(section);
@@ -59,7 +71,8 @@ BOOL CWriteIniFile::WriteIniValue(LPCSTR section, LPCSTR key, LPCSTR value, LPCS
                                    value ? valueText.GetString() : nullptr, path);
         return TRUE;
     }
-    if (!m_file.IsOpen()) return TRUE;
+    if (!m_file.IsOpen())
+        return TRUE;
 
     const CString sectionName(section);
     CString line;
@@ -73,7 +86,9 @@ BOOL CWriteIniFile::WriteIniValue(LPCSTR section, LPCSTR key, LPCSTR value, LPCS
     return TRUE;
 }
 
-void CWriteIniFile::closeFile() {
-    if (m_nMode != modeSequential) return;
+void CWriteIniFile::closeFile()
+{
+    if (m_nMode != modeSequential)
+        return;
     m_file.Close();
 }

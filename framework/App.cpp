@@ -38,7 +38,10 @@ CWinApp::~CWinApp()
         g_app = nullptr;
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance()
+{
+    return TRUE;
+}
 
 int CWinApp::ExitInstance()
 {
@@ -62,9 +65,18 @@ int CWinApp::Run()
     return static_cast<int>(msg.wParam);
 }
 
-CWinApp* AfxGetApp() { return g_app; }
-CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
-HINSTANCE AfxGetInstanceHandle() { return g_app && g_app->m_hInstance ? g_app->m_hInstance : ::GetModuleHandleA(nullptr); }
+CWinApp* AfxGetApp()
+{
+    return g_app;
+}
+CWnd* AfxGetMainWnd()
+{
+    return g_app ? g_app->m_pMainWnd : nullptr;
+}
+HINSTANCE AfxGetInstanceHandle()
+{
+    return g_app && g_app->m_hInstance ? g_app->m_hInstance : ::GetModuleHandleA(nullptr);
+}
 
 LPCSTR AfxGetAppName()
 {
@@ -141,11 +153,17 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int cmdShow)
 
     // The templates use links, list views, spin buttons and hot-key fields.
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_LINK_CLASS |
-                                                ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_HOTKEY_CLASS};
+                                                 ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_HOTKEY_CLASS};
     ::InitCommonControlsEx(&icc);
 
-    const BOOL started = AfxCallGuarded("InitInstance", FALSE, [&] { return app->InitInstance(); });
+    const BOOL started = AfxCallGuarded("InitInstance", FALSE, [&] {
+        return app->InitInstance();
+    });
     if (!started)
-        return AfxCallGuarded("ExitInstance", 0, [&] { return app->ExitInstance(); });
-    return AfxCallGuarded("Run", 0, [&] { return app->Run(); });
+        return AfxCallGuarded("ExitInstance", 0, [&] {
+            return app->ExitInstance();
+        });
+    return AfxCallGuarded("Run", 0, [&] {
+        return app->Run();
+    });
 }

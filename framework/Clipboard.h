@@ -6,10 +6,10 @@
 class CBitmap;
 
 struct ClipboardCalls {
-    BOOL (WINAPI* open)(HWND owner);
-    BOOL (WINAPI* empty)();
-    HANDLE (WINAPI* setData)(UINT format, HANDLE data);
-    BOOL (WINAPI* close)();
+    BOOL(WINAPI* open)(HWND owner);
+    BOOL(WINAPI* empty)();
+    HANDLE(WINAPI* setData)(UINT format, HANDLE data);
+    BOOL(WINAPI* close)();
 };
 
 // The real clipboard.
@@ -18,7 +18,8 @@ const ClipboardCalls& AfxSystemClipboard();
 class CClipboardLock {
 public:
     explicit CClipboardLock(HWND owner, const ClipboardCalls& calls = AfxSystemClipboard())
-        : m_calls(calls), m_bOpen(calls.open(owner) != FALSE) {}
+        : m_calls(calls), m_bOpen(calls.open(owner) != FALSE)
+    {}
     ~CClipboardLock()
     {
         if (m_bOpen)

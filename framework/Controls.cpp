@@ -9,7 +9,8 @@ int CListCtrl::InsertColumn(int column, LPCSTR heading, int format, int width)
     col.fmt = format;
     col.cx = width;
     col.pszText = const_cast<LPSTR>(heading);
-    return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)));
+    return static_cast<int>(
+        ::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)));
 }
 
 int CListCtrl::InsertItem(int item, LPCSTR text)
@@ -36,7 +37,8 @@ BOOL CListCtrl::SetItemText(int item, int subItem, LPCSTR text)
     LVITEMA lvi = {};
     lvi.iSubItem = subItem;
     lvi.pszText = const_cast<LPSTR>(text);
-    return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
+    return static_cast<BOOL>(
+        ::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
 }
 
 CString CListCtrl::GetItemText(int item, int subItem) const
@@ -55,7 +57,8 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask)
     LVITEMA lvi = {};
     lvi.stateMask = mask;
     lvi.state = state;
-    return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
+    return static_cast<BOOL>(
+        ::SendMessageA(m_hWnd, LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
 }
 
 void CHotKeyCtrl::GetHotKey(WORD& vk, WORD& modifiers) const

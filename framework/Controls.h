@@ -25,7 +25,10 @@ class CHotKeyCtrl : public CWnd {
 public:
     void SetHotKey(WORD vk, WORD modifiers) { ::SendMessageA(m_hWnd, HKM_SETHOTKEY, MAKEWORD(vk, modifiers), 0); }
     void GetHotKey(WORD& vk, WORD& modifiers) const;
-    void SetRules(WORD invalidCombinations, WORD modifiers) { ::SendMessageA(m_hWnd, HKM_SETRULES, invalidCombinations, MAKELPARAM(modifiers, 0)); }
+    void SetRules(WORD invalidCombinations, WORD modifiers)
+    {
+        ::SendMessageA(m_hWnd, HKM_SETRULES, invalidCombinations, MAKELPARAM(modifiers, 0));
+    }
 };
 
 class CSpinButtonCtrl : public CWnd {
@@ -51,7 +54,10 @@ private:
 
 class CListCtrl : public CWnd {
 public:
-    DWORD SetExtendedStyle(DWORD style) { return static_cast<DWORD>(::SendMessageA(m_hWnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style)); }
+    DWORD SetExtendedStyle(DWORD style)
+    {
+        return static_cast<DWORD>(::SendMessageA(m_hWnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style));
+    }
     int InsertColumn(int column, LPCSTR heading, int format = LVCFMT_LEFT, int width = -1);
     int InsertItem(int item, LPCSTR text);
     // An item with an image; a negative image shows none, never image 0.

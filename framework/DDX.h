@@ -10,7 +10,9 @@ class CWnd;
 
 class CDataExchange {
 public:
-    CDataExchange(CWnd* dlg, BOOL saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dlg), m_hLastControl(nullptr) {}
+    CDataExchange(CWnd* dlg, BOOL saveAndValidate)
+        : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dlg), m_hLastControl(nullptr)
+    {}
     // The control with this id; a missing control is a failure.
     HWND PrepareCtrl(int id);
     [[noreturn]] void Fail();

@@ -11,8 +11,7 @@ END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT templateId, CWnd* parent)
     : m_nIDTemplate(templateId), m_pParentWnd(parent), m_bInModal(false), m_bContinueModal(false), m_nModalResult(-1)
-{
-}
+{}
 
 CDialog::~CDialog() {}
 
@@ -25,7 +24,9 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM)
     CDialog* dlg = dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(hwnd));
     if (!dlg)
         return TRUE;
-    return AfxCallGuarded("OnInitDialog", INT_PTR(TRUE), [&] { return static_cast<INT_PTR>(dlg->OnInitDialog()); });
+    return AfxCallGuarded("OnInitDialog", INT_PTR(TRUE), [&] {
+        return static_cast<INT_PTR>(dlg->OnInitDialog());
+    });
 }
 
 BOOL CDialog::CreateFromTemplate(HWND owner)

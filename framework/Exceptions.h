@@ -21,9 +21,23 @@ public:
 
 class CFileException : public CException {
 public:
-    enum Cause { none, genericException, fileNotFound, badPath, tooManyOpenFiles, accessDenied,
-                 invalidFile, removeCurrentDir, directoryFull, badSeek, hardIO, sharingViolation,
-                 lockViolation, diskFull, endOfFile };
+    enum Cause {
+        none,
+        genericException,
+        fileNotFound,
+        badPath,
+        tooManyOpenFiles,
+        accessDenied,
+        invalidFile,
+        removeCurrentDir,
+        directoryFull,
+        badSeek,
+        hardIO,
+        sharingViolation,
+        lockViolation,
+        diskFull,
+        endOfFile
+    };
     explicit CFileException(int cause = none, LONG osError = 0) : m_cause(cause), m_lOsError(osError) {}
     const char* What() const override;
     static int OsErrorToCause(LONG osError);

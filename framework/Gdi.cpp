@@ -7,7 +7,10 @@ namespace {
 long g_gdiLive = 0;
 }
 
-long AfxGdiLiveCount() { return g_gdiLive; }
+long AfxGdiLiveCount()
+{
+    return g_gdiLive;
+}
 
 CGdiObject& CGdiObject::operator=(CGdiObject&& o) noexcept
 {
@@ -87,12 +90,21 @@ HGDIOBJ CDC::SelectObject(HGDIOBJ object)
         return nullptr;
     int kind;
     switch (::GetObjectType(object)) {
-    case OBJ_PEN:
-    case OBJ_EXTPEN: kind = kPen; break;
-    case OBJ_BRUSH: kind = kBrush; break;
-    case OBJ_BITMAP: kind = kBitmap; break;
-    case OBJ_FONT: kind = kFont; break;
-    default: return ::SelectObject(m_hDC, object);
+        case OBJ_PEN:
+        case OBJ_EXTPEN:
+            kind = kPen;
+            break;
+        case OBJ_BRUSH:
+            kind = kBrush;
+            break;
+        case OBJ_BITMAP:
+            kind = kBitmap;
+            break;
+        case OBJ_FONT:
+            kind = kFont;
+            break;
+        default:
+            return ::SelectObject(m_hDC, object);
     }
     HGDIOBJ previous = ::SelectObject(m_hDC, object);
     if (!m_hOldObjects[kind])

@@ -76,11 +76,20 @@ public:
     COLORREF SetTextColor(COLORREF color) { return ::SetTextColor(m_hDC, color); }
     int SetStretchBltMode(int mode) { return ::SetStretchBltMode(m_hDC, mode); }
     BOOL TextOut(int x, int y, const char* text, int length) { return ::TextOutA(m_hDC, x, y, text, length); }
-    int DrawText(const char* text, int length, LPRECT rect, UINT format) { return ::DrawTextA(m_hDC, text, length, rect, format); }
+    int DrawText(const char* text, int length, LPRECT rect, UINT format)
+    {
+        return ::DrawTextA(m_hDC, text, length, rect, format);
+    }
     void FillSolidRect(const RECT& rect, COLORREF color);
     BOOL FillRect(const RECT& rect, HBRUSH brush) { return ::FillRect(m_hDC, &rect, brush) != 0; }
-    BOOL BitBlt(int x, int y, int w, int h, CDC* src, int sx, int sy, DWORD rop) { return ::BitBlt(m_hDC, x, y, w, h, src->m_hDC, sx, sy, rop); }
-    BOOL StretchBlt(int x, int y, int w, int h, CDC* src, int sx, int sy, int sw, int sh, DWORD rop) { return ::StretchBlt(m_hDC, x, y, w, h, src->m_hDC, sx, sy, sw, sh, rop); }
+    BOOL BitBlt(int x, int y, int w, int h, CDC* src, int sx, int sy, DWORD rop)
+    {
+        return ::BitBlt(m_hDC, x, y, w, h, src->m_hDC, sx, sy, rop);
+    }
+    BOOL StretchBlt(int x, int y, int w, int h, CDC* src, int sx, int sy, int sw, int sh, DWORD rop)
+    {
+        return ::StretchBlt(m_hDC, x, y, w, h, src->m_hDC, sx, sy, sw, sh, rop);
+    }
     BOOL DrawIcon(int x, int y, HICON icon) { return ::DrawIcon(m_hDC, x, y, icon); }
     BOOL Rectangle(const RECT& r) { return ::Rectangle(m_hDC, r.left, r.top, r.right, r.bottom); }
 

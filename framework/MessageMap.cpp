@@ -7,22 +7,22 @@ namespace {
 bool Matches(const MessageEntry& e, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (e.kind) {
-    case MessageEntry::Message:
-        return e.message == message;
-    case MessageEntry::Command:
-        // A command entry (code 0) answers menus and accelerators (code 1) alike.
-        return message == WM_COMMAND && e.id == LOWORD(wParam) &&
-               (e.code == HIWORD(wParam) || (e.code == 0 && HIWORD(wParam) == 1));
-    case MessageEntry::Notify: {
-        if (message != WM_NOTIFY || !lParam)
-            return false;
-        const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lParam);
-        return e.id == hdr->idFrom && e.code == hdr->code;
-    }
-    case MessageEntry::CtlColor:
-        return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
-    case MessageEntry::Registered:
-        return e.registered && *e.registered != 0 && *e.registered == message;
+        case MessageEntry::Message:
+            return e.message == message;
+        case MessageEntry::Command:
+            // A command entry (code 0) answers menus and accelerators (code 1) alike.
+            return message == WM_COMMAND && e.id == LOWORD(wParam) &&
+                   (e.code == HIWORD(wParam) || (e.code == 0 && HIWORD(wParam) == 1));
+        case MessageEntry::Notify: {
+            if (message != WM_NOTIFY || !lParam)
+                return false;
+            const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lParam);
+            return e.id == hdr->idFrom && e.code == hdr->code;
+        }
+        case MessageEntry::CtlColor:
+            return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
+        case MessageEntry::Registered:
+            return e.registered && *e.registered != 0 && *e.registered == message;
     }
     return false;
 }

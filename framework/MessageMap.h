@@ -24,8 +24,7 @@ struct MessageEntry {
 };
 
 struct MessageMap {
-    MessageMap(const MessageMap* baseMap, std::initializer_list<MessageEntry> list)
-        : base(baseMap), entries(list) {}
+    MessageMap(const MessageMap* baseMap, std::initializer_list<MessageEntry> list) : base(baseMap), entries(list) {}
     const MessageMap* base;
     std::vector<MessageEntry> entries;
 };
@@ -46,11 +45,13 @@ protected:
     static const afx::MessageMap* GetThisMessageMap();
 };
 
-#define DECLARE_MESSAGE_MAP()                                   \
-protected:                                                      \
-    static const ::afx::MessageMap* GetThisMessageMap();        \
+#define DECLARE_MESSAGE_MAP()                            \
+protected:                                               \
+    static const ::afx::MessageMap* GetThisMessageMap(); \
     const ::afx::MessageMap* GetMessageMap() const override;
 
+// The two halves of one function around the entries, kept as they read.
+// clang-format off
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                            \
     const ::afx::MessageMap* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
     const ::afx::MessageMap* theClass::GetThisMessageMap()                                \
@@ -62,3 +63,4 @@ protected:                                                      \
         });               \
         return &map;      \
     }
+// clang-format on

@@ -14,7 +14,7 @@ struct ModalEntry {
     HWND box;         // the box's window once it exists
     UINT type;
     bool dismissed;
-    int serial;       // a box's identity while entries come and go
+    int serial;  // a box's identity while entries come and go
 };
 
 std::vector<ModalEntry> g_modals;
@@ -70,12 +70,12 @@ LRESULT CALLBACK BoxHookProc(int code, WPARAM wParam, LPARAM lParam)
 int DismissedBoxAnswer(UINT type)
 {
     switch (type & MB_TYPEMASK) {
-    case MB_OK:
-        return IDOK;
-    case MB_YESNO:
-        return IDNO;
-    default:
-        return IDCANCEL;
+        case MB_OK:
+            return IDOK;
+        case MB_YESNO:
+            return IDNO;
+        default:
+            return IDCANCEL;
     }
 }
 
@@ -105,7 +105,9 @@ void PushModalDialog(CDialog* dialog)
 void PopModalDialog(CDialog* dialog)
 {
     g_modals.erase(std::remove_if(g_modals.begin(), g_modals.end(),
-                                  [dialog](const ModalEntry& e) { return e.dialog == dialog; }),
+                                  [dialog](const ModalEntry& e) {
+                                      return e.dialog == dialog;
+                                  }),
                    g_modals.end());
 }
 

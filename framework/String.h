@@ -15,8 +15,16 @@ public:
     CString(CString&&) noexcept = default;
     CString& operator=(const CString&) = default;
     CString& operator=(CString&&) noexcept = default;
-    CString& operator=(const char* text) { m_s = text ? text : ""; return *this; }
-    CString& operator=(char ch) { m_s.assign(1, ch); return *this; }
+    CString& operator=(const char* text)
+    {
+        m_s = text ? text : "";
+        return *this;
+    }
+    CString& operator=(char ch)
+    {
+        m_s.assign(1, ch);
+        return *this;
+    }
 
     operator LPCSTR() const { return m_s.c_str(); }
     LPCSTR GetString() const { return m_s.c_str(); }
@@ -27,13 +35,46 @@ public:
     void SetAt(int index, char ch);
     char operator[](int index) const { return GetAt(index); }
 
-    CString& operator+=(const CString& s) { m_s += s.m_s; return *this; }
-    CString& operator+=(const char* s) { if (s) m_s += s; return *this; }
-    CString& operator+=(char ch) { m_s += ch; return *this; }
-    friend CString operator+(const CString& a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, const char* b) { CString r(a); r += b; return r; }
-    friend CString operator+(const char* a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, char b) { CString r(a); r += b; return r; }
+    CString& operator+=(const CString& s)
+    {
+        m_s += s.m_s;
+        return *this;
+    }
+    CString& operator+=(const char* s)
+    {
+        if (s)
+            m_s += s;
+        return *this;
+    }
+    CString& operator+=(char ch)
+    {
+        m_s += ch;
+        return *this;
+    }
+    friend CString operator+(const CString& a, const CString& b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const CString& a, const char* b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const char* a, const CString& b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const CString& a, char b)
+    {
+        CString r(a);
+        r += b;
+        return r;
+    }
 
     int Compare(const char* s) const;
     int CompareNoCase(const char* s) const;  // ASCII letters fold; double-byte characters compare exactly

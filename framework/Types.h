@@ -4,9 +4,21 @@
 
 class CPoint : public POINT {
 public:
-    CPoint() { x = 0; y = 0; }
-    CPoint(int px, int py) { x = px; y = py; }
-    CPoint(POINT p) { x = p.x; y = p.y; }
+    CPoint()
+    {
+        x = 0;
+        y = 0;
+    }
+    CPoint(int px, int py)
+    {
+        x = px;
+        y = py;
+    }
+    CPoint(POINT p)
+    {
+        x = p.x;
+        y = p.y;
+    }
     // Points packed into an LPARAM as signed 16-bit words (mouse messages).
     static CPoint FromLParam(LPARAM lp)
     {
@@ -18,9 +30,21 @@ public:
 
 class CSize : public SIZE {
 public:
-    CSize() { cx = 0; cy = 0; }
-    CSize(int w, int h) { cx = w; cy = h; }
-    CSize(SIZE s) { cx = s.cx; cy = s.cy; }
+    CSize()
+    {
+        cx = 0;
+        cy = 0;
+    }
+    CSize(int w, int h)
+    {
+        cx = w;
+        cy = h;
+    }
+    CSize(SIZE s)
+    {
+        cx = s.cx;
+        cy = s.cy;
+    }
     bool operator==(const CSize& o) const { return cx == o.cx && cy == o.cy; }
     bool operator!=(const CSize& o) const { return !(*this == o); }
 };
@@ -28,15 +52,33 @@ public:
 class CRect : public RECT {
 public:
     CRect() { left = top = right = bottom = 0; }
-    CRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
-    CRect(const RECT& r) { left = r.left; top = r.top; right = r.right; bottom = r.bottom; }
+    CRect(int l, int t, int r, int b)
+    {
+        left = l;
+        top = t;
+        right = r;
+        bottom = b;
+    }
+    CRect(const RECT& r)
+    {
+        left = r.left;
+        top = r.top;
+        right = r.right;
+        bottom = r.bottom;
+    }
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
     CSize Size() const { return CSize(Width(), Height()); }
     CPoint TopLeft() const { return CPoint(left, top); }
     bool IsRectEmpty() const { return right <= left || bottom <= top; }
     bool PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-    void OffsetRect(int dx, int dy) { left += dx; right += dx; top += dy; bottom += dy; }
+    void OffsetRect(int dx, int dy)
+    {
+        left += dx;
+        right += dx;
+        top += dy;
+        bottom += dy;
+    }
     bool operator==(const RECT& o) const
     {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;

@@ -39,8 +39,8 @@ void Bind(CWnd* wnd, HWND hwnd)
 {
     wnd->m_hWnd = hwnd;
     g_permanent[hwnd] = wnd;
-    WndAccess::Super(wnd) = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StdWndProc)));
+    WndAccess::Super(wnd) =
+        reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StdWndProc)));
 }
 
 void Unbind(CWnd* wnd)
@@ -80,8 +80,9 @@ LRESULT CALLBACK StdWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     ++g_dispatchDepth;
     ++WndAccess::MsgDepth(wnd);
 
-    const LRESULT result = AfxCallGuarded("window procedure", LRESULT(0),
-                                          [&] { return wnd->WindowProc(message, wParam, lParam); });
+    const LRESULT result = AfxCallGuarded("window procedure", LRESULT(0), [&] {
+        return wnd->WindowProc(message, wParam, lParam);
+    });
 
     g_innermost = frame.outer;
     --g_dispatchDepth;
@@ -96,7 +97,10 @@ LRESULT CALLBACK StdWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     if (WndAccess::FinalPending(wnd) && WndAccess::MsgDepth(wnd) == 0) {
         WndAccess::FinalPending(wnd) = false;
-        AfxCallGuarded("PostNcDestroy", 0, [&] { wnd->PostNcDestroy(); return 0; });
+        AfxCallGuarded("PostNcDestroy", 0, [&] {
+            wnd->PostNcDestroy();
+            return 0;
+        });
     }
     return result;
 }
@@ -127,12 +131,12 @@ void AfxPurgeTemporaryObjects()
         g_temporary.clear();
 }
 
-int AfxDispatchDepth() { return g_dispatchDepth; }
-
-CWnd::CWnd()
-    : m_hWnd(nullptr), m_pfnSuper(nullptr), m_bTemporary(false), m_bFinalPending(false), m_nMsgDepth(0)
+int AfxDispatchDepth()
 {
+    return g_dispatchDepth;
 }
+
+CWnd::CWnd() : m_hWnd(nullptr), m_pfnSuper(nullptr), m_bTemporary(false), m_bFinalPending(false), m_nMsgDepth(0) {}
 
 CWnd::~CWnd()
 {
@@ -171,13 +175,12 @@ CWnd* CWnd::FromHandle(HWND hwnd)
     return slot.get();
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
-                    CWnd* parent, UINT id, LPVOID param)
+BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent,
+                    UINT id, LPVOID param)
 {
     AfxHookWindowCreate(this);
-    HWND hwnd = ::CreateWindowExA(exStyle, className, windowName, style, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top,
-                                  parent ? parent->m_hWnd : nullptr,
+    HWND hwnd = ::CreateWindowExA(exStyle, className, windowName, style, rect.left, rect.top, rect.right - rect.left,
+                                  rect.bottom - rect.top, parent ? parent->m_hWnd : nullptr,
                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), AfxGetInstanceHandle(), param);
     AfxUnhookWindowCreate();
     // A CBT hook that refuses the window destroys it without WM_NCDESTROY: drop the dead binding.
@@ -250,7 +253,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     return DispatchMapped(message, wParam, lParam, result);
 }
 
-BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return FALSE;
+}
 
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
 {
@@ -282,7 +288,10 @@ LRESULT CWnd::Default()
     return 0;
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*)
+{
+    return FALSE;
+}
 
 void CWnd::PostNcDestroy() {}
 
@@ -346,7 +355,8 @@ BOOL CWnd::ModifyStyleEx(DWORD remove, DWORD add, UINT flags)
 
 HICON CWnd::SetIcon(HICON icon, BOOL big)
 {
-    return reinterpret_cast<HICON>(SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
+    return reinterpret_cast<HICON>(
+        SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)));
 }
 
 CMenu CWnd::GetSystemMenu(BOOL revert) const
@@ -355,37 +365,130 @@ CMenu CWnd::GetSystemMenu(BOOL revert) const
 }
 
 // Base handlers: the default processing of the message being handled.
-int CWnd::OnCreate(LPCREATESTRUCTA) { return static_cast<int>(Default()); }
-void CWnd::OnDestroy() { Default(); }
-void CWnd::OnClose() { Default(); }
-void CWnd::OnPaint() { Default(); }
-BOOL CWnd::OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }
-void CWnd::OnTimer(UINT_PTR) { Default(); }
-void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
-HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
-void CWnd::OnWindowPosChanging(WINDOWPOS*) { Default(); }
-void CWnd::OnWindowPosChanged(WINDOWPOS*) { Default(); }
-void CWnd::OnMove(int, int) { Default(); }
-void CWnd::OnSize(UINT, int, int) { Default(); }
-void CWnd::OnSizing(UINT, LPRECT) { Default(); }
-void CWnd::OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
-void CWnd::OnShowWindow(BOOL, UINT) { Default(); }
-HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) { return reinterpret_cast<HBRUSH>(Default()); }
-void CWnd::OnHotKey(UINT, UINT, UINT) { Default(); }
-void CWnd::OnMouseMove(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonDown(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonUp(UINT, CPoint) { Default(); }
-void CWnd::OnLButtonDblClk(UINT, CPoint) { Default(); }
-void CWnd::OnRButtonDown(UINT, CPoint) { Default(); }
-void CWnd::OnRButtonUp(UINT, CPoint) { Default(); }
-BOOL CWnd::OnMouseWheel(UINT, short, CPoint) { return static_cast<BOOL>(Default()); }
-void CWnd::OnKeyDown(UINT, UINT, UINT) { Default(); }
-void CWnd::OnKeyUp(UINT, UINT, UINT) { Default(); }
-void CWnd::OnSetFocus(CWnd*) { Default(); }
-void CWnd::OnKillFocus(CWnd*) { Default(); }
-void CWnd::OnContextMenu(CWnd*, CPoint) { Default(); }
-LRESULT CWnd::OnNcHitTest(CPoint) { return Default(); }
-BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) { return static_cast<BOOL>(Default()); }
+int CWnd::OnCreate(LPCREATESTRUCTA)
+{
+    return static_cast<int>(Default());
+}
+void CWnd::OnDestroy()
+{
+    Default();
+}
+void CWnd::OnClose()
+{
+    Default();
+}
+void CWnd::OnPaint()
+{
+    Default();
+}
+BOOL CWnd::OnEraseBkgnd(CDC*)
+{
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnTimer(UINT_PTR)
+{
+    Default();
+}
+void CWnd::OnSysCommand(UINT, LPARAM)
+{
+    Default();
+}
+HCURSOR CWnd::OnQueryDragIcon()
+{
+    return reinterpret_cast<HCURSOR>(Default());
+}
+void CWnd::OnWindowPosChanging(WINDOWPOS*)
+{
+    Default();
+}
+void CWnd::OnWindowPosChanged(WINDOWPOS*)
+{
+    Default();
+}
+void CWnd::OnMove(int, int)
+{
+    Default();
+}
+void CWnd::OnSize(UINT, int, int)
+{
+    Default();
+}
+void CWnd::OnSizing(UINT, LPRECT)
+{
+    Default();
+}
+void CWnd::OnGetMinMaxInfo(MINMAXINFO*)
+{
+    Default();
+}
+void CWnd::OnShowWindow(BOOL, UINT)
+{
+    Default();
+}
+HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT)
+{
+    return reinterpret_cast<HBRUSH>(Default());
+}
+void CWnd::OnHotKey(UINT, UINT, UINT)
+{
+    Default();
+}
+void CWnd::OnMouseMove(UINT, CPoint)
+{
+    Default();
+}
+void CWnd::OnLButtonDown(UINT, CPoint)
+{
+    Default();
+}
+void CWnd::OnLButtonUp(UINT, CPoint)
+{
+    Default();
+}
+void CWnd::OnLButtonDblClk(UINT, CPoint)
+{
+    Default();
+}
+void CWnd::OnRButtonDown(UINT, CPoint)
+{
+    Default();
+}
+void CWnd::OnRButtonUp(UINT, CPoint)
+{
+    Default();
+}
+BOOL CWnd::OnMouseWheel(UINT, short, CPoint)
+{
+    return static_cast<BOOL>(Default());
+}
+void CWnd::OnKeyDown(UINT, UINT, UINT)
+{
+    Default();
+}
+void CWnd::OnKeyUp(UINT, UINT, UINT)
+{
+    Default();
+}
+void CWnd::OnSetFocus(CWnd*)
+{
+    Default();
+}
+void CWnd::OnKillFocus(CWnd*)
+{
+    Default();
+}
+void CWnd::OnContextMenu(CWnd*, CPoint)
+{
+    Default();
+}
+LRESULT CWnd::OnNcHitTest(CPoint)
+{
+    return Default();
+}
+BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT)
+{
+    return static_cast<BOOL>(Default());
+}
 
 namespace afx {
 

@@ -6,7 +6,8 @@ SIZE ScratchSizeFor(SIZE current, SIZE needed)
 {
     if (needed.cx <= 0 || needed.cy <= 0)
         return current;
-    const SIZE grown = {needed.cx > current.cx ? needed.cx : current.cx, needed.cy > current.cy ? needed.cy : current.cy};
+    const SIZE grown = {needed.cx > current.cx ? needed.cx : current.cx,
+                        needed.cy > current.cy ? needed.cy : current.cy};
     const LONGLONG grownArea = static_cast<LONGLONG>(grown.cx) * grown.cy;
     const LONGLONG neededArea = static_cast<LONGLONG>(needed.cx) * needed.cy;
     return grownArea > kScratchSlack * neededArea ? needed : grown;
@@ -46,7 +47,7 @@ CDC* CCaptureScratch::CopyDC(CWindowDCOnDemand& compatible, SIZE size)
 void CCaptureScratch::Release()
 {
     if (m_bCopyInUse)
-        return;  // a capture still works in it; the next release takes it
+        return;        // a capture still works in it; the next release takes it
     m_copyDC.reset();  // puts the stock bitmap back, so the scratch bitmap can go
     m_bitmap.DeleteObject();
     m_size = {0, 0};

@@ -49,10 +49,25 @@ BEGIN_MESSAGE_MAP(CControlDlg, CDialog)
 END_MESSAGE_MAP()
 
 CControlDlg::CControlDlg(CWnd* parent)
-    : CDialog(IDD_CONTROL_DIALOG, parent), m_nLocation(1), m_nSize(1), m_nTopMargin(10), m_nLeftMargin(20),
-      m_nRightMargin(10), m_nBottomMargin(30), m_nTransparent(60), m_nLimit(6), m_nInterval(5),
-      m_bEnableDeleteTab(0), m_bFrame(0), m_nHoverHotKey('W'), m_nHoverModifiers(MOD_WIN), m_nThumbWidth(0),
-      m_nThumbHeight(0), m_pLimitDlg(nullptr), m_nRefreshIndex(0), m_nHoverCountdown(0),
+    : CDialog(IDD_CONTROL_DIALOG, parent),
+      m_nLocation(1),
+      m_nSize(1),
+      m_nTopMargin(10),
+      m_nLeftMargin(20),
+      m_nRightMargin(10),
+      m_nBottomMargin(30),
+      m_nTransparent(60),
+      m_nLimit(6),
+      m_nInterval(5),
+      m_bEnableDeleteTab(0),
+      m_bFrame(0),
+      m_nHoverHotKey('W'),
+      m_nHoverModifiers(MOD_WIN),
+      m_nThumbWidth(0),
+      m_nThumbHeight(0),
+      m_pLimitDlg(nullptr),
+      m_nRefreshIndex(0),
+      m_nHoverCountdown(0),
       m_imagePaths(&ReadProcessImagePath)
 {
     ControlDialog = this;
@@ -103,10 +118,12 @@ BOOL CControlDlg::WriteSettings() const
         const char* key;
         int value;
     } keys[] = {
-        {"LOCATION", m_nLocation},       {"SIZE", m_nSize},           {"LEFTMARGIN", m_nLeftMargin},
-        {"TOPMARGIN", m_nTopMargin},     {"RIGHTMARGIN", m_nRightMargin}, {"BOTTOMMARGIN", m_nBottomMargin},
-        {"TRANSPARENT", m_nTransparent}, {"LIMIT", m_nLimit},         {"INTERVAL", m_nInterval},
-        {"FRAME", m_bFrame},             {"HVHOTKEY", m_nHoverHotKey}, {"HVMODIFIERS", m_nHoverModifiers},
+        {"LOCATION", m_nLocation},       {"SIZE", m_nSize},
+        {"LEFTMARGIN", m_nLeftMargin},   {"TOPMARGIN", m_nTopMargin},
+        {"RIGHTMARGIN", m_nRightMargin}, {"BOTTOMMARGIN", m_nBottomMargin},
+        {"TRANSPARENT", m_nTransparent}, {"LIMIT", m_nLimit},
+        {"INTERVAL", m_nInterval},       {"FRAME", m_bFrame},
+        {"HVHOTKEY", m_nHoverHotKey},    {"HVMODIFIERS", m_nHoverModifiers},
     };
     std::vector<ProfileValue> values;
     for (const auto& k : keys) {
@@ -142,9 +159,12 @@ void CControlDlg::UpdateStatusLabels()
         int id;
         int value;
     } numbers[] = {
-        {IDC_TOPMARGIN_TEXT, m_nTopMargin},       {IDC_LEFTMARGIN_TEXT, m_nLeftMargin},
-        {IDC_RIGHTMARGIN_TEXT, m_nRightMargin},   {IDC_BOTTOMMARGIN_TEXT, m_nBottomMargin},
-        {IDC_LIMIT_TEXT, m_nLimit},               {IDC_INTERVAL_TEXT, m_nInterval},
+        {IDC_TOPMARGIN_TEXT, m_nTopMargin},
+        {IDC_LEFTMARGIN_TEXT, m_nLeftMargin},
+        {IDC_RIGHTMARGIN_TEXT, m_nRightMargin},
+        {IDC_BOTTOMMARGIN_TEXT, m_nBottomMargin},
+        {IDC_LIMIT_TEXT, m_nLimit},
+        {IDC_INTERVAL_TEXT, m_nInterval},
     };
     for (const auto& n : numbers) {
         CString text;
@@ -204,7 +224,9 @@ HoverKeyCalls CControlDlg::HoverKeyCallsFor(const char* failureText)
     calls.registerKey = [page, hoverKey](const HoverKey& key) {
         return hoverKey->Register(page, IDHK_HOVER, static_cast<UINT>(key.modifiers), static_cast<UINT>(key.key));
     };
-    calls.unregisterKey = [hoverKey] { hoverKey->Unregister(); };
+    calls.unregisterKey = [hoverKey] {
+        hoverKey->Unregister();
+    };
     calls.reportFailure = [page, failureText](DWORD error) {
         AfxTrace("RegisterHotKey() Error=%d\n", static_cast<int>(error));
         AfxMessageBox(failureText, MB_OK);
@@ -261,32 +283,32 @@ HBRUSH CControlDlg::OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor)
 {
     HBRUSH brush = CDialog::OnCtlColor(dc, wnd, ctlColor);
     switch (ctlColor) {
-    case CTLCOLOR_BTN:
-    case CTLCOLOR_DLG:
-        return m_brGray;
-    case CTLCOLOR_STATIC:
-        dc->SetBkMode(TRANSPARENT);
-        switch (wnd ? wnd->GetDlgCtrlID() : 0) {
-        case IDC_LOCATION_TEXT:
-        case IDC_SIZE_TEXT:
-        case IDC_TOPMARGIN_TEXT:
-        case IDC_LEFTMARGIN_TEXT:
-        case IDC_RIGHTMARGIN_TEXT:
-        case IDC_BOTTOMMARGIN_TEXT:
-        case IDC_TRANSPARENT_TEXT:
-        case IDC_LIMIT_TEXT:
-        case IDC_INTERVAL_TEXT:
-        case IDC_MODE_TEXT:
-            return m_brYellow;
-        case IDC_MARGIN_LABEL:
-        case IDC_LIMIT_LABEL:
-            dc->SetTextColor(0x00FF0000);
+        case CTLCOLOR_BTN:
+        case CTLCOLOR_DLG:
             return m_brGray;
+        case CTLCOLOR_STATIC:
+            dc->SetBkMode(TRANSPARENT);
+            switch (wnd ? wnd->GetDlgCtrlID() : 0) {
+                case IDC_LOCATION_TEXT:
+                case IDC_SIZE_TEXT:
+                case IDC_TOPMARGIN_TEXT:
+                case IDC_LEFTMARGIN_TEXT:
+                case IDC_RIGHTMARGIN_TEXT:
+                case IDC_BOTTOMMARGIN_TEXT:
+                case IDC_TRANSPARENT_TEXT:
+                case IDC_LIMIT_TEXT:
+                case IDC_INTERVAL_TEXT:
+                case IDC_MODE_TEXT:
+                    return m_brYellow;
+                case IDC_MARGIN_LABEL:
+                case IDC_LIMIT_LABEL:
+                    dc->SetTextColor(0x00FF0000);
+                    return m_brGray;
+                default:
+                    return m_brGray;
+            }
         default:
-            return m_brGray;
-        }
-    default:
-        return brush;
+            return brush;
     }
 }
 
@@ -306,29 +328,41 @@ void CControlDlg::FillGrid(int edge, std::vector<ThumbSlot>& slots)
     }
 }
 
-void CControlDlg::BuildSlotsTop(std::vector<ThumbSlot>& slots) { FillGrid(kEdgeTop, slots); }
-void CControlDlg::BuildSlotsLeft(std::vector<ThumbSlot>& slots) { FillGrid(kEdgeLeft, slots); }
-void CControlDlg::BuildSlotsRight(std::vector<ThumbSlot>& slots) { FillGrid(kEdgeRight, slots); }
-void CControlDlg::BuildSlotsBottom(std::vector<ThumbSlot>& slots) { FillGrid(kEdgeBottom, slots); }
+void CControlDlg::BuildSlotsTop(std::vector<ThumbSlot>& slots)
+{
+    FillGrid(kEdgeTop, slots);
+}
+void CControlDlg::BuildSlotsLeft(std::vector<ThumbSlot>& slots)
+{
+    FillGrid(kEdgeLeft, slots);
+}
+void CControlDlg::BuildSlotsRight(std::vector<ThumbSlot>& slots)
+{
+    FillGrid(kEdgeRight, slots);
+}
+void CControlDlg::BuildSlotsBottom(std::vector<ThumbSlot>& slots)
+{
+    FillGrid(kEdgeBottom, slots);
+}
 
 void CControlDlg::ArrangeThumbnails()
 {
     std::vector<ThumbSlot> fresh;
     switch (m_nLocation) {
-    case kEdgeTop:
-        BuildSlotsTop(fresh);
-        break;
-    case kEdgeLeft:
-        BuildSlotsLeft(fresh);
-        break;
-    case kEdgeRight:
-        BuildSlotsRight(fresh);
-        break;
-    case kEdgeBottom:
-        BuildSlotsBottom(fresh);
-        break;
-    default:
-        break;  // no edge, no grid
+        case kEdgeTop:
+            BuildSlotsTop(fresh);
+            break;
+        case kEdgeLeft:
+            BuildSlotsLeft(fresh);
+            break;
+        case kEdgeRight:
+            BuildSlotsRight(fresh);
+            break;
+        case kEdgeBottom:
+            BuildSlotsBottom(fresh);
+            break;
+        default:
+            break;  // no edge, no grid
     }
 
     std::vector<ThumbSlot> old;
@@ -356,9 +390,15 @@ void CControlDlg::ArrangeThumbnails()
     RefreshWindowList();
 }
 
-void CControlDlg::OnArrange() { ArrangeThumbnails(); }
+void CControlDlg::OnArrange()
+{
+    ArrangeThumbnails();
+}
 
-void CControlDlg::arrange() { ArrangeThumbnails(); }
+void CControlDlg::arrange()
+{
+    ArrangeThumbnails();
+}
 
 // ---- admitting and removing thumbnails
 
@@ -390,47 +430,49 @@ void CControlDlg::AddThumbnail(WindowEntry entry)
     const bool layered = (exStyle & WS_EX_LAYERED) != 0;
     std::function<bool()> allowed;
     if (m_pLimitDlg)
-        allowed = [&] { return m_pLimitDlg->IsWindowAllowed(entry.title, entry.processName) != 0; };
+        allowed = [&] {
+            return m_pLimitDlg->IsWindowAllowed(entry.title, entry.processName) != 0;
+        };
     const AdmitDecision decision = DecideAdmission(layered, UsedFlags(m_slots), m_nLimit, allowed);
     switch (decision.verdict) {
-    case kIgnoreLayered:
-    case kIgnoreAtLimit:
-    case kIgnoreRefused:
-        return;
-    case kNoFreeSlot:
-        break;
-    case kAdmit: {
-        const size_t index = static_cast<size_t>(decision.slot);
-        const size_t gridSize = m_slots.size();
-        const RECT rect = m_slots[index].rect;
-        // Making the window may run a nested loop (the parking send), in which the window can be
-        // reported gone: that report finds no slot yet, so it is noted here.
-        PendingAdmission pending = {entry.hwnd, false};
-        m_admissions.push_back(&pending);
-        Cthumbnail* thumbnail = nullptr;
-        try {
-            thumbnail = new Cthumbnail(entry, rect, AlphaFromTransparency(m_nTransparent), this);
-        } catch (...) {
+        case kIgnoreLayered:
+        case kIgnoreAtLimit:
+        case kIgnoreRefused:
+            return;
+        case kNoFreeSlot:
+            break;
+        case kAdmit: {
+            const size_t index = static_cast<size_t>(decision.slot);
+            const size_t gridSize = m_slots.size();
+            const RECT rect = m_slots[index].rect;
+            // Making the window may run a nested loop (the parking send), in which the window can be
+            // reported gone: that report finds no slot yet, so it is noted here.
+            PendingAdmission pending = {entry.hwnd, false};
+            m_admissions.push_back(&pending);
+            Cthumbnail* thumbnail = nullptr;
+            try {
+                thumbnail = new Cthumbnail(entry, rect, AlphaFromTransparency(m_nTransparent), this);
+            } catch (...) {
+                m_admissions.erase(std::find(m_admissions.begin(), m_admissions.end(), &pending));
+                throw;
+            }
             m_admissions.erase(std::find(m_admissions.begin(), m_admissions.end(), &pending));
-            throw;
-        }
-        m_admissions.erase(std::find(m_admissions.begin(), m_admissions.end(), &pending));
-        // Without a window, when the window went meanwhile, or when the grid changed while the
-        // window was made, it is closed again.
-        if (!thumbnail->m_hWnd || pending.overtaken || m_slots.size() != gridSize || m_slots[index].used == 1 ||
-            !::EqualRect(&m_slots[index].rect, &rect)) {
-            CloseThumbnail(thumbnail, THUMB_CLOSE);
+            // Without a window, when the window went meanwhile, or when the grid changed while the
+            // window was made, it is closed again.
+            if (!thumbnail->m_hWnd || pending.overtaken || m_slots.size() != gridSize || m_slots[index].used == 1 ||
+                !::EqualRect(&m_slots[index].rect, &rect)) {
+                CloseThumbnail(thumbnail, THUMB_CLOSE);
+                break;
+            }
+            ThumbSlot& slot = m_slots[index];
+            slot.used = 1;
+            slot.entry = entry;
+            slot.thumbnail = thumbnail;
+            m_nRefreshIndex = static_cast<int>(index);
+            AfxTrace("Entry title=%s, handle=0x%08x\n", entry.title.GetString(),
+                     static_cast<unsigned>(reinterpret_cast<UINT_PTR>(entry.hwnd)));
             break;
         }
-        ThumbSlot& slot = m_slots[index];
-        slot.used = 1;
-        slot.entry = entry;
-        slot.thumbnail = thumbnail;
-        m_nRefreshIndex = static_cast<int>(index);
-        AfxTrace("Entry title=%s, handle=0x%08x\n", entry.title.GetString(),
-                 static_cast<unsigned>(reinterpret_cast<UINT_PTR>(entry.hwnd)));
-        break;
-    }
     }
     RefreshWindowList();
 }

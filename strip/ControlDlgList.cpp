@@ -156,17 +156,35 @@ int CControlDlg::MoveByHandle(HWND hwnd, MoveKind kind)
     return to;
 }
 
-int CControlDlg::MoveUpByHandle(HWND hwnd) { return MoveByHandle(hwnd, kMoveUp); }
+int CControlDlg::MoveUpByHandle(HWND hwnd)
+{
+    return MoveByHandle(hwnd, kMoveUp);
+}
 
-int CControlDlg::MoveDownByHandle(HWND hwnd) { return MoveByHandle(hwnd, kMoveDown); }
+int CControlDlg::MoveDownByHandle(HWND hwnd)
+{
+    return MoveByHandle(hwnd, kMoveDown);
+}
 
-void CControlDlg::moveToTop(HWND source) { MoveByHandle(source, kMoveFirst); }
+void CControlDlg::moveToTop(HWND source)
+{
+    MoveByHandle(source, kMoveFirst);
+}
 
-void CControlDlg::moveForward(HWND source) { MoveByHandle(source, kMoveUp); }
+void CControlDlg::moveForward(HWND source)
+{
+    MoveByHandle(source, kMoveUp);
+}
 
-void CControlDlg::moveBackward(HWND source) { MoveByHandle(source, kMoveDown); }
+void CControlDlg::moveBackward(HWND source)
+{
+    MoveByHandle(source, kMoveDown);
+}
 
-void CControlDlg::moveToEnd(HWND source) { MoveByHandle(source, kMoveLast); }
+void CControlDlg::moveToEnd(HWND source)
+{
+    MoveByHandle(source, kMoveLast);
+}
 
 void CControlDlg::OnMoveButton(MoveKind kind)
 {
@@ -182,13 +200,25 @@ void CControlDlg::OnMoveButton(MoveKind kind)
         MoveByHandle(hwnd, kind);
 }
 
-void CControlDlg::OnMoveFirst() { OnMoveButton(kMoveFirst); }
+void CControlDlg::OnMoveFirst()
+{
+    OnMoveButton(kMoveFirst);
+}
 
-void CControlDlg::OnMoveUp() { OnMoveButton(kMoveUp); }
+void CControlDlg::OnMoveUp()
+{
+    OnMoveButton(kMoveUp);
+}
 
-void CControlDlg::OnMoveDown() { OnMoveButton(kMoveDown); }
+void CControlDlg::OnMoveDown()
+{
+    OnMoveButton(kMoveDown);
+}
 
-void CControlDlg::OnMoveLast() { OnMoveButton(kMoveLast); }
+void CControlDlg::OnMoveLast()
+{
+    OnMoveButton(kMoveLast);
+}
 
 void CControlDlg::OnExclude()
 {

@@ -12,9 +12,10 @@
 void CControlDlg::OnChangeProperties()
 {
     HWND page = m_hWnd;
-    const PropertyValues preset = {m_nLocation,   m_nSize,     m_nTopMargin,         m_nLeftMargin,
-                                   m_nRightMargin, m_nBottomMargin, m_nLimit,        m_nInterval,
-                                   FrameBoxPreset(m_bFrame), m_nHoverHotKey, m_nHoverModifiers};
+    const PropertyValues preset = {m_nLocation,    m_nSize,          m_nTopMargin,
+                                   m_nLeftMargin,  m_nRightMargin,   m_nBottomMargin,
+                                   m_nLimit,       m_nInterval,      FrameBoxPreset(m_bFrame),
+                                   m_nHoverHotKey, m_nHoverModifiers};
     PropertyValues result;
     {
         CLocationSettingDlg dlg(nullptr);
@@ -52,15 +53,23 @@ void CControlDlg::OnChangeProperties()
         if (CTaskBarControl* taskBar = CTaskBarControl::GetInstance())
             taskBar->m_bEnableDeleteTab = m_bEnableDeleteTab;
     };
-    calls.updateLabels = [this] { UpdateStatusLabels(); };
-    calls.arrange = [this] { ArrangeThumbnails(); };
-    calls.pageAlive = [page] { return ::IsWindow(page) != FALSE; };
+    calls.updateLabels = [this] {
+        UpdateStatusLabels();
+    };
+    calls.arrange = [this] {
+        ArrangeThumbnails();
+    };
+    calls.pageAlive = [page] {
+        return ::IsWindow(page) != FALSE;
+    };
     calls.hoverKey = HoverKeyCallsFor("ホットキーの登録が重複しています.他のキーに変更してください ");
     calls.takeHoverKey = [this](const HoverKey& kept) {
         m_nHoverHotKey = kept.key;
         m_nHoverModifiers = kept.modifiers;
     };
-    calls.save = [this] { SaveSettings(); };
+    calls.save = [this] {
+        SaveSettings();
+    };
     ApplyPropertyValues(preset, result, calls);
 }
 

@@ -29,10 +29,14 @@ BEGIN_MESSAGE_MAP(CHotKeyExCtrl, CHotKeyCtrl)
 END_MESSAGE_MAP()
 
 CHotKeyExCtrl::CHotKeyExCtrl()
-    : m_wVirtualKey(0), m_wFlags(0), m_wHeldKey(0), m_wHeldModifiers(0), m_bComplete(0), m_wInvalidCombinations(0),
+    : m_wVirtualKey(0),
+      m_wFlags(0),
+      m_wHeldKey(0),
+      m_wHeldModifiers(0),
+      m_bComplete(0),
+      m_wInvalidCombinations(0),
       m_wReplacementFlags(0)
-{
-}
+{}
 
 CHotKeyExCtrl::~CHotKeyExCtrl()
 {
@@ -53,9 +57,15 @@ void CHotKeyExCtrl::ReleaseHook()
     g_hHotKeyTarget = nullptr;
 }
 
-WORD CHotKeyExCtrl::ModToHotKeyFlags(WORD modifiers) { return ::ModToHotKeyFlags(modifiers); }
+WORD CHotKeyExCtrl::ModToHotKeyFlags(WORD modifiers)
+{
+    return ::ModToHotKeyFlags(modifiers);
+}
 
-WORD CHotKeyExCtrl::HotKeyFlagsToMod(WORD flags) { return ::HotKeyFlagsToMod(flags); }
+WORD CHotKeyExCtrl::HotKeyFlagsToMod(WORD flags)
+{
+    return ::HotKeyFlagsToMod(flags);
+}
 
 void CHotKeyExCtrl::SetHotKey(WORD vk, WORD modifiers)
 {
@@ -147,8 +157,8 @@ void CHotKeyExCtrl::OnSetFocus(CWnd* oldWnd)
     m_wHeldKey = 0;
     m_wHeldModifiers = 0;
     g_hHotKeyTarget = m_hWnd;
-    g_hKeyboardHook = ::SetWindowsHookExA(WH_KEYBOARD_LL, &CHotKeyExCtrl::LowLevelKeyboardProc,
-                                          AfxGetInstanceHandle(), 0);
+    g_hKeyboardHook =
+        ::SetWindowsHookExA(WH_KEYBOARD_LL, &CHotKeyExCtrl::LowLevelKeyboardProc, AfxGetInstanceHandle(), 0);
     if (!g_hKeyboardHook)
         g_hHotKeyTarget = nullptr;
 }

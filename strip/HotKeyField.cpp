@@ -7,31 +7,32 @@
 WORD ModifierFlagOfKey(WORD vk)
 {
     switch (vk) {
-    case VK_SHIFT:
-    case VK_LSHIFT:
-    case VK_RSHIFT:
-        return kFieldShift;
-    case VK_CONTROL:
-    case VK_LCONTROL:
-    case VK_RCONTROL:
-        return kFieldControl;
-    case VK_MENU:
-    case VK_LMENU:
-    case VK_RMENU:
-        return kFieldAlt;
-    case VK_LWIN:
-    case VK_RWIN:
-    case VK_APPS:
-        return kFieldWin;
-    default:
-        return 0;
+        case VK_SHIFT:
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+            return kFieldShift;
+        case VK_CONTROL:
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+            return kFieldControl;
+        case VK_MENU:
+        case VK_LMENU:
+        case VK_RMENU:
+            return kFieldAlt;
+        case VK_LWIN:
+        case VK_RWIN:
+        case VK_APPS:
+            return kFieldWin;
+        default:
+            return 0;
     }
 }
 
 WORD CombinationBit(WORD heldModifiers)
 {
     // Indexed by Shift | Ctrl | Alt: none, S, C, SC, A, SA, CA, SCA.
-    static const WORD kBits[] = {HKCOMB_NONE, HKCOMB_S, HKCOMB_C, HKCOMB_SC, HKCOMB_A, HKCOMB_SA, HKCOMB_CA, HKCOMB_SCA};
+    static const WORD kBits[] = {HKCOMB_NONE, HKCOMB_S,  HKCOMB_C,  HKCOMB_SC,
+                                 HKCOMB_A,    HKCOMB_SA, HKCOMB_CA, HKCOMB_SCA};
     const WORD plain = heldModifiers & (kFieldShift | kFieldControl | kFieldAlt);
     const WORD rest = heldModifiers & ~plain;
     if (rest == 0)

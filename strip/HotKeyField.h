@@ -50,7 +50,7 @@ typedef std::function<CString(UINT vk, BOOL extended)> KeyNameFunction;
 CString HotKeyText(WORD vk, WORD flags, const KeyNameFunction& keyName);
 
 // GetKeyNameTextA, or a stand-in in tests.
-typedef int (WINAPI* KeyNameReader)(LONG lParam, LPSTR buffer, int size);
+typedef int(WINAPI* KeyNameReader)(LONG lParam, LPSTR buffer, int size);
 
 // The layout's name for a key parameter (scan code << 16, bit 24 for extended). The buffer starts
 // at 128 characters and doubles while the name fills it, up to maxChars.

@@ -16,13 +16,25 @@ HICON ShellFileIcon(const char* path)
     return info.hIcon;
 }
 
-HICON SystemErrorIcon() { return ::LoadIconA(nullptr, IDI_ERROR); }
+HICON SystemErrorIcon()
+{
+    return ::LoadIconA(nullptr, IDI_ERROR);
+}
 
-HICON ProgramDesktopIcon() { return ::LoadIconW(::GetModuleHandleA(nullptr), MAKEINTRESOURCEW(IDI_DESKTOP)); }
+HICON ProgramDesktopIcon()
+{
+    return ::LoadIconW(::GetModuleHandleA(nullptr), MAKEINTRESOURCEW(IDI_DESKTOP));
+}
 
-void DestroyShellIcon(HICON icon) { ::DestroyIcon(icon); }
+void DestroyShellIcon(HICON icon)
+{
+    ::DestroyIcon(icon);
+}
 
-int AddToList(CImageList& list, HICON icon) { return list.Add(icon); }
+int AddToList(CImageList& list, HICON icon)
+{
+    return list.Add(icon);
+}
 
 }  // namespace
 

@@ -36,8 +36,14 @@ std::vector<MonitorArea> SystemMonitors()
 
 MonitorQuery g_query = &SystemMonitors;
 
-LONG Width(const RECT& r) { return r.right - r.left; }
-LONG Height(const RECT& r) { return r.bottom - r.top; }
+LONG Width(const RECT& r)
+{
+    return r.right - r.left;
+}
+LONG Height(const RECT& r)
+{
+    return r.bottom - r.top;
+}
 
 LONG Overlap(LONG a0, LONG a1, LONG b0, LONG b1)
 {
@@ -71,7 +77,10 @@ POINT OffsetFor(const ParkedState& s, const std::vector<MonitorArea>& monitors, 
 
 }  // namespace
 
-std::vector<MonitorArea> CurrentMonitors() { return g_query(); }
+std::vector<MonitorArea> CurrentMonitors()
+{
+    return g_query();
+}
 
 MonitorQuery SetMonitorQuery(MonitorQuery query)
 {

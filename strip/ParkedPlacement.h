@@ -34,8 +34,8 @@ RECT PlaceOnMonitor(const std::vector<MonitorArea>& monitors, const RECT& r);
 struct WindowNow {
     DWORD style;
     DWORD exStyle;
-    RECT rect;                // screen coordinates
-    bool layeredReadable;     // key, alpha and flags were read
+    RECT rect;             // screen coordinates
+    bool layeredReadable;  // key, alpha and flags were read
     COLORREF key;
     BYTE alpha;
     DWORD layeredFlags;

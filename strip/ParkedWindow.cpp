@@ -19,7 +19,7 @@
 
 namespace {
 
-const char kMarker[] = "Kestrova.Parked";  // the parking method; set last, removed first
+const char kMarker[] = "Kestrova.Parked";       // the parking method; set last, removed first
 const char kCheck[] = "Kestrova.Parked.Check";  // agrees with the values only in a whole mark of ours
 // Put back minimised from the maximised state: another process's placement does not say so under Wine,
 // and a later run that parks the window again must know it.
@@ -27,9 +27,9 @@ const char kRestoresMaximised[] = "Kestrova.RestoresMaximised";
 
 // Every value of the mark, in the order it is written.
 const char* const kFieldNames[] = {
-    "Kestrova.Parked.Style",  "Kestrova.Parked.ExStyle", "Kestrova.Parked.Key",  "Kestrova.Parked.Alpha",
-    "Kestrova.Parked.Layered", "Kestrova.Parked.Flags",  "Kestrova.Parked.Left", "Kestrova.Parked.Top",
-    "Kestrova.Parked.Right",  "Kestrova.Parked.Bottom",  "Kestrova.Parked.MaxX", "Kestrova.Parked.MaxY",
+    "Kestrova.Parked.Style",   "Kestrova.Parked.ExStyle", "Kestrova.Parked.Key",  "Kestrova.Parked.Alpha",
+    "Kestrova.Parked.Layered", "Kestrova.Parked.Flags",   "Kestrova.Parked.Left", "Kestrova.Parked.Top",
+    "Kestrova.Parked.Right",   "Kestrova.Parked.Bottom",  "Kestrova.Parked.MaxX", "Kestrova.Parked.MaxY",
 };
 const int kFieldCount = sizeof(kFieldNames) / sizeof(kFieldNames[0]);
 
@@ -37,16 +37,27 @@ void FieldsOf(const ParkedState& s, LONG_PTR (&values)[kFieldCount])
 {
     const RECT& n = s.placement.rcNormalPosition;
     const LONG_PTR all[kFieldCount] = {
-        static_cast<LONG_PTR>(static_cast<UINT_PTR>(s.style)), static_cast<LONG_PTR>(static_cast<UINT_PTR>(s.exStyle)),
-        static_cast<LONG_PTR>(s.key), s.alpha, static_cast<LONG_PTR>(s.layeredFlags),
-        static_cast<LONG_PTR>(s.placement.flags), n.left, n.top, n.right, n.bottom,
-        s.placement.ptMaxPosition.x, s.placement.ptMaxPosition.y,
+        static_cast<LONG_PTR>(static_cast<UINT_PTR>(s.style)),
+        static_cast<LONG_PTR>(static_cast<UINT_PTR>(s.exStyle)),
+        static_cast<LONG_PTR>(s.key),
+        s.alpha,
+        static_cast<LONG_PTR>(s.layeredFlags),
+        static_cast<LONG_PTR>(s.placement.flags),
+        n.left,
+        n.top,
+        n.right,
+        n.bottom,
+        s.placement.ptMaxPosition.x,
+        s.placement.ptMaxPosition.y,
     };
     for (int i = 0; i < kFieldCount; ++i)
         values[i] = all[i];
 }
 
-DWORD StyleOf(HWND hwnd, int index) { return static_cast<DWORD>(::GetWindowLongPtrA(hwnd, index)); }
+DWORD StyleOf(HWND hwnd, int index)
+{
+    return static_cast<DWORD>(::GetWindowLongPtrA(hwnd, index));
+}
 
 void SetStyle(HWND hwnd, int index, DWORD value)
 {
@@ -123,7 +134,8 @@ unsigned __stdcall RunDetached(void* context)
 void StartDetached(std::function<void()> work)
 {
     auto* context = new std::function<void()>(std::move(work));
-    const CKernelHandle thread(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &RunDetached, context, 0, nullptr)));
+    const CKernelHandle thread(
+        reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &RunDetached, context, 0, nullptr)));
     if (!thread) {
         delete context;
         throw std::runtime_error("no thread");
@@ -252,7 +264,10 @@ void MarkParked(HWND hwnd, const ParkedState& state)
     ::SetPropA(hwnd, kMarker, reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(state.method)));
 }
 
-bool IsMarkedParked(HWND hwnd) { return ::GetPropA(hwnd, kMarker) != nullptr; }
+bool IsMarkedParked(HWND hwnd)
+{
+    return ::GetPropA(hwnd, kMarker) != nullptr;
+}
 
 bool ReadParkedMark(HWND hwnd, ParkedState* state)
 {
@@ -262,7 +277,8 @@ bool ReadParkedMark(HWND hwnd, ParkedState* state)
     LONG_PTR v[kFieldCount];
     for (int i = 0; i < kFieldCount; ++i)
         v[i] = reinterpret_cast<LONG_PTR>(::GetPropA(hwnd, kFieldNames[i]));
-    if (reinterpret_cast<LONG_PTR>(::GetPropA(hwnd, kCheck)) != ParkedMarkCheck(static_cast<int>(method), v, kFieldCount))
+    if (reinterpret_cast<LONG_PTR>(::GetPropA(hwnd, kCheck)) !=
+        ParkedMarkCheck(static_cast<int>(method), v, kFieldCount))
         return false;  // partial, or not ours
     ParkedState s;
     std::memset(&s, 0, sizeof(s));
@@ -359,7 +375,10 @@ bool PutBackPending(HWND hwnd)
     return g_pending.count(hwnd) != 0;
 }
 
-PutBackTogether::PutBackTogether(DWORD deadlineMs) : m_deadlineMs(deadlineMs) { ++g_togetherDepth; }
+PutBackTogether::PutBackTogether(DWORD deadlineMs) : m_deadlineMs(deadlineMs)
+{
+    ++g_togetherDepth;
+}
 
 PutBackTogether::~PutBackTogether()
 {
@@ -373,7 +392,10 @@ PutBackTogether::~PutBackTogether()
     WaitPumpingSent(events, m_deadlineMs);
 }
 
-bool PuttingBackTogether() { return g_togetherDepth > 0; }
+bool PuttingBackTogether()
+{
+    return g_togetherDepth > 0;
+}
 
 bool PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers, bool restored)
 {
@@ -438,9 +460,15 @@ bool PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers, bool
     return true;
 }
 
-bool RestoresMaximised(HWND hwnd) { return ::GetPropA(hwnd, kRestoresMaximised) != nullptr; }
+bool RestoresMaximised(HWND hwnd)
+{
+    return ::GetPropA(hwnd, kRestoresMaximised) != nullptr;
+}
 
-void ForgetRestoresMaximised(HWND hwnd) { ::RemovePropA(hwnd, kRestoresMaximised); }
+void ForgetRestoresMaximised(HWND hwnd)
+{
+    ::RemovePropA(hwnd, kRestoresMaximised);
+}
 
 int RecoverParkedWindows()
 {

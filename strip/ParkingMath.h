@@ -2,8 +2,8 @@
 // The geometry and the choices of parking a minimised source, apart from the window that applies them.
 #include <windows.h>
 
-const int kParkOffset = 10000;        // off-screen parking moves the normal position by this, x and y
-const int kParkedTopEdge = 10000;     // a source whose top is at least this is still parked
+const int kParkOffset = 10000;     // off-screen parking moves the normal position by this, x and y
+const int kParkedTopEdge = 10000;  // a source whose top is at least this is still parked
 
 // In place (transparent where it is) with several monitors or "-LAYERED"; off screen otherwise.
 bool UseInPlaceParking(int monitorCount, int layeredMode);

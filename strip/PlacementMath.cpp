@@ -24,13 +24,13 @@ int HoverAfter(int hover, HoverEvent event, bool cursorInside)
 bool MayChangeZOrder(UINT message, UINT windowPosFlags)
 {
     switch (message) {
-    case WM_WINDOWPOSCHANGED:
-        return !(windowPosFlags & SWP_NOZORDER) || (windowPosFlags & SWP_SHOWWINDOW);
-    case WM_ACTIVATE:
-    case WM_SHOWWINDOW:
-        return true;
-    default:
-        return false;
+        case WM_WINDOWPOSCHANGED:
+            return !(windowPosFlags & SWP_NOZORDER) || (windowPosFlags & SWP_SHOWWINDOW);
+        case WM_ACTIVATE:
+        case WM_SHOWWINDOW:
+            return true;
+        default:
+            return false;
     }
 }
 

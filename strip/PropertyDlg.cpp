@@ -26,11 +26,19 @@ BEGIN_MESSAGE_MAP(CLocationSettingDlg, CDialog)
 END_MESSAGE_MAP()
 
 CLocationSettingDlg::CLocationSettingDlg(CWnd* parent)
-    : CDialog(IDD_LOCATION_SETTING, parent), m_nLocation(-1), m_nSize(-1), m_bFrame(0), m_nTopMargin(0),
-      m_nLeftMargin(0), m_nRightMargin(0), m_nBottomMargin(0), m_nLimit(0), m_nInterval(5), m_nHoverHotKey('W'),
+    : CDialog(IDD_LOCATION_SETTING, parent),
+      m_nLocation(-1),
+      m_nSize(-1),
+      m_bFrame(0),
+      m_nTopMargin(0),
+      m_nLeftMargin(0),
+      m_nRightMargin(0),
+      m_nBottomMargin(0),
+      m_nLimit(0),
+      m_nInterval(5),
+      m_nHoverHotKey('W'),
       m_nHoverModifiers(MOD_WIN)
-{
-}
+{}
 
 CLocationSettingDlg::~CLocationSettingDlg() {}
 
@@ -51,8 +59,8 @@ void CLocationSettingDlg::SetValues(const PropertyValues& v)
 
 PropertyValues CLocationSettingDlg::GetValues() const
 {
-    return {m_nLocation,    m_nSize,  m_nTopMargin, m_nLeftMargin, m_nRightMargin,   m_nBottomMargin,
-            m_nLimit,       m_nInterval, m_bFrame,  m_nHoverHotKey, m_nHoverModifiers};
+    return {m_nLocation, m_nSize,     m_nTopMargin, m_nLeftMargin,  m_nRightMargin,   m_nBottomMargin,
+            m_nLimit,    m_nInterval, m_bFrame,     m_nHoverHotKey, m_nHoverModifiers};
 }
 
 void CLocationSettingDlg::DoDataExchange(CDataExchange* dx)
@@ -78,9 +86,12 @@ BOOL CLocationSettingDlg::OnInitDialog()
         SpinRange range;
         int value;
     } spins[] = {
-        {&m_spinTopMargin, kTopMarginRange, m_nTopMargin},       {&m_spinLeftMargin, kSideMarginRange, m_nLeftMargin},
-        {&m_spinRightMargin, kSideMarginRange, m_nRightMargin},  {&m_spinBottomMargin, kBottomMarginRange, m_nBottomMargin},
-        {&m_spinLimit, kLimitRange, m_nLimit},                   {&m_spinInterval, kIntervalRange, m_nInterval},
+        {&m_spinTopMargin, kTopMarginRange, m_nTopMargin},
+        {&m_spinLeftMargin, kSideMarginRange, m_nLeftMargin},
+        {&m_spinRightMargin, kSideMarginRange, m_nRightMargin},
+        {&m_spinBottomMargin, kBottomMarginRange, m_nBottomMargin},
+        {&m_spinLimit, kLimitRange, m_nLimit},
+        {&m_spinInterval, kIntervalRange, m_nInterval},
     };
     for (const auto& s : spins) {
         s.spin->SetRange32(s.range.lower, s.range.upper);
@@ -124,8 +135,12 @@ void CLocationSettingDlg::OnOK()
         CSpinButtonCtrl* spin;
         int* value;
     } spins[] = {
-        {&m_spinTopMargin, &m_nTopMargin},       {&m_spinLeftMargin, &m_nLeftMargin},     {&m_spinRightMargin, &m_nRightMargin},
-        {&m_spinBottomMargin, &m_nBottomMargin}, {&m_spinLimit, &m_nLimit},               {&m_spinInterval, &m_nInterval},
+        {&m_spinTopMargin, &m_nTopMargin},
+        {&m_spinLeftMargin, &m_nLeftMargin},
+        {&m_spinRightMargin, &m_nRightMargin},
+        {&m_spinBottomMargin, &m_nBottomMargin},
+        {&m_spinLimit, &m_nLimit},
+        {&m_spinInterval, &m_nInterval},
     };
     for (const auto& s : spins)
         *s.value = s.spin->ReadValue();
@@ -150,5 +165,6 @@ void CLocationSettingDlg::OnCheckHotKey()
     else if (TestHotKey(modifiers, vk))
         ShowMessage("設定可能です.");
     else
-        ShowMessage("このキーの組み合わせは既に他のアプリケーションで使用されています。他の組み合わせに変更してください.");
+        ShowMessage(
+            "このキーの組み合わせは既に他のアプリケーションで使用されています。他の組み合わせに変更してください.");
 }

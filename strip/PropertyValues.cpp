@@ -4,15 +4,20 @@
 
 bool SamePropertyValues(const PropertyValues& a, const PropertyValues& b)
 {
-    return a.location == b.location && a.size == b.size && a.topMargin == b.topMargin &&
-           a.leftMargin == b.leftMargin && a.rightMargin == b.rightMargin && a.bottomMargin == b.bottomMargin &&
-           a.limit == b.limit && a.interval == b.interval && a.frame == b.frame && a.hotKey == b.hotKey &&
-           a.modifiers == b.modifiers;
+    return a.location == b.location && a.size == b.size && a.topMargin == b.topMargin && a.leftMargin == b.leftMargin &&
+           a.rightMargin == b.rightMargin && a.bottomMargin == b.bottomMargin && a.limit == b.limit &&
+           a.interval == b.interval && a.frame == b.frame && a.hotKey == b.hotKey && a.modifiers == b.modifiers;
 }
 
-int FrameBoxPreset(int frame) { return frame != 0 ? 1 : 0; }
+int FrameBoxPreset(int frame)
+{
+    return frame != 0 ? 1 : 0;
+}
 
-int RadioResult(int checked, int preset) { return checked < 0 ? preset : checked; }
+int RadioResult(int checked, int preset)
+{
+    return checked < 0 ? preset : checked;
+}
 
 void HotKeyAsField(int hotKey, int modifiers, WORD* fieldKey, WORD* fieldModifiers)
 {

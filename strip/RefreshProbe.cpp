@@ -16,5 +16,6 @@ RefreshPartTimer::~RefreshPartTimer()
     LARGE_INTEGER now, frequency;
     ::QueryPerformanceCounter(&now);
     ::QueryPerformanceFrequency(&frequency);
-    *m_pTotal += 1000.0 * static_cast<double>(now.QuadPart - m_start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    *m_pTotal +=
+        1000.0 * static_cast<double>(now.QuadPart - m_start.QuadPart) / static_cast<double>(frequency.QuadPart);
 }

@@ -10,9 +10,15 @@ struct Cell {
     int64_t left, top, right, bottom;
 };
 
-bool In32(int64_t v) { return v >= INT_MIN && v <= INT_MAX; }
+bool In32(int64_t v)
+{
+    return v >= INT_MIN && v <= INT_MAX;
+}
 
-bool Fits32(const Cell& c) { return In32(c.left) && In32(c.top) && In32(c.right) && In32(c.bottom); }
+bool Fits32(const Cell& c)
+{
+    return In32(c.left) && In32(c.top) && In32(c.right) && In32(c.bottom);
+}
 
 }  // namespace
 
@@ -28,16 +34,16 @@ std::vector<RECT> BuildSlots(int edge, SIZE slot, const GridMargins& margins, co
 
     Cell cell;
     switch (edge) {
-    case kEdgeTop:
-    case kEdgeLeft:
-        cell = {sl + L, st + T, sl + L + w, st + T + h};
-        break;
-    case kEdgeRight:
-        cell = {sr - R - w, st + T, sr - R, st + T + h};
-        break;
-    default:
-        cell = {sl + L, sb - B - h, sl + L + w, sb - B};
-        break;
+        case kEdgeTop:
+        case kEdgeLeft:
+            cell = {sl + L, st + T, sl + L + w, st + T + h};
+            break;
+        case kEdgeRight:
+            cell = {sr - R - w, st + T, sr - R, st + T + h};
+            break;
+        default:
+            cell = {sl + L, sb - B - h, sl + L + w, sb - B};
+            break;
     }
     const bool rows = edge == kEdgeTop || edge == kEdgeBottom;
 
@@ -74,33 +80,33 @@ std::vector<RECT> BuildSlots(int edge, SIZE slot, const GridMargins& margins, co
 
         // First cell of a new line.
         switch (edge) {
-        case kEdgeTop:
-            next = {sl + L, cell.bottom, sl + L + w, cell.bottom + h};
-            break;
-        case kEdgeBottom:
-            next = {sl + L, cell.top - h, sl + L + w, cell.top};
-            break;
-        case kEdgeLeft:
-            next = {cell.right, st + T, cell.right + w, st + T + h};
-            break;
-        default:
-            next = {cell.left - w, st + T, cell.left, st + T + h};
-            break;
+            case kEdgeTop:
+                next = {sl + L, cell.bottom, sl + L + w, cell.bottom + h};
+                break;
+            case kEdgeBottom:
+                next = {sl + L, cell.top - h, sl + L + w, cell.top};
+                break;
+            case kEdgeLeft:
+                next = {cell.right, st + T, cell.right + w, st + T + h};
+                break;
+            default:
+                next = {cell.left - w, st + T, cell.left, st + T + h};
+                break;
         }
         bool fitsStart;
         switch (edge) {
-        case kEdgeTop:
-            fitsStart = next.bottom <= sb - B;
-            break;
-        case kEdgeBottom:
-            fitsStart = next.top >= st + T;
-            break;
-        case kEdgeLeft:
-            fitsStart = next.right <= sr - R;
-            break;
-        default:
-            fitsStart = next.left >= sl + L;
-            break;
+            case kEdgeTop:
+                fitsStart = next.bottom <= sb - B;
+                break;
+            case kEdgeBottom:
+                fitsStart = next.top >= st + T;
+                break;
+            case kEdgeLeft:
+                fitsStart = next.right <= sr - R;
+                break;
+            default:
+                fitsStart = next.left >= sl + L;
+                break;
         }
         if (!fitsStart)
             break;

@@ -43,14 +43,48 @@ BEGIN_MESSAGE_MAP(Cthumbnail, CWnd)
 END_MESSAGE_MAP()
 
 Cthumbnail::Cthumbnail(WindowEntry entry, RECT slot, BYTE alpha, CthumbnailListener* listener)
-    : m_pListener(listener), m_entry(entry), m_rcSlot(slot), m_nFitWidth(0), m_nFitHeight(0), m_byAlpha(alpha),
-      m_bWebReload(0), m_nReloadInterval(30), m_dwSavedStyle(0), m_dwSavedExStyle(0), m_hSource(entry.hwnd),
-      m_rcLastSource{0, 0, 0, 0}, m_nBitmapWidth(0), m_nBitmapHeight(0), m_dScaleX(1.0), m_dScaleY(1.0),
-      m_bHover(0), m_bHoverKey(0), m_rcSourceWindow{0, 0, 0, 0}, m_rcDesktop{0, 0, 0, 0}, m_nState(THUMB_NEW),
-      m_nPrevState(THUMB_NEW), m_wpSaved(), m_nZoomX(100), m_nZoomY(100), m_nViewWidth(0), m_nViewHeight(0),
-      m_nViewLeft(0), m_nViewTop(0), m_nPanX(0), m_nPanY(0), m_bDragging(0), m_ptDragLast{0, 0},
-      m_dDragRemX(0.0), m_dDragRemY(0.0), m_hThumbnail(0), m_bComposition(FALSE), m_rcLiveSource{0, 0, 0, 0},
-      m_crBackground(0xDCDCDC), m_bConstructing(true), m_bCloseRequested(false), m_bSourcePutBack(false)
+    : m_pListener(listener),
+      m_entry(entry),
+      m_rcSlot(slot),
+      m_nFitWidth(0),
+      m_nFitHeight(0),
+      m_byAlpha(alpha),
+      m_bWebReload(0),
+      m_nReloadInterval(30),
+      m_dwSavedStyle(0),
+      m_dwSavedExStyle(0),
+      m_hSource(entry.hwnd),
+      m_rcLastSource{0, 0, 0, 0},
+      m_nBitmapWidth(0),
+      m_nBitmapHeight(0),
+      m_dScaleX(1.0),
+      m_dScaleY(1.0),
+      m_bHover(0),
+      m_bHoverKey(0),
+      m_rcSourceWindow{0, 0, 0, 0},
+      m_rcDesktop{0, 0, 0, 0},
+      m_nState(THUMB_NEW),
+      m_nPrevState(THUMB_NEW),
+      m_wpSaved(),
+      m_nZoomX(100),
+      m_nZoomY(100),
+      m_nViewWidth(0),
+      m_nViewHeight(0),
+      m_nViewLeft(0),
+      m_nViewTop(0),
+      m_nPanX(0),
+      m_nPanY(0),
+      m_bDragging(0),
+      m_ptDragLast{0, 0},
+      m_dDragRemX(0.0),
+      m_dDragRemY(0.0),
+      m_hThumbnail(0),
+      m_bComposition(FALSE),
+      m_rcLiveSource{0, 0, 0, 0},
+      m_crBackground(0xDCDCDC),
+      m_bConstructing(true),
+      m_bCloseRequested(false),
+      m_bSourcePutBack(false)
 {
     ++g_thumbnailsAlive;
     m_wpSaved.length = sizeof(m_wpSaved);
@@ -82,34 +116,34 @@ Cthumbnail::~Cthumbnail()
 LRESULT Cthumbnail::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE:
-        OnCreateWindow();
-        break;
-    case WM_WINDOWPOSCHANGING:
-        KeepZOrderPlace(reinterpret_cast<WINDOWPOS*>(lParam));
-        break;
-    case WM_WINDOWPOSCHANGED:
-    case WM_ACTIVATE:
-    case WM_SHOWWINDOW:
-        NoteZOrderChange(message, lParam);
-        break;
-    case WM_LBUTTONDOWN:
-        if (MoveWholeThumbnail(lParam))
-            return 0;
-        break;
-    case WM_PRINTCLIENT:
-        FillForAnimation(reinterpret_cast<HDC>(wParam));
-        break;
-    case WM_DESTROY:
-        // Now, not when the object goes: that waits for the outer message, which may be a dialog.
-        PutBackSource();
-        break;
-    case WM_CLOSE:
-        return 0;  // only the control page ends a thumbnail, or its slot would point at nothing
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_CLOSE)
-            return 0;  // Alt+F4
-        break;
+        case WM_CREATE:
+            OnCreateWindow();
+            break;
+        case WM_WINDOWPOSCHANGING:
+            KeepZOrderPlace(reinterpret_cast<WINDOWPOS*>(lParam));
+            break;
+        case WM_WINDOWPOSCHANGED:
+        case WM_ACTIVATE:
+        case WM_SHOWWINDOW:
+            NoteZOrderChange(message, lParam);
+            break;
+        case WM_LBUTTONDOWN:
+            if (MoveWholeThumbnail(lParam))
+                return 0;
+            break;
+        case WM_PRINTCLIENT:
+            FillForAnimation(reinterpret_cast<HDC>(wParam));
+            break;
+        case WM_DESTROY:
+            // Now, not when the object goes: that waits for the outer message, which may be a dialog.
+            PutBackSource();
+            break;
+        case WM_CLOSE:
+            return 0;  // only the control page ends a thumbnail, or its slot would point at nothing
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_CLOSE)
+                return 0;  // Alt+F4
+            break;
     }
     return CWnd::WindowProc(message, wParam, lParam);
 }

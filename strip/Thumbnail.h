@@ -31,7 +31,10 @@ const COLORREF kThumbGrey = 0xC8C8C8;
 
 // After a nested loop (menu, message box, dialog, send to a window) that may have closed wnd: its
 // window is still the one it had before.
-inline bool StillThere(const CWnd* wnd, HWND self) { return self && wnd->m_hWnd == self && ::IsWindow(self); }
+inline bool StillThere(const CWnd* wnd, HWND self)
+{
+    return self && wnd->m_hWnd == self && ::IsWindow(self);
+}
 
 class Cthumbnail : public CWnd {
 public:
@@ -226,21 +229,21 @@ private:
 
     RECT m_rcSeenRestored = {0, 0, 0, 0};  // the source on the last poll that found it not minimised
     BOOL m_bSeenRestored = FALSE;
-    BOOL m_bSeenMaximised = FALSE;         // maximised on the last poll that found it not minimised
-    BOOL m_bNormalUnknown = FALSE;         // m_wpSaved's normal position waits for the restored rectangle
-    bool m_bParkWaited = false;            // this minimise has had its one wait before parking
-    bool m_bParkedForeground = false;      // the parked source was the foreground window at the last look
-    bool m_bDisableAfterReload = false;    // a reload left the parked source enabled: it did not answer
-    mutable bool m_bNoAnswer = false;      // the source did not answer at m_dwNoAnswerTick
+    BOOL m_bSeenMaximised = FALSE;       // maximised on the last poll that found it not minimised
+    BOOL m_bNormalUnknown = FALSE;       // m_wpSaved's normal position waits for the restored rectangle
+    bool m_bParkWaited = false;          // this minimise has had its one wait before parking
+    bool m_bParkedForeground = false;    // the parked source was the foreground window at the last look
+    bool m_bDisableAfterReload = false;  // a reload left the parked source enabled: it did not answer
+    mutable bool m_bNoAnswer = false;    // the source did not answer at m_dwNoAnswerTick
     mutable DWORD m_dwNoAnswerTick = 0;
-    COLORREF m_crSavedKey = 0;             // the source's own layered attributes, put back with its styles
+    COLORREF m_crSavedKey = 0;  // the source's own layered attributes, put back with its styles
     BYTE m_bySavedAlpha = 255;
     DWORD m_dwSavedLayeredFlags = LWA_ALPHA;
-    bool m_bAdjustingAspect = false;       // the aspect's own move must not adjust again from WM_SIZE
-    int m_nZOrderChecks = 0;               // poll ticks left that look beneath the thumbnail
-    DWORD m_dwSourceThread = 0;            // the source's thread, once asked (a window keeps its thread)
+    bool m_bAdjustingAspect = false;  // the aspect's own move must not adjust again from WM_SIZE
+    int m_nZOrderChecks = 0;          // poll ticks left that look beneath the thumbnail
+    DWORD m_dwSourceThread = 0;       // the source's thread, once asked (a window keeps its thread)
 
-    bool m_bConstructing;     // a window that fails during CreateEx must not delete the object under new
-    bool m_bCloseRequested;   // DestroyWindow ran: the object may delete itself
-    bool m_bSourcePutBack;    // the parked source has been put back already
+    bool m_bConstructing;    // a window that fails during CreateEx must not delete the object under new
+    bool m_bCloseRequested;  // DestroyWindow ran: the object may delete itself
+    bool m_bSourcePutBack;   // the parked source has been put back already
 };

@@ -32,7 +32,10 @@ public:
     }
 };
 
-int LastError() { return static_cast<int>(::GetLastError()); }
+int LastError()
+{
+    return static_cast<int>(::GetLastError());
+}
 
 int MonitorCount()
 {
@@ -51,16 +54,16 @@ BOOL Cthumbnail::WaitSourceIdle(DWORD processId, DWORD milliseconds)
         return FALSE;
     const DWORD result = ::WaitForInputIdle(process.Get(), milliseconds);
     switch (result) {
-    case 0:
-        return TRUE;
-    case WAIT_TIMEOUT:
-        AfxTrace("WaitForInputIdle()関数がTIMEOUTです\n");
-        return FALSE;
-    case WAIT_FAILED:
-        AfxTrace("WaitForInputIdle()関数のエラーです\n");
-        return FALSE;
-    default:
-        return FALSE;
+        case 0:
+            return TRUE;
+        case WAIT_TIMEOUT:
+            AfxTrace("WaitForInputIdle()関数がTIMEOUTです\n");
+            return FALSE;
+        case WAIT_FAILED:
+            AfxTrace("WaitForInputIdle()関数のエラーです\n");
+            return FALSE;
+        default:
+            return FALSE;
     }
 }
 
@@ -217,61 +220,61 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
     // is gone then (m_hWnd null), while the object lives on until this message returns.
     // The source's rectangle, when a capture of this step has read it.
     std::optional<RECT> source;
-    const RefreshPath path = ChooseRefreshPath(m_nState, ::IsWindow(m_hSource), ::IsIconic(m_hSource),
-                                               ::GetForegroundWindow() == m_hSource);
+    const RefreshPath path =
+        ChooseRefreshPath(m_nState, ::IsWindow(m_hSource), ::IsIconic(m_hSource), ::GetForegroundWindow() == m_hSource);
     switch (path) {
-    case kRefreshNothing:
-        return 0;
-    case kRefreshPark:
-        if (ParkMinimisedSource() && m_hWnd)
-            CaptureParkedSource();
-        return 0;
-    case kRefreshParked:
-        CheckParkedSource();
-        if (!m_hWnd)
+        case kRefreshNothing:
             return 0;
-        // Put back because it was minimised again: parked again as a new minimise.
-        if (m_nState == THUMB_PARKED || (ParkMinimisedSource() && m_hWnd))
-            CaptureParkedSource();
-        return 0;
-    case kRefreshScreenCopy:
-        CopySourceFromScreen(&source);
-        if (!m_hWnd)
+        case kRefreshPark:
+            if (ParkMinimisedSource() && m_hWnd)
+                CaptureParkedSource();
             return 0;
-        if (!m_bComposition)
-            ::InvalidateRect(m_hSource, nullptr, FALSE);
-        break;
-    case kRefreshPrintWindow: {
-        // With composition the DWM draws the source: nothing to capture.
-        if (m_bComposition)
+        case kRefreshParked:
+            CheckParkedSource();
+            if (!m_hWnd)
+                return 0;
+            // Put back because it was minimised again: parked again as a new minimise.
+            if (m_nState == THUMB_PARKED || (ParkMinimisedSource() && m_hWnd))
+                CaptureParkedSource();
+            return 0;
+        case kRefreshScreenCopy:
+            CopySourceFromScreen(&source);
+            if (!m_hWnd)
+                return 0;
+            if (!m_bComposition)
+                ::InvalidateRect(m_hSource, nullptr, FALSE);
             break;
-        BOOL idle;
-        {
-            RefreshPartTimer timer(&RefreshStepParts::idleWait);
-            idle = WaitSourceIdle(m_entry.processId, 100);
-        }
-        if (!idle)
+        case kRefreshPrintWindow: {
+            // With composition the DWM draws the source: nothing to capture.
+            if (m_bComposition)
+                break;
+            BOOL idle;
+            {
+                RefreshPartTimer timer(&RefreshStepParts::idleWait);
+                idle = WaitSourceIdle(m_entry.processId, 100);
+            }
+            if (!idle)
+                break;
+            BOOL captured;
+            {
+                RefreshPartTimer timer(&RefreshStepParts::capture);
+                captured = PrintSource(&source);
+            }
+            if (!m_hWnd)
+                return 0;
+            if (!captured)
+                break;  // a hung source would hold the redraw up
+            {
+                RefreshPartTimer timer(&RefreshStepParts::sourceRedraw);
+                ::InvalidateRect(m_hSource, nullptr, FALSE);
+                // A paint forced now would wait for the source's thread: another one paints when it gets to it.
+                if (SourceOnThisThread())
+                    ::RedrawWindow(m_hSource, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            }
+            if (!m_hWnd)
+                return 0;
             break;
-        BOOL captured;
-        {
-            RefreshPartTimer timer(&RefreshStepParts::capture);
-            captured = PrintSource(&source);
         }
-        if (!m_hWnd)
-            return 0;
-        if (!captured)
-            break;  // a hung source would hold the redraw up
-        {
-            RefreshPartTimer timer(&RefreshStepParts::sourceRedraw);
-            ::InvalidateRect(m_hSource, nullptr, FALSE);
-            // A paint forced now would wait for the source's thread: another one paints when it gets to it.
-            if (SourceOnThisThread())
-                ::RedrawWindow(m_hSource, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        }
-        if (!m_hWnd)
-            return 0;
-        break;
-    }
     }
     RefreshPartTimer timer(&RefreshStepParts::finish);
     if (source)

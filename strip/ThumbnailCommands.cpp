@@ -46,15 +46,30 @@ void Cthumbnail::OnMenuArrange()
         m_pListener->arrange();
 }
 
-void Cthumbnail::OnMenuMoveToTop() { PassToListener(&CthumbnailListener::moveToTop); }
+void Cthumbnail::OnMenuMoveToTop()
+{
+    PassToListener(&CthumbnailListener::moveToTop);
+}
 
-void Cthumbnail::OnMenuMoveForward() { PassToListener(&CthumbnailListener::moveForward); }
+void Cthumbnail::OnMenuMoveForward()
+{
+    PassToListener(&CthumbnailListener::moveForward);
+}
 
-void Cthumbnail::OnMenuMoveBackward() { PassToListener(&CthumbnailListener::moveBackward); }
+void Cthumbnail::OnMenuMoveBackward()
+{
+    PassToListener(&CthumbnailListener::moveBackward);
+}
 
-void Cthumbnail::OnMenuMoveToEnd() { PassToListener(&CthumbnailListener::moveToEnd); }
+void Cthumbnail::OnMenuMoveToEnd()
+{
+    PassToListener(&CthumbnailListener::moveToEnd);
+}
 
-void Cthumbnail::OnMenuExclude() { PassToListener(&CthumbnailListener::exclude); }
+void Cthumbnail::OnMenuExclude()
+{
+    PassToListener(&CthumbnailListener::exclude);
+}
 
 // ---- activation
 
@@ -96,8 +111,8 @@ void Cthumbnail::OnMenuWebReloadOff()
     m_bDisableAfterReload = false;
     KillTimer(IDT_WEB_RELOAD);
     // A style write waits for the source's thread: a hung source is left as it is.
-    if (m_nState == THUMB_PARKED && ::IsWindow(m_hSource) &&
-        (::GetWindowLongA(m_hSource, GWL_STYLE) & WS_DISABLED) && SourceAnswers()) {
+    if (m_nState == THUMB_PARKED && ::IsWindow(m_hSource) && (::GetWindowLongA(m_hSource, GWL_STYLE) & WS_DISABLED) &&
+        SourceAnswers()) {
         const DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_STYLE));
         ::SetWindowLongA(m_hSource, GWL_STYLE, static_cast<LONG>(style & ~WS_DISABLED));
     }
@@ -120,29 +135,29 @@ void Cthumbnail::OnWebReloadTimer()
 void Cthumbnail::PostReloadKey()
 {
     switch (BrowserOf(m_entry.processName)) {
-    case kInternetExplorer:
-        ReloadInternetExplorer();
-        break;
-    case kFirefox:
-        if (HWND child = ::FindWindowExA(m_hSource, nullptr, nullptr, nullptr))
-            ::PostMessageA(child, WM_KEYDOWN, VK_F5, 0);
-        else
-            AfxTrace("FindWindowEx Error\n");
-        break;
-    case kChrome: {
-        HWND container = ::FindWindowExA(m_hSource, nullptr, "Chrome_ContainerWin_0", nullptr);
-        if (!container) {
-            AfxTrace("FindWindowEx Error\n");
+        case kInternetExplorer:
+            ReloadInternetExplorer();
+            break;
+        case kFirefox:
+            if (HWND child = ::FindWindowExA(m_hSource, nullptr, nullptr, nullptr))
+                ::PostMessageA(child, WM_KEYDOWN, VK_F5, 0);
+            else
+                AfxTrace("FindWindowEx Error\n");
+            break;
+        case kChrome: {
+            HWND container = ::FindWindowExA(m_hSource, nullptr, "Chrome_ContainerWin_0", nullptr);
+            if (!container) {
+                AfxTrace("FindWindowEx Error\n");
+                break;
+            }
+            if (HWND page = ::FindWindowExA(container, nullptr, "Chrome_RenderWidgetHostHWND", nullptr))
+                ::PostMessageA(page, WM_KEYDOWN, VK_F5, 0);
+            else
+                AfxTrace("FindWindowEx Error2\n");
             break;
         }
-        if (HWND page = ::FindWindowExA(container, nullptr, "Chrome_RenderWidgetHostHWND", nullptr))
-            ::PostMessageA(page, WM_KEYDOWN, VK_F5, 0);
-        else
-            AfxTrace("FindWindowEx Error2\n");
-        break;
-    }
-    case kNotBrowser:
-        break;
+        case kNotBrowser:
+            break;
     }
 }
 
@@ -232,7 +247,8 @@ BOOL Cthumbnail::CapturePicture(CBitmap& bitmap)
     }
     CBitmap whole;  // before the DC that selects it
     CDC sourceDC;
-    if (!sourceDC.CreateCompatibleDC(&windowDC) || !whole.CreateCompatibleBitmap(&windowDC, window.Width(), window.Height())) {
+    if (!sourceDC.CreateCompatibleDC(&windowDC) ||
+        !whole.CreateCompatibleBitmap(&windowDC, window.Width(), window.Height())) {
         memory.RestoreSelections();
         return FALSE;
     }
@@ -267,4 +283,7 @@ void Cthumbnail::CopyToClipboard()
         AfxTrace("CopyToClipboard Error=%d\n", static_cast<int>(::GetLastError()));
 }
 
-void Cthumbnail::OnMenuCopy() { CopyToClipboard(); }
+void Cthumbnail::OnMenuCopy()
+{
+    CopyToClipboard();
+}

@@ -44,13 +44,13 @@ RefreshPath ChooseRefreshPath(int state, BOOL sourceIsWindow, BOOL iconic, BOOL 
     if (!sourceIsWindow)
         return kRefreshNothing;
     switch (state) {
-    case THUMB_NORMAL:
-        if (iconic)
-            return kRefreshPark;
-        return foreground ? kRefreshScreenCopy : kRefreshPrintWindow;
-    case THUMB_PARKED:
-        return kRefreshParked;
-    default:
-        return kRefreshNothing;
+        case THUMB_NORMAL:
+            if (iconic)
+                return kRefreshPark;
+            return foreground ? kRefreshScreenCopy : kRefreshPrintWindow;
+        case THUMB_PARKED:
+            return kRefreshParked;
+        default:
+            return kRefreshNothing;
     }
 }

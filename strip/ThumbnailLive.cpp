@@ -30,8 +30,8 @@ void Cthumbnail::RegisterLiveThumbnail()
     CRect source;
     ::GetWindowRect(m_hSource, &source);
     const RECT whole = {0, 0, source.Width(), source.Height()};
-    const DWORD all = DWM_TNP_RECTDESTINATION | DWM_TNP_RECTSOURCE | DWM_TNP_OPACITY | DWM_TNP_VISIBLE |
-                      DWM_TNP_SOURCECLIENTAREAONLY;
+    const DWORD all =
+        DWM_TNP_RECTDESTINATION | DWM_TNP_RECTSOURCE | DWM_TNP_OPACITY | DWM_TNP_VISIBLE | DWM_TNP_SOURCECLIENTAREAONLY;
     DWM_THUMBNAIL_PROPERTIES properties = PropertiesWith(all);
     properties.rcDestination = client;
     properties.rcSource = whole;
@@ -96,8 +96,8 @@ void Cthumbnail::ApplyFullViewToLive()
     RECT frame, window;
     GetFrameAndWindowRect(m_hSource, &frame, &window);
     // The visible frame in the source's own coordinates, without the invisible resize borders.
-    SetSourceRect({frame.left - window.left, frame.top - window.top, frame.right - window.left,
-                   frame.bottom - window.top});
+    SetSourceRect(
+        {frame.left - window.left, frame.top - window.top, frame.right - window.left, frame.bottom - window.top});
 }
 
 void Cthumbnail::ApplyZoomViewToLive()

@@ -24,7 +24,10 @@ void SetStyle(HWND hwnd, int index, DWORD value)
     ::SetWindowLongPtrA(hwnd, index, static_cast<LONG_PTR>(static_cast<LONG>(value)));
 }
 
-DWORD StyleOf(HWND hwnd, int index) { return static_cast<DWORD>(::GetWindowLongPtrA(hwnd, index)); }
+DWORD StyleOf(HWND hwnd, int index)
+{
+    return static_cast<DWORD>(::GetWindowLongPtrA(hwnd, index));
+}
 
 // FALSE when the source did not answer in time; it still takes the message later.
 bool SendToSource(HWND source, UINT message, WPARAM wParam, LPARAM lParam)
@@ -279,8 +282,8 @@ void Cthumbnail::UnparkSourceWindow(bool restored)
     const bool answers = !PuttingBackTogether() && SourceAnswers() != FALSE;
     PutBackParkedWindow(m_hSource, SavedState(), answers, restored);
     // Under Wine its restore position is the one it was minimised from, which the put-back set.
-    m_rcSeenRestored = WorkspaceToScreen(m_wpSaved.rcNormalPosition,
-                                         WorkspaceOffset(m_hSource, m_wpSaved.rcNormalPosition));
+    m_rcSeenRestored =
+        WorkspaceToScreen(m_wpSaved.rcNormalPosition, WorkspaceOffset(m_hSource, m_wpSaved.rcNormalPosition));
     m_bSeenRestored = TRUE;
 
     CTaskBarControl* taskbar = CTaskBarControl::GetInstance();

@@ -55,14 +55,14 @@ void Cthumbnail::SetZOrder()
     const UINT activate = m_bHover ? 0 : SWP_NOACTIVATE;
     ::SetWindowPos(m_hWnd, ZOrderAnchor(m_bHover, m_bHoverKey), 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | activate);
     switch (FrameAfterZOrder(m_bHover, m_bHoverKey, ControlDialog ? ControlDialog->m_bFrame : 0)) {
-    case kFrameOn:
-        SetFrame(TRUE);
-        break;
-    case kFrameOff:
-        SetFrame(FALSE);
-        break;
-    case kFrameKeep:
-        break;
+        case kFrameOn:
+            SetFrame(TRUE);
+            break;
+        case kFrameOff:
+            SetFrame(FALSE);
+            break;
+        case kFrameKeep:
+            break;
     }
 }
 

@@ -107,8 +107,8 @@ void Cthumbnail::DragStep(UINT flags, CPoint point)
     GetClientRect(&client);
     DragRemainder remainder = {m_dDragRemX, m_dDragRemY};
     POINT pan;
-    if (!DragPanStep(m_ptDragLast, point, {client.Width(), client.Height()}, {m_nViewWidth, m_nViewHeight},
-                     &remainder, &pan))
+    if (!DragPanStep(m_ptDragLast, point, {client.Width(), client.Height()}, {m_nViewWidth, m_nViewHeight}, &remainder,
+                     &pan))
         return;
     m_dDragRemX = remainder.x;
     m_dDragRemY = remainder.y;

@@ -20,7 +20,10 @@ int ClampReloadInterval(int seconds)
     return seconds < kMinReloadSeconds ? kMinReloadSeconds : seconds > kMaxReloadSeconds ? kMaxReloadSeconds : seconds;
 }
 
-UINT ReloadPeriodMs(int seconds) { return static_cast<UINT>(ClampReloadInterval(seconds)) * 1000u; }
+UINT ReloadPeriodMs(int seconds)
+{
+    return static_cast<UINT>(ClampReloadInterval(seconds)) * 1000u;
+}
 
 ReloadMenuStates ReloadMenuFor(const char* processName, int webReload)
 {

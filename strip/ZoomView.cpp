@@ -52,13 +52,13 @@ int ClampedAdd(int value, int delta, int lo, int hi)
     return sum < lo ? lo : sum > hi ? hi : static_cast<int>(sum);
 }
 
-BOOL ComputeZoomView(SIZE image, int zoomX, int zoomY, int panX, int panY, double scaleX, double scaleY,
-                     ZoomView* view)
+BOOL ComputeZoomView(SIZE image, int zoomX, int zoomY, int panX, int panY, double scaleX, double scaleY, ZoomView* view)
 {
     if (image.cx <= 0 || image.cy <= 0) {
         // No capture yet or no frame: a view of nothing would lie outside the image.
-        *view = {0, 0, image.cx > 0 ? static_cast<int>(image.cx) : 0, image.cy > 0 ? static_cast<int>(image.cy) : 0,
-                 panX, panY};
+        *view = {
+            0,    0,   image.cx > 0 ? static_cast<int>(image.cx) : 0, image.cy > 0 ? static_cast<int>(image.cy) : 0,
+            panX, panY};
         return FALSE;
     }
     const ViewAxis x = ComputeAxis(image.cx, zoomX, panX, scaleX > 0 ? scaleX : 1.0);
@@ -83,20 +83,20 @@ BOOL KeyPanStep(UINT key, BOOL shift, POINT* step)
 {
     const int n = shift ? kKeyPanFineStep : kKeyPanStep;
     switch (key) {
-    case VK_LEFT:
-        *step = {-n, 0};
-        return TRUE;
-    case VK_UP:
-        *step = {0, -n};
-        return TRUE;
-    case VK_RIGHT:
-        *step = {n, 0};
-        return TRUE;
-    case VK_DOWN:
-        *step = {0, n};
-        return TRUE;
-    default:
-        return FALSE;
+        case VK_LEFT:
+            *step = {-n, 0};
+            return TRUE;
+        case VK_UP:
+            *step = {0, -n};
+            return TRUE;
+        case VK_RIGHT:
+            *step = {n, 0};
+            return TRUE;
+        case VK_DOWN:
+            *step = {0, n};
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 

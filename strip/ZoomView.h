@@ -3,11 +3,11 @@
 // the steps that the wheel, the arrow keys and a drag make. Cthumbnail applies their results.
 #include <windows.h>
 
-const int kZoomWhole = 100;      // percent: the whole image on that axis
-const int kPanLimit = 10000;     // the pan never leaves -kPanLimit..kPanLimit
+const int kZoomWhole = 100;   // percent: the whole image on that axis
+const int kPanLimit = 10000;  // the pan never leaves -kPanLimit..kPanLimit
 const int kWheelNotch = 120;
 const int kKeyPanStep = 4;
-const int kKeyPanFineStep = 1;   // with Shift
+const int kKeyPanFineStep = 1;  // with Shift
 
 // value + delta clamped to lo..hi, without overflowing on any delta.
 int ClampedAdd(int value, int delta, int lo, int hi);

@@ -13,7 +13,7 @@ const int kMaxExclusionRules = 1000;
 const int kMaxMissingRuleSections = 16;
 
 // GetCurrentDirectoryA, or a stand-in for it in tests.
-typedef DWORD (WINAPI* CurrentDirectoryReader)(DWORD size, LPSTR buffer);
+typedef DWORD(WINAPI* CurrentDirectoryReader)(DWORD size, LPSTR buffer);
 
 // Length of text without a lone lead byte at its end, as a cut to a buffer's size can leave.
 int LengthWithoutLoneLeadByte(const char* text);
@@ -27,8 +27,8 @@ int RuleSectionNumber(const char* sectionName);
 
 // Which ITEM sections a file's rules come from.
 struct RuleReadPlan {
-    bool trusted;              // false: the count is damaged, and the file's bytes are kept
-    std::vector<int> sections; // read in this order; a missing one gives a default rule
+    bool trusted;               // false: the count is damaged, and the file's bytes are kept
+    std::vector<int> sections;  // read in this order; a missing one gives a default rule
 };
 
 // countText is the EXCLUSIONNUM value (null when there is none), present the ITEM numbers the file
@@ -47,9 +47,9 @@ bool SameRules(const std::vector<ExclusionRule>& a, const std::vector<ExclusionR
 class ExclusionStore {
 public:
     enum FileState {
-        fileSound,     // missing, empty or read whole: the store writes it
-        fileDamaged,   // read, but its count could not be trusted: its bytes are kept before a write
-        fileUnread,    // there, but it could not be opened: read again and merged before a write
+        fileSound,    // missing, empty or read whole: the store writes it
+        fileDamaged,  // read, but its count could not be trusted: its bytes are kept before a write
+        fileUnread,   // there, but it could not be opened: read again and merged before a write
     };
 
     // Loads "ExclusionData.ini" from the current folder.
@@ -87,8 +87,8 @@ private:
     bool KeepDamagedBytes();
     bool SaveTo(const CString& path);
 
-    bool m_asideUnread;      // "ExclusionData.ini.new" is there but could not be opened yet
-    bool m_asideHeld;        // its rules are in rules: it goes once the file holds them
+    bool m_asideUnread;  // "ExclusionData.ini.new" is there but could not be opened yet
+    bool m_asideHeld;    // its rules are in rules: it goes once the file holds them
     bool m_failureNoticed;
     bool m_failureToReport;
 };

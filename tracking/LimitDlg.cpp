@@ -11,7 +11,8 @@
 namespace {
 
 const char kSelectRuleText[] = "除外条件を一覧で選択してください";
-const char kRulesNotSavedText[] = "除外条件をExclusionData.iniに保存できませんでした。次の変更時と終了時にもう一度保存します。";
+const char kRulesNotSavedText[] =
+    "除外条件をExclusionData.iniに保存できませんでした。次の変更時と終了時にもう一度保存します。";
 
 }  // namespace
 
@@ -222,18 +223,18 @@ HBRUSH CLimitDlg::OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor)
         return brush;
     dc->SetBkMode(TRANSPARENT);
     switch (wnd ? wnd->GetDlgCtrlID() : 0) {
-    case IDC_TITLE_STATE:
-    case IDC_PNAME_STATE: {
-        CString text;
-        wnd->GetWindowText(text);
-        if (text.IsEmpty())
+        case IDC_TITLE_STATE:
+        case IDC_PNAME_STATE: {
+            CString text;
+            wnd->GetWindowText(text);
+            if (text.IsEmpty())
+                return m_brushYellow;
+            return MbcsFindString(text, "有効") ? m_brushGreen : m_brushRed;
+        }
+        case IDC_TITLE_PATTERN:
+        case IDC_MATCH_KIND:
             return m_brushYellow;
-        return MbcsFindString(text, "有効") ? m_brushGreen : m_brushRed;
-    }
-    case IDC_TITLE_PATTERN:
-    case IDC_MATCH_KIND:
-        return m_brushYellow;
-    default:
-        return m_brushGray;
+        default:
+            return m_brushGray;
     }
 }

@@ -8,8 +8,7 @@ END_MESSAGE_MAP()
 
 CLimitSettingDlg::CLimitSettingDlg(CWnd* parent)
     : CDialog(IDD_LIMIT_SETTING, parent), m_bFullNameMatch(0), m_bUseProcessName(0), m_bUseTitle(0)
-{
-}
+{}
 
 CLimitSettingDlg::~CLimitSettingDlg() {}
 

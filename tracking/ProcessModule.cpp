@@ -9,8 +9,9 @@ typedef BOOL(WINAPI* QueryFullProcessImageNameAFn)(HANDLE process, DWORD flags, 
 // Kernel32 has it from Vista on; a direct import would keep the program from starting on XP.
 QueryFullProcessImageNameAFn QueryFullProcessImageNameEntry()
 {
-    static const QueryFullProcessImageNameAFn entry = reinterpret_cast<QueryFullProcessImageNameAFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
+    static const QueryFullProcessImageNameAFn entry =
+        reinterpret_cast<QueryFullProcessImageNameAFn>(reinterpret_cast<void (*)()>(
+            ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
     return entry;
 }
 

@@ -26,8 +26,7 @@ END_MESSAGE_MAP()
 
 CWinListDlg::CWinListDlg(CWnd* parent)
     : CDialog(IDD_WINLIST_DIALOG, parent), m_nextAddition(0), m_bSuspended(0), m_suspensions(0)
-{
-}
+{}
 
 CWinListDlg::~CWinListDlg() {}
 

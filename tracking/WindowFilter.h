@@ -11,7 +11,7 @@ struct WindowFacts {
     CString title;  // at most 255 bytes
     DWORD processId;
     CString processName;
-    RECT rect;      // the normal-position rectangle when minimised
+    RECT rect;  // the normal-position rectangle when minimised
 };
 
 // Why a window is not tracked; Tracked when it passes every filter. The order is the order in

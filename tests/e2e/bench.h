@@ -19,8 +19,8 @@ struct RegisterBench {
     RegisterBench(const char* name, BenchFn fn) { Benchmarks().push_back({name, fn}); }
 };
 
-#define KV_BENCH(name)                                                  \
-    static void bench_##name();                                         \
+#define KV_BENCH(name)                                                     \
+    static void bench_##name();                                            \
     static ::kv::RegisterBench bench_register_##name(#name, bench_##name); \
     static void bench_##name()
 

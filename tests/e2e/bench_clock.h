@@ -19,7 +19,8 @@ inline double NowMs()
 
 inline double Median(std::vector<double> values)
 {
-    if (values.empty()) return 0;
+    if (values.empty())
+        return 0;
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;

@@ -16,9 +16,9 @@ struct Thumb {
     HWND source = nullptr;
     DWORD processId = 0;
     std::string title;
-    SIZE size = {0, 0};      // the client size
+    SIZE size = {0, 0};        // the client size
     SIZE sourceSize = {0, 0};  // the source's, as the last step read it
-    HDC imageDC = nullptr;   // the image, selected here for the whole run; null until made
+    HDC imageDC = nullptr;     // the image, selected here for the whole run; null until made
     HBITMAP image = nullptr;
     HGDIOBJ oldImage = nullptr;
     bool captured = false;
@@ -83,13 +83,15 @@ inline void Open(Thumb& t, const RECT& rect)
 
 inline void Close(Thumb& t)
 {
-    if (t.hwnd) ::DestroyWindow(t.hwnd);
+    if (t.hwnd)
+        ::DestroyWindow(t.hwnd);
     if (t.imageDC) {
         ::SelectObject(t.imageDC, t.oldImage);
         ::DeleteDC(t.imageDC);
         ::DeleteObject(t.image);
     }
-    if (t.literalImage) ::DeleteObject(t.literalImage);
+    if (t.literalImage)
+        ::DeleteObject(t.literalImage);
     t = Thumb();
 }
 
@@ -99,7 +101,8 @@ public:
     CopyBuffer() = default;
     ~CopyBuffer()
     {
-        if (!m_dc) return;
+        if (!m_dc)
+            return;
         ::SelectObject(m_dc, m_old);
         ::DeleteDC(m_dc);
         ::DeleteObject(m_bitmap);
@@ -143,7 +146,8 @@ inline void PrepareImage(Thumb& t)
 inline bool SourceIdle(DWORD processId)
 {
     HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId);
-    if (!process) return false;
+    if (!process)
+        return false;
     const DWORD idle = ::WaitForInputIdle(process, 100);
     ::CloseHandle(process);
     return idle == 0;
@@ -157,11 +161,13 @@ inline bool SourceIdle(DWORD processId)
 inline bool Step(Thumb& t, CopyBuffer& copy)
 {
     const SIZE sourceSize = t.sourceSize;
-    if (!SourceIdle(t.processId)) return false;
+    if (!SourceIdle(t.processId))
+        return false;
     const RECT all = {0, 0, sourceSize.cx, sourceSize.cy};
     ::FillRect(copy.DC(), &all, GreyBrush());
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutA(t.source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer)) return false;
+    if (!::SendMessageTimeoutA(t.source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer))
+        return false;
     ::PrintWindow(t.source, copy.DC(), 0);
     ::StretchBlt(t.imageDC, 0, 0, t.size.cx, t.size.cy, copy.DC(), 0, 0, sourceSize.cx, sourceSize.cy, SRCCOPY);
     t.captured = true;

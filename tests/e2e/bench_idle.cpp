@@ -25,16 +25,20 @@ Process StartSources()
 {
     std::string args;
     for (int i = 0; i < kSources; ++i) {
-        if (i) args += " --window";
+        if (i)
+            args += " --window";
         args += " --title \"idle source " + std::to_string(i) + "\" --size 800x600 --pattern " + std::to_string(i) +
                 " --noactivate --pos " + std::to_string(20 + 20 * i) + "," + std::to_string(10 + 10 * i);
     }
     Process helper = Start(BuiltFile("kv_helper.exe"), args);
-    Require(WaitFor([&] {
-                int open = 0;
-                for (HWND hwnd : TopWindows(helper.Pid())) open += IsWindowVisible(hwnd) ? 1 : 0;
-                return open == kSources;
-            }, 10000),
+    Require(WaitFor(
+                [&] {
+                    int open = 0;
+                    for (HWND hwnd : TopWindows(helper.Pid()))
+                        open += IsWindowVisible(hwnd) ? 1 : 0;
+                    return open == kSources;
+                },
+                10000),
             "the %d sources did not open", kSources);
     return helper;
 }
@@ -43,12 +47,14 @@ Process StartSources()
 void WaitQuietServer()
 {
     const std::string server = WineserverProcEntry();
-    if (server.empty()) return;
+    if (server.empty())
+        return;
     const double t0 = NowMs();
     while (NowMs() - t0 < 30000) {
         const double cpu0 = LinuxCpuMs(server);
         Pump(1000);
-        if (LinuxCpuMs(server) - cpu0 <= 30) return;  // 3% of a CPU
+        if (LinuxCpuMs(server) - cpu0 <= 30)
+            return;  // 3% of a CPU
     }
 }
 
@@ -65,14 +71,16 @@ Period MeasurePeriod(const std::string& ownExe)
     const std::string own = ownExe.empty() ? std::string() : ProcEntryAmong(entries, ownExe);
     Require(ownExe.empty() || !own.empty(), "no process of the prefix runs %s", ownExe.c_str());
     std::map<std::string, double> before;
-    for (const std::string& e : entries) before[e] = LinuxRunTimeMs(e);
+    for (const std::string& e : entries)
+        before[e] = LinuxRunTimeMs(e);
     const double t0 = NowMs();
     Pump(kPeriodMs);
     const double elapsed = NowMs() - t0;
     Period p = {0, 0};
     for (const std::string& e : entries) {
         const double now = LinuxRunTimeMs(e);
-        if (now < 0 || before[e] < 0) continue;  // gone meanwhile
+        if (now < 0 || before[e] < 0)
+            continue;  // gone meanwhile
         (e == own ? p.own : p.others) += 100.0 * (now - before[e]) / elapsed;
     }
     return p;
@@ -88,12 +96,17 @@ App StartKestrova(const std::string& exe, const std::string& cwd, std::vector<Pl
 {
     App kestrova = StartApp(exe, "", cwd);
     const DWORD pid = kestrova.proc.Pid();
-    Require(WaitFor([&] { return static_cast<int>(Thumbnails(pid).size()) == kSources; }, 40000),
+    Require(WaitFor(
+                [&] {
+                    return static_cast<int>(Thumbnails(pid).size()) == kSources;
+                },
+                40000),
             "%d thumbnails of %d", static_cast<int>(Thumbnails(pid).size()), kSources);
     Pump(2000);  // the last one's show animation and first steps
     // The floor's thumbnails take the same places and alphas; which shows which source costs the same.
     places->clear();
-    for (HWND t : Thumbnails(pid)) places->push_back({WindowRectOf(t), AlphaOf(t)});
+    for (HWND t : Thumbnails(pid))
+        places->push_back({WindowRectOf(t), AlphaOf(t)});
     return kestrova;
 }
 
@@ -131,8 +144,11 @@ KV_BENCH(idle_cpu)
                 WriteBytes(rectsFile, text);
                 Process p = Start(floorExe, "\"" + rectsFile + "\"");
                 HWND main = nullptr;
-                Require(WaitFor([&] { return (main = FindTopWindow(p.Pid(), "KvIdleFloor", nullptr)) != nullptr; },
-                                20000),
+                Require(WaitFor(
+                            [&] {
+                                return (main = FindTopWindow(p.Pid(), "KvIdleFloor", nullptr)) != nullptr;
+                            },
+                            20000),
                         "the idle floor did not start");
                 Pump(2000);
                 floor.push_back(MeasurePeriod("kv_idle_floor.exe"));
@@ -146,12 +162,14 @@ KV_BENCH(idle_cpu)
     }
     auto own = [](const std::vector<Period>& v) {
         std::vector<double> x;
-        for (const Period& p : v) x.push_back(p.own);
+        for (const Period& p : v)
+            x.push_back(p.own);
         return Median(x);
     };
     auto others = [](const std::vector<Period>& v) {
         std::vector<double> x;
-        for (const Period& p : v) x.push_back(p.others);
+        for (const Period& p : v)
+            x.push_back(p.others);
         return Median(x);
     };
     const double base = others(neither);
@@ -163,7 +181,8 @@ KV_BENCH(idle_cpu)
                 "% of a CPU");
     BenchFloor("idle CPU, Kestrova's own process, 16 thumbnails (INTERVAL 5), % of a CPU", own(kestrova), own(floor),
                "%", 0);
-    BenchFloor("idle CPU, the system's share (the prefix's other processes and the X server, above the periods "
-               "with neither), % of a CPU",
-               others(kestrova) - base, others(floor) - base, "%", 0);
+    BenchFloor(
+        "idle CPU, the system's share (the prefix's other processes and the X server, above the periods "
+        "with neither), % of a CPU",
+        others(kestrova) - base, others(floor) - base, "%", 0);
 }

@@ -13,12 +13,18 @@ KV_BENCH(list_move)
     const int kSources = 16;
     std::string args;
     for (int i = 0; i < kSources; ++i) {
-        if (i) args += " --window";
+        if (i)
+            args += " --window";
         args += " --title \"list source " + std::to_string(i) + "\" --size 400x300 --noactivate --pos " +
                 std::to_string(20 + 7 * i) + "," + std::to_string(10 + 4 * i);
     }
     Process helper = Start(BuiltFile("kv_helper.exe"), args);
-    Require(WaitFor([&] { return TopWindows(helper.Pid()).size() >= size_t(kSources); }, 30000), "the sources did not open");
+    Require(WaitFor(
+                [&] {
+                    return TopWindows(helper.Pid()).size() >= size_t(kSources);
+                },
+                30000),
+            "the sources did not open");
     Require(helper.WaitIdle(10000), "the sources never went idle");
     Scratch s;
     const std::string resultFile = s.Root() + "\\result.txt";

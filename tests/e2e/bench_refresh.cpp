@@ -19,16 +19,21 @@ Process StartSources(int count)
 {
     std::string args;
     for (int i = 0; i < count; ++i) {
-        if (i) args += " --window";
-        args += " --title \"bench source " + std::to_string(i) + "\" --size 800x600 --pattern " + std::to_string(i % 16) +
-                " --noactivate --pos " + std::to_string(20 + 6 * i) + "," + std::to_string(-90 + 2 * (i % 8));
+        if (i)
+            args += " --window";
+        args += " --title \"bench source " + std::to_string(i) + "\" --size 800x600 --pattern " +
+                std::to_string(i % 16) + " --noactivate --pos " + std::to_string(20 + 6 * i) + "," +
+                std::to_string(-90 + 2 * (i % 8));
     }
     Process helper = Start(BuiltFile("kv_helper.exe"), args);
-    Require(WaitFor([&] {
-                int open = 0;
-                for (HWND hwnd : TopWindows(helper.Pid())) open += IsWindowVisible(hwnd) ? 1 : 0;
-                return open == count;
-            }, 30000),
+    Require(WaitFor(
+                [&] {
+                    int open = 0;
+                    for (HWND hwnd : TopWindows(helper.Pid()))
+                        open += IsWindowVisible(hwnd) ? 1 : 0;
+                    return open == count;
+                },
+                30000),
             "the %d sources did not open", count);
     Require(helper.WaitIdle(10000), "the sources never went idle");
     return helper;
@@ -46,10 +51,12 @@ void MeasureSources(int count)
     Expect(result["kestrova_captures"] > 0 && result["kestrova_captures"] == result["floor_captures"],
            "%d sources: Kestrova captured %.0f times, the floor %.0f", count, result["kestrova_captures"],
            result["floor_captures"]);
-    Expect(result["steps_out_of_turn"] == 0, "%d sources: %.0f steps refreshed another source than the floor's",
-           count, result["steps_out_of_turn"]);
+    Expect(result["steps_out_of_turn"] == 0, "%d sources: %.0f steps refreshed another source than the floor's", count,
+           result["steps_out_of_turn"]);
     const std::string n = std::to_string(count) + " sources: ";
-    auto line = [&](const std::string& what) { return n + what; };
+    auto line = [&](const std::string& what) {
+        return n + what;
+    };
     BenchReport(line("measured steps").c_str(), result["measured_steps"], "steps");
     BenchReport(line("captures, each side").c_str(), result["kestrova_captures"], "PrintWindow calls");
     BenchFloor(("refresh step with paint, " + std::to_string(count) + " sources of 800x600").c_str(),
@@ -82,5 +89,6 @@ void MeasureSources(int count)
 
 KV_BENCH(refresh_step)
 {
-    for (int count : {4, 16, 64}) MeasureSources(count);
+    for (int count : {4, 16, 64})
+        MeasureSources(count);
 }

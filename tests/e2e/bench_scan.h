@@ -41,7 +41,8 @@ struct Scan {
 inline ULONGLONG CreationTime(DWORD processId)
 {
     HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-    if (!process) return 0;
+    if (!process)
+        return 0;
     FILETIME created, exited, kernel, user;
     ULONGLONG result = 0;
     if (::GetProcessTimes(process, &created, &exited, &kernel, &user))
@@ -55,7 +56,8 @@ inline void LookUpName(DWORD processId, char* name)
 {
     name[0] = '\0';
     HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
-    if (!process) return;
+    if (!process)
+        return;
     HMODULE modules[1024];
     DWORD needed = 0;
     if (!::EnumProcessModules(process, modules, sizeof(modules), &needed) ||
@@ -84,24 +86,29 @@ inline void CachedName(Scan& f, DWORD processId, char* name)
 inline BOOL CALLBACK Visit(HWND hwnd, LPARAM context)
 {
     Scan& f = *reinterpret_cast<Scan*>(context);
-    if (hwnd == f.page) return TRUE;
+    if (hwnd == f.page)
+        return TRUE;
     const DWORD style = static_cast<DWORD>(::GetWindowLongA(hwnd, GWL_STYLE));
     const DWORD needed = WS_SYSMENU | WS_MINIMIZEBOX | WS_VISIBLE;
-    if ((style & needed) != needed) return TRUE;
+    if ((style & needed) != needed)
+        return TRUE;
     FloorWindow w;
     w.hwnd = hwnd;
     std::memset(w.title, 0, sizeof(w.title));
     ::GetWindowTextA(hwnd, w.title, sizeof(w.title));
-    if (!strcmp(w.title, "Program Manager") || !w.title[0]) return TRUE;
+    if (!strcmp(w.title, "Program Manager") || !w.title[0])
+        return TRUE;
     w.processId = 0;
     ::GetWindowThreadProcessId(hwnd, &w.processId);
     if (f.literal) {
         LookUpName(w.processId, w.processName);
     } else {
-        if (w.processId == f.ownProcess) return TRUE;
+        if (w.processId == f.ownProcess)
+            return TRUE;
         CachedName(f, w.processId, w.processName);
     }
-    if (!w.processName[0] || !strcmp(w.processName, "Kestrova.exe")) return TRUE;
+    if (!w.processName[0] || !strcmp(w.processName, "Kestrova.exe"))
+        return TRUE;
     RECT rect;
     const bool iconic = f.literal ? ::IsIconic(hwnd) != FALSE : (style & WS_MINIMIZE) != 0;
     if (iconic) {
@@ -112,7 +119,8 @@ inline BOOL CALLBACK Visit(HWND hwnd, LPARAM context)
     } else {
         ::GetWindowRect(hwnd, &rect);
     }
-    if (rect.right == rect.left || rect.bottom == rect.top) return TRUE;
+    if (rect.right == rect.left || rect.bottom == rect.top)
+        return TRUE;
     f.scan.push_back(w);
     if (f.page && ::IsWindowVisible(f.page)) {
         LVITEMA item = {};
@@ -127,7 +135,8 @@ inline BOOL CALLBACK Visit(HWND hwnd, LPARAM context)
 inline bool Has(const std::vector<FloorWindow>& list, HWND hwnd)
 {
     for (const FloorWindow& w : list) {
-        if (w.hwnd == hwnd) return true;
+        if (w.hwnd == hwnd)
+            return true;
     }
     return false;
 }
@@ -142,11 +151,14 @@ inline int Tick(Scan& f)
     }
     ::EnumWindows(Visit, reinterpret_cast<LPARAM>(&f));
     int changes = 0;
-    for (const FloorWindow& w : f.scan) changes += Has(f.current, w.hwnd) ? 0 : 1;
-    for (const FloorWindow& w : f.current) changes += Has(f.scan, w.hwnd) ? 0 : 1;
+    for (const FloorWindow& w : f.scan)
+        changes += Has(f.current, w.hwnd) ? 0 : 1;
+    for (const FloorWindow& w : f.current)
+        changes += Has(f.scan, w.hwnd) ? 0 : 1;
     f.current.swap(f.scan);
     f.scan.clear();
-    if (f.list) ::SendMessageA(f.list, WM_SETREDRAW, TRUE, 0);
+    if (f.list)
+        ::SendMessageA(f.list, WM_SETREDRAW, TRUE, 0);
     return changes;
 }
 

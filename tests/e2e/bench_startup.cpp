@@ -36,8 +36,10 @@ double TimeToTrayIcon(const std::string& exe, Process* started, HWND* main)
     *main = nullptr;
     bool shown = false;
     while (NowMs() - t0 < 20000) {
-        if (!*main) *main = MainWindowOf(pid);
-        if (*main && (shown = HasTrayIcon(*main))) break;
+        if (!*main)
+            *main = MainWindowOf(pid);
+        if (*main && (shown = HasTrayIcon(*main)))
+            break;
         Sleep(1);
     }
     Require(shown, "%s showed no tray icon", exe.c_str());
@@ -59,9 +61,9 @@ KV_BENCH(startup)
     // Settings and two rules, so that both read real files.
     WriteBytes(folder + "\\Kestrova.ini", "[SYSTEM]\r\nLOCATION=1\r\nSIZE=1\r\nLIMIT=16\r\nINTERVAL=5\r\n");
     WriteBytes(folder + "\\ExclusionData.ini",
-              "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n"
-              "[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=1\r\nTITLE=bench\r\nPNAME=\r\nTPART=\r\n"
-              "[ITEM1]\r\nTITLEFLAG=0\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\nTITLE=\r\nPNAME=bench.exe\r\nTPART=\r\n");
+               "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n"
+               "[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=1\r\nTITLE=bench\r\nPNAME=\r\nTPART=\r\n"
+               "[ITEM1]\r\nTITLEFLAG=0\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\nTITLE=\r\nPNAME=bench.exe\r\nTPART=\r\n");
 
     std::vector<double> kestrova, floor;
     for (int round = 0; round < kRounds; ++round) {

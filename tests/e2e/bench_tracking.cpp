@@ -26,7 +26,8 @@ std::string HelperArgs(int process)
     std::string args;
     for (int w = 0; w < kWindowsEach; ++w) {
         const int n = process * kWindowsEach + w;
-        if (w) args += " --window";
+        if (w)
+            args += " --window";
         args += " --title \"bench " + std::to_string(n) + "\" --noactivate --size 200x150 --pos " +
                 std::to_string(20 + 100 * (n % 10)) + "," + std::to_string(20 + 80 * (n / 10));
     }
@@ -37,7 +38,8 @@ std::string HiddenArgs(int process)
 {
     std::string args;
     for (int w = 0; w < kHiddenEach; ++w) {
-        if (w) args += " --window";
+        if (w)
+            args += " --window";
         args += " --title \"hidden " + std::to_string(process * kHiddenEach + w) + "\" --hidden --size 100x80";
     }
     return args;
@@ -47,7 +49,8 @@ int Windows(const std::vector<Process>& helpers, bool visible)
 {
     int count = 0;
     for (const Process& p : helpers) {
-        for (HWND hwnd : TopWindows(p.Pid())) count += (IsWindowVisible(hwnd) != FALSE) == visible ? 1 : 0;
+        for (HWND hwnd : TopWindows(p.Pid()))
+            count += (IsWindowVisible(hwnd) != FALSE) == visible ? 1 : 0;
     }
     return count;
 }
@@ -88,16 +91,26 @@ KV_BENCH(tracking)
     Scratch s;
     const std::string helper = s.InstallHelper(s.Folder("helpers"), "kvbench.exe");
     std::vector<Process> helpers;
-    for (int p = 0; p < kProcesses; ++p) helpers.push_back(Start(helper, HelperArgs(p)));
+    for (int p = 0; p < kProcesses; ++p)
+        helpers.push_back(Start(helper, HelperArgs(p)));
     const int wanted = kProcesses * kWindowsEach;
-    Require(WaitFor([&] { return Windows(helpers, true) == wanted; }, 30000), "%d of %d helper windows showed",
-            Windows(helpers, true), wanted);
+    Require(WaitFor(
+                [&] {
+                    return Windows(helpers, true) == wanted;
+                },
+                30000),
+            "%d of %d helper windows showed", Windows(helpers, true), wanted);
     MeasureDesktop(s, "100 windows");
 
     std::vector<Process> hidden;
-    for (int p = 0; p < kHiddenProcesses; ++p) hidden.push_back(Start(helper, HiddenArgs(p)));
+    for (int p = 0; p < kHiddenProcesses; ++p)
+        hidden.push_back(Start(helper, HiddenArgs(p)));
     const int wantedHidden = kHiddenProcesses * kHiddenEach;
-    Require(WaitFor([&] { return Windows(hidden, false) >= wantedHidden; }, 60000), "%d of %d hidden windows made",
-            Windows(hidden, false), wantedHidden);
+    Require(WaitFor(
+                [&] {
+                    return Windows(hidden, false) >= wantedHidden;
+                },
+                60000),
+            "%d of %d hidden windows made", Windows(hidden, false), wantedHidden);
     MeasureDesktop(s, "100 visible + 900 hidden windows");
 }

@@ -43,7 +43,8 @@ std::string ParentOf(const std::string& path)
             ++i;
             continue;
         }
-        if (path[i] == '\\') cut = i;
+        if (path[i] == '\\')
+            cut = i;
     }
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
@@ -62,7 +63,8 @@ void RemoveTree(const std::string& path)
     if (h != INVALID_HANDLE_VALUE) {
         do {
             std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
+            if (name == "." || name == "..")
+                continue;
             std::string child = path + "\\" + name;
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
@@ -78,7 +80,8 @@ void RemoveTree(const std::string& path)
 
 void MakeFolders(const std::string& path)
 {
-    if (path.empty() || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+    if (path.empty() || GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return;
     MakeFolders(ParentOf(path));
     CreateDirectoryA(path.c_str(), nullptr);
 }
@@ -89,7 +92,8 @@ HANDLE Job()
         g_job = CreateJobObjectA(nullptr, nullptr);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION info = {};
         info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (g_job) SetInformationJobObject(g_job, JobObjectExtendedLimitInformation, &info, sizeof(info));
+        if (g_job)
+            SetInformationJobObject(g_job, JobObjectExtendedLimitInformation, &info, sizeof(info));
     }
     return g_job;
 }
@@ -113,10 +117,12 @@ std::vector<PROCESSENTRY32> AllProcesses()
 {
     std::vector<PROCESSENTRY32> all;
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return all;
+    if (snap == INVALID_HANDLE_VALUE)
+        return all;
     PROCESSENTRY32 pe = {};
     pe.dwSize = sizeof(pe);
-    for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe)) all.push_back(pe);
+    for (BOOL ok = Process32First(snap, &pe); ok; ok = Process32Next(snap, &pe))
+        all.push_back(pe);
     CloseHandle(snap);
     return all;
 }
@@ -124,7 +130,8 @@ std::vector<PROCESSENTRY32> AllProcesses()
 void KillPid(DWORD pid)
 {
     HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-    if (!h) return;
+    if (!h)
+        return;
     TerminateProcess(h, 1);
     WaitForSingleObject(h, 5000);
     CloseHandle(h);
@@ -140,12 +147,16 @@ std::vector<TestCase>& Registry()
     return tests;
 }
 
-const std::string& CurrentTest() { return g_currentTest; }
+const std::string& CurrentTest()
+{
+    return g_currentTest;
+}
 
 int RunTest(const std::string& name)
 {
     for (const TestCase& t : Registry()) {
-        if (name == t.name) return RunCase(t.name, t.fn);
+        if (name == t.name)
+            return RunCase(t.name, t.fn);
     }
     printf("no test named %s\n", name.c_str());
     return 2;
@@ -182,7 +193,8 @@ void Log(const char* fmt, ...)
 
 bool Expect(bool ok, const char* fmt, ...)
 {
-    if (ok) return true;
+    if (ok)
+        return true;
     va_list args;
     va_start(args, fmt);
     Report("FAIL", Format(fmt, args));
@@ -193,7 +205,8 @@ bool Expect(bool ok, const char* fmt, ...)
 
 void Require(bool ok, const char* fmt, ...)
 {
-    if (ok) return;
+    if (ok)
+        return;
     va_list args;
     va_start(args, fmt);
     Report("FAIL", Format(fmt, args));
@@ -214,7 +227,8 @@ void Pump(DWORD ms)
             DispatchMessageA(&msg);
         }
         DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= ms) return;
+        if (elapsed >= ms)
+            return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
     }
 }
@@ -223,7 +237,8 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     while (!cond()) {
-        if (GetTickCount() - start >= timeoutMs) return cond();
+        if (GetTickCount() - start >= timeoutMs)
+            return cond();
         Pump(20);
     }
     return true;
@@ -233,7 +248,8 @@ bool HoldsFor(const std::function<bool()>& cond, DWORD periodMs)
 {
     DWORD start = GetTickCount();
     while (cond()) {
-        if (GetTickCount() - start >= periodMs) return true;
+        if (GetTickCount() - start >= periodMs)
+            return true;
         Pump(20);
     }
     return false;
@@ -253,7 +269,8 @@ std::string BuiltFile(const char* name)
     std::string folder = ModuleFolder();
     for (int up = 0; up < 3 && !folder.empty(); ++up, folder = ParentOf(folder)) {
         std::string path = folder + "\\" + name;
-        if (FileExists(path)) return path;
+        if (FileExists(path))
+            return path;
     }
     return std::string();
 }
@@ -284,12 +301,14 @@ bool SameStamp(const Stamp& a, const Stamp& b)
 std::string ReadBytes(const std::string& path)
 {
     std::string bytes;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return bytes;
     char buf[4096];
     DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got) bytes.append(buf, got);
+    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got)
+        bytes.append(buf, got);
     CloseHandle(h);
     return bytes;
 }
@@ -309,10 +328,12 @@ std::vector<std::string> ListFolder(const std::string& folder)
     std::vector<std::string> names;
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return names;
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
     do {
         std::string name = fd.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
+        if (name != "." && name != "..")
+            names.push_back(name);
     } while (FindNextFileA(h, &fd));
     FindClose(h);
     std::sort(names.begin(), names.end());
@@ -352,7 +373,10 @@ std::string Scratch::InstallAppWithSettings(const std::string& folder, const std
 
 // ---------------------------------------------------------------- processes
 
-Process::Process(Process&& o) noexcept : m_handle(o.m_handle), m_pid(o.m_pid) { o.m_handle = nullptr; }
+Process::Process(Process&& o) noexcept : m_handle(o.m_handle), m_pid(o.m_pid)
+{
+    o.m_handle = nullptr;
+}
 
 Process& Process::operator=(Process&& o) noexcept
 {
@@ -363,20 +387,29 @@ Process& Process::operator=(Process&& o) noexcept
 
 Process::~Process()
 {
-    if (m_handle) CloseHandle(m_handle);
+    if (m_handle)
+        CloseHandle(m_handle);
 }
 
-bool Process::Running() const { return m_handle && WaitForSingleObject(m_handle, 0) == WAIT_TIMEOUT; }
+bool Process::Running() const
+{
+    return m_handle && WaitForSingleObject(m_handle, 0) == WAIT_TIMEOUT;
+}
 
 bool Process::WaitExit(DWORD timeoutMs) const
 {
-    return WaitFor([&] { return !Running(); }, timeoutMs);
+    return WaitFor(
+        [&] {
+            return !Running();
+        },
+        timeoutMs);
 }
 
 DWORD Process::ExitCode() const
 {
     DWORD code = STILL_ACTIVE;
-    if (m_handle) GetExitCodeProcess(m_handle, &code);
+    if (m_handle)
+        GetExitCodeProcess(m_handle, &code);
     return code;
 }
 
@@ -412,8 +445,10 @@ Process Start(const std::string& exe, const std::string& args, const std::string
         Pump(200);
         created = create();
     }
-    if (!created) Require(false, "cannot start %s (error %lu)", cmd.c_str(), GetLastError());
-    if (!AssignProcessToJobObject(Job(), pi.hProcess)) Log("job assignment failed: %lu", GetLastError());
+    if (!created)
+        Require(false, "cannot start %s (error %lu)", cmd.c_str(), GetLastError());
+    if (!AssignProcessToJobObject(Job(), pi.hProcess))
+        Log("job assignment failed: %lu", GetLastError());
     ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
     HANDLE dup = nullptr;
@@ -426,7 +461,8 @@ std::vector<DWORD> PidsNamed(const char* exeName)
 {
     std::vector<DWORD> pids;
     for (const PROCESSENTRY32& e : AllProcesses()) {
-        if (!_stricmp(e.szExeFile, exeName)) pids.push_back(e.th32ProcessID);
+        if (!_stricmp(e.szExeFile, exeName))
+            pids.push_back(e.th32ProcessID);
     }
     return pids;
 }
@@ -434,9 +470,12 @@ std::vector<DWORD> PidsNamed(const char* exeName)
 void KillLeftovers()
 {
     // The job takes our processes and theirs (a debug console's host); the name sweep any Kestrova.exe.
-    if (g_job) TerminateJobObject(g_job, 1);
-    for (auto& p : g_started) KillPid(p.second);
-    for (DWORD pid : PidsNamed("Kestrova.exe")) KillPid(pid);
+    if (g_job)
+        TerminateJobObject(g_job, 1);
+    for (auto& p : g_started)
+        KillPid(p.second);
+    for (DWORD pid : PidsNamed("Kestrova.exe"))
+        KillPid(pid);
     for (auto& p : g_started) {
         WaitForSingleObject(p.first, 5000);
         CloseHandle(p.first);
@@ -472,7 +511,8 @@ BOOL CALLBACK CollectPidWindow(HWND hwnd, LPARAM lp)
     auto* c = reinterpret_cast<PidWindows*>(lp);
     DWORD owner = 0;
     GetWindowThreadProcessId(hwnd, &owner);
-    if (owner == c->pid) c->found.push_back(hwnd);
+    if (owner == c->pid)
+        c->found.push_back(hwnd);
     return TRUE;
 }
 
@@ -484,7 +524,8 @@ struct ChildById {
 BOOL CALLBACK FindChildById(HWND hwnd, LPARAM lp)
 {
     auto* c = reinterpret_cast<ChildById*>(lp);
-    if (GetDlgCtrlID(hwnd) != c->id) return TRUE;
+    if (GetDlgCtrlID(hwnd) != c->id)
+        return TRUE;
     c->found = hwnd;
     return FALSE;
 }
@@ -501,8 +542,10 @@ std::vector<HWND> TopWindows(DWORD pid)
 HWND FindTopWindow(DWORD pid, const char* className, const char* caption)
 {
     for (HWND hwnd : TopWindows(pid)) {
-        if (className && ClassOf(hwnd) != className) continue;
-        if (caption && TextOf(hwnd) != caption) continue;
+        if (className && ClassOf(hwnd) != className)
+            continue;
+        if (caption && TextOf(hwnd) != caption)
+            continue;
         return hwnd;
     }
     return nullptr;
@@ -542,7 +585,8 @@ RECT FrameBounds(HWND hwnd)
             : nullptr;
     RECT r = {};
     const DWORD kExtendedFrameBounds = 9;
-    if (getAttr && getAttr(hwnd, kExtendedFrameBounds, &r, sizeof(r)) >= 0) return r;
+    if (getAttr && getAttr(hwnd, kExtendedFrameBounds, &r, sizeof(r)) >= 0)
+        return r;
     return WindowRectOf(hwnd);
 }
 
@@ -557,7 +601,8 @@ bool Foreground(HWND hwnd)
 {
     return WaitFor(
         [&] {
-            if (GetForegroundWindow() == hwnd) return true;
+            if (GetForegroundWindow() == hwnd)
+                return true;
             SetForegroundWindow(hwnd);
             return false;
         },
@@ -577,10 +622,17 @@ void MoveCursor(int x, int y)
 {
     SetCursorPos(x, y);
     // Another process sees the move a little later still; each test waits for what it needs of it.
-    WaitFor([&] { return CursorAt(x, y); }, 2000);
+    WaitFor(
+        [&] {
+            return CursorAt(x, y);
+        },
+        2000);
 }
 
-void ParkCursor() { MoveCursor(1270, 300); }
+void ParkCursor()
+{
+    MoveCursor(1270, 300);
+}
 
 // ---------------------------------------------------------------- thumbnails
 
@@ -595,7 +647,8 @@ std::vector<HWND> Thumbnails(DWORD pid)
 {
     std::vector<HWND> found;
     for (HWND hwnd : TopWindows(pid)) {
-        if (IsThumbnail(hwnd)) found.push_back(hwnd);
+        if (IsThumbnail(hwnd))
+            found.push_back(hwnd);
     }
     return found;
 }
@@ -604,7 +657,8 @@ int AlphaOf(HWND hwnd)
 {
     BYTE alpha = 0;
     DWORD flags = 0;
-    if (!GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA)) return -1;
+    if (!GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA))
+        return -1;
     return alpha;
 }
 
@@ -647,29 +701,39 @@ std::string PatternMismatch(HWND source, HWND thumb, int pattern)
     for (int q = 0; q < 4; ++q) {
         const COLORREF got = ScreenPixel(points[q]);
         if (!NearColor(got, PatternColor(pattern, q)))
-            wrong += " quadrant " + std::to_string(q) + ": " + ColorHex(got) + " for " +
-                     ColorHex(PatternColor(pattern, q));
+            wrong +=
+                " quadrant " + std::to_string(q) + ": " + ColorHex(got) + " for " + ColorHex(PatternColor(pattern, q));
     }
     return wrong;
 }
 
 // ---------------------------------------------------------------- Kestrova
 
-HWND MainWindowOf(DWORD pid) { return FindTopWindow(pid, "#32770", "Kestrova"); }
+HWND MainWindowOf(DWORD pid)
+{
+    return FindTopWindow(pid, "#32770", "Kestrova");
+}
 
 App StartApp(const std::string& exePath, const std::string& args, const std::string& cwd)
 {
     App app;
     app.proc = Start(exePath, args, cwd);
     const DWORD pid = app.proc.Pid();
-    bool found = WaitFor([&] { return (app.main = MainWindowOf(pid)) != nullptr || !app.proc.Running(); }, 15000);
+    bool found = WaitFor(
+        [&] {
+            return (app.main = MainWindowOf(pid)) != nullptr || !app.proc.Running();
+        },
+        15000);
     Require(found && app.main, "Kestrova %s: no main window (running: %d, exit code %lu)", args.c_str(),
             app.proc.Running(), app.proc.ExitCode());
     Require(app.proc.WaitIdle(10000), "Kestrova %s never went idle", args.c_str());
     return app;
 }
 
-void PostTray(HWND mainWnd, UINT mouseMsg) { PostMessageA(mainWnd, kTrayNotify, 0, mouseMsg); }
+void PostTray(HWND mainWnd, UINT mouseMsg)
+{
+    PostMessageA(mainWnd, kTrayNotify, 0, mouseMsg);
+}
 
 bool ExitByTray(const App& app, DWORD timeoutMs)
 {
@@ -682,7 +746,11 @@ bool ExitByTray(const App& app, DWORD timeoutMs)
 HWND WaitMessageBox(DWORD pid, const char* caption, DWORD timeoutMs)
 {
     HWND box = nullptr;
-    WaitFor([&] { return (box = FindTopWindow(pid, "#32770", caption)) && IsWindowVisible(box); }, timeoutMs);
+    WaitFor(
+        [&] {
+            return (box = FindTopWindow(pid, "#32770", caption)) && IsWindowVisible(box);
+        },
+        timeoutMs);
     return box && IsWindowVisible(box) ? box : nullptr;
 }
 
@@ -703,8 +771,7 @@ void PressButton(HWND dialog, int id)
 bool ReadConsoleOf(DWORD pid, std::string* text)
 {
     // Attaching rebinds the standard handles; keep ours.
-    HANDLE saved[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
-                       GetStdHandle(STD_ERROR_HANDLE)};
+    HANDLE saved[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE)};
     FreeConsole();
     bool attached = AttachConsole(pid);
     if (attached && text) {
@@ -719,11 +786,14 @@ bool ReadConsoleOf(DWORD pid, std::string* text)
             std::vector<char> buf(static_cast<size_t>(width) * rows + 1, 0);
             DWORD got = 0;
             // Wine fills the buffer but reports 0 characters read.
-            if (ReadConsoleOutputCharacterA(out, buf.data(), width * rows, COORD{0, 0}, &got)) text->assign(buf.data());
+            if (ReadConsoleOutputCharacterA(out, buf.data(), width * rows, COORD{0, 0}, &got))
+                text->assign(buf.data());
         }
-        if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+        if (out != INVALID_HANDLE_VALUE)
+            CloseHandle(out);
     }
-    if (attached) FreeConsole();
+    if (attached)
+        FreeConsole();
     SetStdHandle(STD_INPUT_HANDLE, saved[0]);
     SetStdHandle(STD_OUTPUT_HANDLE, saved[1]);
     SetStdHandle(STD_ERROR_HANDLE, saved[2]);
@@ -737,29 +807,35 @@ long GdiObjectsOf(HANDLE process, std::vector<long>* byType)
     // GetGuiResources reports 0 under Wine. Every live GDI object has an entry in the process's
     // handle table, which its PEB names (GdiSharedHandleTable), as on Windows.
     using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    const auto query =
-        reinterpret_cast<QueryFn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
     PROCESS_BASIC_INFORMATION info = {};
-    if (!query || query(process, ProcessBasicInformation, &info, sizeof info, nullptr) != 0) return -1;
+    if (!query || query(process, ProcessBasicInformation, &info, sizeof info, nullptr) != 0)
+        return -1;
     const SIZE_T tableAt = sizeof(void*) == 8 ? 0xF8 : 0x94;
     void* table = nullptr;
     SIZE_T done = 0;
     if (!ReadProcessMemory(process, static_cast<char*>(static_cast<void*>(info.PebBaseAddress)) + tableAt, &table,
-                           sizeof table, &done) || !table)
+                           sizeof table, &done) ||
+        !table)
         return -1;
     // 0x10000 entries of 24 bytes: the object's address first, the type at byte 14.
     const size_t entries = 0x10000, entrySize = 24;
     std::vector<unsigned char> bytes(entries * entrySize);
-    if (!ReadProcessMemory(process, table, bytes.data(), bytes.size(), &done)) return -1;
-    if (byType) byType->assign(256, 0);
+    if (!ReadProcessMemory(process, table, bytes.data(), bytes.size(), &done))
+        return -1;
+    if (byType)
+        byType->assign(256, 0);
     long live = 0;
     for (size_t i = 0; i < entries; ++i) {
         const unsigned char* e = &bytes[i * entrySize];
         unsigned long long object = 0;
         memcpy(&object, e, sizeof object);
-        if (!object) continue;
+        if (!object)
+            continue;
         ++live;
-        if (byType) ++(*byType)[e[14]];
+        if (byType)
+            ++(*byType)[e[14]];
     }
     return live;
 }

@@ -50,7 +50,7 @@ void Pump(DWORD ms);
 
 // ---- files and folders ----
 
-std::string BuildDir();  // the working directory CTest gives us
+std::string BuildDir();                   // the working directory CTest gives us
 std::string BuiltFile(const char* name);  // a file the build made: Kestrova.exe, kv_helper.exe
 bool FileExists(const std::string& path);
 std::string ReadBytes(const std::string& path);

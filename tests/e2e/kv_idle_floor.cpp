@@ -32,30 +32,31 @@ size_t g_next = 0;
 LRESULT CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_TIMER:
-        if (wParam == kTick) {
-            flatscan::Tick(g_scan);
-        } else if (wParam == kStep) {
-            // Kestrova's grid has more slots than thumbnails: one step of each cycle is idle.
-            const size_t next = g_next;
-            g_next = (g_next + 1) % (g_thumbs.size() + 1);
-            if (next == g_thumbs.size()) return 0;
-            floorthumb::Step(g_thumbs[next], g_copy);
-        } else if (wParam == kTrayCheck) {
-            ::Shell_NotifyIconA(NIM_MODIFY, &g_nid);
-        } else if (wParam >= kPollBase && wParam < kPollBase + g_thumbs.size()) {
-            RECT source;
-            ::GetWindowRect(g_thumbs[wParam - kPollBase].source, &source);
-            ::IsIconic(g_thumbs[wParam - kPollBase].source);
-        }
-        return 0;
-    case WM_CLOSE:
-        ::Shell_NotifyIconA(NIM_DELETE, &g_nid);
-        ::DestroyWindow(hwnd);
-        return 0;
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
+        case WM_TIMER:
+            if (wParam == kTick) {
+                flatscan::Tick(g_scan);
+            } else if (wParam == kStep) {
+                // Kestrova's grid has more slots than thumbnails: one step of each cycle is idle.
+                const size_t next = g_next;
+                g_next = (g_next + 1) % (g_thumbs.size() + 1);
+                if (next == g_thumbs.size())
+                    return 0;
+                floorthumb::Step(g_thumbs[next], g_copy);
+            } else if (wParam == kTrayCheck) {
+                ::Shell_NotifyIconA(NIM_MODIFY, &g_nid);
+            } else if (wParam >= kPollBase && wParam < kPollBase + g_thumbs.size()) {
+                RECT source;
+                ::GetWindowRect(g_thumbs[wParam - kPollBase].source, &source);
+                ::IsIconic(g_thumbs[wParam - kPollBase].source);
+            }
+            return 0;
+        case WM_CLOSE:
+            ::Shell_NotifyIconA(NIM_DELETE, &g_nid);
+            ::DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            ::PostQuitMessage(0);
+            return 0;
     }
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -69,7 +70,8 @@ int main(int argc, char** argv)
         return 2;
     }
     FILE* in = fopen(argv[1], "r");
-    if (!in) return 2;
+    if (!in)
+        return 2;
     std::vector<RECT> rects;
     std::vector<int> alphas;
     RECT r;
@@ -80,7 +82,8 @@ int main(int argc, char** argv)
     }
     fclose(in);
     const std::vector<HWND> sources = FindNumberedWindows("idle source ", static_cast<int>(rects.size()));
-    if (rects.empty() || sources.empty()) return 1;
+    if (rects.empty() || sources.empty())
+        return 1;
 
     WNDCLASSA wc = {};
     wc.lpfnWndProc = MainProc;
@@ -123,7 +126,9 @@ int main(int argc, char** argv)
     ::SetTimer(main, kTrayCheck, 1000, nullptr);
 
     MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
-    for (floorthumb::Thumb& t : g_thumbs) floorthumb::Close(t);
+    while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
+        ::DispatchMessageA(&msg);
+    for (floorthumb::Thumb& t : g_thumbs)
+        floorthumb::Close(t);
     return 0;
 }

@@ -109,7 +109,8 @@ void FloorMove(FloorList& f)
 void Repaint(HWND host, const std::vector<HWND>& thumbs)
 {
     ::UpdateWindow(host);
-    for (HWND t : thumbs) ::UpdateWindow(t);
+    for (HWND t : thumbs)
+        ::UpdateWindow(t);
 }
 
 RECT SlotRect(int i, int top)
@@ -139,7 +140,8 @@ int main(int argc, char** argv)
     HWND host = ::CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr,
                                   nullptr, nullptr, nullptr);
     HWND list = MakeList(host);
-    g_listProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingListProc)));
+    g_listProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingListProc)));
 
     CControlDlg page;  // no window of its own: the list and the grid are what the benchmark needs
     page.m_list.SubclassWindow(list);
@@ -170,7 +172,8 @@ int main(int argc, char** argv)
     AddColumn(floor.list, 0, "Title", 220);
     AddColumn(floor.list, 1, "ProcessName", 100);
     AddColumn(floor.list, 2, "WinHandle", 100);
-    ::SendMessageA(floor.list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(page.m_iconCache.m_imageList.GetSafeHandle()));
+    ::SendMessageA(floor.list, LVM_SETIMAGELIST, LVSIL_SMALL,
+                   reinterpret_cast<LPARAM>(page.m_iconCache.m_imageList.GetSafeHandle()));
     LVITEMA first = {};
     first.mask = LVIF_IMAGE;
     ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&first));
@@ -199,11 +202,13 @@ int main(int argc, char** argv)
             if ((part == 0) == (round % 2 == 0)) {
                 page.RefreshWindowList();
                 Repaint(host, {});
-                if (round >= kWarmUp) rebuildMs.push_back(NowMs() - t0);
+                if (round >= kWarmUp)
+                    rebuildMs.push_back(NowMs() - t0);
             } else {
                 FloorRebuild(floor);
                 Repaint(floor.host, {});
-                if (round >= kWarmUp) floorRebuildMs.push_back(NowMs() - t0);
+                if (round >= kWarmUp)
+                    floorRebuildMs.push_back(NowMs() - t0);
             }
         }
         Pump();
@@ -219,7 +224,8 @@ int main(int argc, char** argv)
                 page.moveToTop(last);
                 Repaint(host, kestrovaWindows);
                 const double t1 = NowMs();
-                if (round < kWarmUp) continue;
+                if (round < kWarmUp)
+                    continue;
                 moveMs.push_back(t1 - t0);
                 rebuilds += g_rebuilds;
                 moved += page.m_slots[0].entry.hwnd == last ? 1 : 0;
@@ -227,7 +233,8 @@ int main(int argc, char** argv)
                 const double t0 = NowMs();
                 FloorMove(floor);
                 Repaint(floor.host, floorWindows);
-                if (round >= kWarmUp) floorMoveMs.push_back(NowMs() - t0);
+                if (round >= kWarmUp)
+                    floorMoveMs.push_back(NowMs() - t0);
             }
         }
         Pump();

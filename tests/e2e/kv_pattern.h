@@ -46,7 +46,7 @@ constexpr const char* kHelperSentOnlyProp = "KvSentOnly";
 inline COLORREF PatternColor(int pattern, int quadrant)  // quadrant: 0 TL, 1 TR, 2 BL, 3 BR
 {
     static const COLORREF kPalette[8] = {
-        RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0),
+        RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(0, 0, 255),     RGB(255, 255, 0),
         RGB(0, 255, 255), RGB(255, 0, 255), RGB(255, 255, 255), RGB(0, 0, 0),
     };
     return kPalette[((pattern % 8) + 8 + quadrant) % 8];

@@ -53,16 +53,19 @@ BOOL WINAPI CountingPrintWindow(HWND hwnd, HDC dc, UINT flags)
 bool CountPrintWindowCalls()
 {
     BYTE* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
-    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_NT_HEADERS* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     g_printWindow = reinterpret_cast<PrintWindowFn>(
         reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "PrintWindow")));
-    if (!imports.VirtualAddress || !g_printWindow) return false;
+    if (!imports.VirtualAddress || !g_printWindow)
+        return false;
     for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name; ++d) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "user32.dll")) continue;
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "user32.dll"))
+            continue;
         for (auto* thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk); thunk->u1.Function; ++thunk) {
-            if (thunk->u1.Function != reinterpret_cast<ULONG_PTR>(g_printWindow)) continue;
+            if (thunk->u1.Function != reinterpret_cast<ULONG_PTR>(g_printWindow))
+                continue;
             DWORD protect = 0;
             ::VirtualProtect(&thunk->u1.Function, sizeof(thunk->u1.Function), PAGE_READWRITE, &protect);
             thunk->u1.Function = reinterpret_cast<ULONG_PTR>(&CountingPrintWindow);

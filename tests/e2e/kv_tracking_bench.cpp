@@ -54,7 +54,8 @@ INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
 int g_listCalls = 0;
 LRESULT CALLBACK CountingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
-    if (message == WM_SETREDRAW || message == LVM_DELETEALLITEMS || message == LVM_INSERTITEMA) ++g_listCalls;
+    if (message == WM_SETREDRAW || message == LVM_DELETEALLITEMS || message == LVM_INSERTITEMA)
+        ++g_listCalls;
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
@@ -68,14 +69,16 @@ int main(int argc, char** argv)
     }
     const int rounds = std::max(1, atoi(argv[1]));
     FILE* out = fopen(argv[2], "w");
-    if (!out) return 2;
+    if (!out)
+        return 2;
 
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&icc);
     CWinListDlg page;
     NullListener listener;
     page.m_listeners.push_back(&listener);
-    if (!page.Create(IDD_WINLIST_DIALOG, nullptr)) return 3;
+    if (!page.Create(IDD_WINLIST_DIALOG, nullptr))
+        return 3;
     page.KillTimer(IDT_WINLIST_SCAN);  // the bench drives the ticks
     ::SetWindowSubclass(page.m_list.m_hWnd, CountingListProc, 1, 0);
 
@@ -84,7 +87,8 @@ int main(int argc, char** argv)
     floor.page = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_WINLIST_DIALOG), nullptr,
                                       PlainDialogProc, 0);
     floor.list = ::GetDlgItem(floor.page, IDC_WINLIST);
-    if (!floor.page || !floor.list) return 3;
+    if (!floor.page || !floor.list)
+        return 3;
     ::SetWindowSubclass(floor.list, CountingListProc, 1, 0);
     floor.ownProcess = ::GetCurrentProcessId();
     literal.page = floor.page;
@@ -93,7 +97,8 @@ int main(int argc, char** argv)
 
     // The first scan finds every window new; the ticks after it hand them on one at a time.
     page.Tick();
-    while (!page.m_addedList.empty()) page.Tick();
+    while (!page.m_addedList.empty())
+        page.Tick();
     flatscan::Tick(floor);
     flatscan::Tick(literal);
 
@@ -131,16 +136,19 @@ int main(int argc, char** argv)
         if (!page.m_addedList.empty() || !page.m_removedList.empty() || flatChanges) {
             // Something came or went: hand the additions on and leave this round out.
             ++changedTicks;
-            while (!page.m_addedList.empty()) page.Tick();
+            while (!page.m_addedList.empty())
+                page.Tick();
             continue;
         }
-        if (round < warmUp) continue;
+        if (round < warmUp)
+            continue;
         windows = visited;
         tickListCalls = tickCalls;
         floorListCalls = floorCalls;
         tick.push_back(tickTime);
         floorMs.push_back(floorTime);
-        if (literalTime >= 0) literalMs.push_back(literalTime);
+        if (literalTime >= 0)
+            literalMs.push_back(literalTime);
         bare.push_back(bareTime);
     }
 

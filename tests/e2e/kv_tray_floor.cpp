@@ -21,8 +21,8 @@ namespace {
 
 // Imported and never called: Kestrova imports these DLLs, so their loading is part of its start.
 void (*volatile g_sameImports[])() = {
-    reinterpret_cast<void (*)()>(&::RegOpenKeyExA),       reinterpret_cast<void (*)()>(&::CoInitialize),
-    reinterpret_cast<void (*)()>(&::GetModuleBaseNameA),  reinterpret_cast<void (*)()>(&::GetFileVersionInfoSizeA),
+    reinterpret_cast<void (*)()>(&::RegOpenKeyExA),      reinterpret_cast<void (*)()>(&::CoInitialize),
+    reinterpret_cast<void (*)()>(&::GetModuleBaseNameA), reinterpret_cast<void (*)()>(&::GetFileVersionInfoSizeA),
     reinterpret_cast<void (*)()>(&::GetStockObject),
 };
 
@@ -36,9 +36,8 @@ struct Settings {
 Settings ReadSettings()
 {
     const std::string ini = g_folder + "\\Kestrova.ini";
-    static const char* const keys[] = {"LOCATION",    "SIZE",         "LEFTMARGIN", "TOPMARGIN",
-                                       "RIGHTMARGIN", "BOTTOMMARGIN", "TRANSPARENT", "LIMIT",
-                                       "INTERVAL",    "FRAME",        "HVHOTKEY",   "HVMODIFIERS"};
+    static const char* const keys[] = {"LOCATION",    "SIZE",  "LEFTMARGIN", "TOPMARGIN", "RIGHTMARGIN", "BOTTOMMARGIN",
+                                       "TRANSPARENT", "LIMIT", "INTERVAL",   "FRAME",     "HVHOTKEY",    "HVMODIFIERS"};
     static const int defaults[] = {1, 1, 20, 10, 10, 30, 60, 16, 5, 0, 'W', MOD_WIN};
     int values[12];
     for (int i = 0; i < 12; ++i)
@@ -71,34 +70,34 @@ INT_PTR CALLBACK MainProc(HWND hwnd, UINT message, WPARAM, LPARAM lParam)
 {
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
     switch (message) {
-    case WM_INITDIALOG: {
-        HWND control = ::CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_CONTROL_DIALOG), hwnd, PageProc, 0);
-        const Settings settings = ReadSettings();
-        ::SetTimer(control, 105, static_cast<UINT>(settings.interval) * 100, nullptr);
-        ::RegisterHotKey(control, 1000, static_cast<UINT>(settings.modifiers), static_cast<UINT>(settings.hotKey));
-        ::SetTimer(control, 107, 100, nullptr);
-        ::CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_LIMIT_DIALOG), hwnd, PageProc, 0);
-        HWND winList = ::CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_WINLIST_DIALOG), hwnd, PageProc, 0);
-        ::SetTimer(winList, 101, 1000, nullptr);
-        std::memset(&g_nid, 0, sizeof(g_nid));
-        g_nid.cbSize = sizeof(g_nid);
-        g_nid.hWnd = hwnd;
-        g_nid.uID = 0;
-        g_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-        g_nid.uCallbackMessage = WM_USER + 100;
-        g_nid.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
-        lstrcpynA(g_nid.szTip, "Kestrova", sizeof(g_nid.szTip));
-        ::Shell_NotifyIconA(NIM_ADD, &g_nid);
-        return TRUE;
-    }
-    case WM_WINDOWPOSCHANGING:
-        // The template is visible; the main window is not, as Kestrova's is not.
-        reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
-        return FALSE;
-    case WM_CLOSE:
-        ::Shell_NotifyIconA(NIM_DELETE, &g_nid);
-        ::EndDialog(hwnd, 0);
-        return TRUE;
+        case WM_INITDIALOG: {
+            HWND control = ::CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_CONTROL_DIALOG), hwnd, PageProc, 0);
+            const Settings settings = ReadSettings();
+            ::SetTimer(control, 105, static_cast<UINT>(settings.interval) * 100, nullptr);
+            ::RegisterHotKey(control, 1000, static_cast<UINT>(settings.modifiers), static_cast<UINT>(settings.hotKey));
+            ::SetTimer(control, 107, 100, nullptr);
+            ::CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_LIMIT_DIALOG), hwnd, PageProc, 0);
+            HWND winList = ::CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_WINLIST_DIALOG), hwnd, PageProc, 0);
+            ::SetTimer(winList, 101, 1000, nullptr);
+            std::memset(&g_nid, 0, sizeof(g_nid));
+            g_nid.cbSize = sizeof(g_nid);
+            g_nid.hWnd = hwnd;
+            g_nid.uID = 0;
+            g_nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+            g_nid.uCallbackMessage = WM_USER + 100;
+            g_nid.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME));
+            lstrcpynA(g_nid.szTip, "Kestrova", sizeof(g_nid.szTip));
+            ::Shell_NotifyIconA(NIM_ADD, &g_nid);
+            return TRUE;
+        }
+        case WM_WINDOWPOSCHANGING:
+            // The template is visible; the main window is not, as Kestrova's is not.
+            reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+            return FALSE;
+        case WM_CLOSE:
+            ::Shell_NotifyIconA(NIM_DELETE, &g_nid);
+            ::EndDialog(hwnd, 0);
+            return TRUE;
     }
     return FALSE;
 }
@@ -108,15 +107,18 @@ INT_PTR CALLBACK MainProc(HWND hwnd, UINT message, WPARAM, LPARAM lParam)
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_LINK_CLASS |
-                                                ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_HOTKEY_CLASS};
+                                                 ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_HOTKEY_CLASS};
     ::InitCommonControlsEx(&icc);
     WSADATA sockets;
-    if (::WSAStartup(MAKEWORD(1, 1), &sockets) != 0) return 1;
+    if (::WSAStartup(MAKEWORD(1, 1), &sockets) != 0)
+        return 1;
     HANDLE mutex = ::CreateMutexA(nullptr, TRUE, "__KESTROVA_TORVANE_FLOOR__");
-    if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) return 1;
+    if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS)
+        return 1;
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, sizeof(path) - 1);
-    if (char* slash = strrchr(path, '\\')) *slash = '\0';
+    if (char* slash = strrchr(path, '\\'))
+        *slash = '\0';
     g_folder = path;
     ::SetCurrentDirectoryA(path);
     ReadRules();

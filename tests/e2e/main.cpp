@@ -28,14 +28,18 @@ int DesktopInfo()
     return 0;
 }
 
-std::vector<DWORD> RunningApps() { return kv::PidsNamed("Kestrova.exe"); }
+std::vector<DWORD> RunningApps()
+{
+    return kv::PidsNamed("Kestrova.exe");
+}
 
 int WaitMain(DWORD timeoutMs)
 {
     bool found = kv::WaitFor(
         [] {
             for (DWORD pid : RunningApps()) {
-                if (kv::MainWindowOf(pid)) return true;
+                if (kv::MainWindowOf(pid))
+                    return true;
             }
             return false;
         },
@@ -48,16 +52,28 @@ int ShowPanel()
 {
     std::vector<DWORD> pids = RunningApps();
     HWND main = pids.empty() ? nullptr : kv::MainWindowOf(pids.front());
-    if (!main) return 1;
+    if (!main)
+        return 1;
     kv::PostTray(main, WM_LBUTTONDBLCLK);
-    return kv::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 5000) ? 0 : 1;
+    return kv::WaitFor(
+               [&] {
+                   return IsWindowVisible(main) != FALSE;
+               },
+               5000)
+               ? 0
+               : 1;
 }
 
 int WaitThumbnails(size_t count, DWORD timeoutMs)
 {
     std::vector<DWORD> pids = RunningApps();
-    if (pids.empty()) return 1;
-    const bool shown = kv::WaitFor([&] { return kv::Thumbnails(pids.front()).size() >= count; }, timeoutMs);
+    if (pids.empty())
+        return 1;
+    const bool shown = kv::WaitFor(
+        [&] {
+            return kv::Thumbnails(pids.front()).size() >= count;
+        },
+        timeoutMs);
     printf("%u thumbnails\n", unsigned(kv::Thumbnails(pids.front()).size()));
     return shown ? 0 : 1;
 }
@@ -67,11 +83,13 @@ int Front(const char* title, int pattern, DWORD timeoutMs)
 {
     std::vector<DWORD> pids = RunningApps();
     HWND source = FindWindowA(nullptr, title);
-    if (pids.empty() || !source || !kv::Foreground(source)) return 1;
+    if (pids.empty() || !source || !kv::Foreground(source))
+        return 1;
     const bool shown = kv::WaitFor(
         [&] {
             for (HWND thumb : kv::Thumbnails(pids.front())) {
-                if (kv::PatternMismatch(source, thumb, pattern).empty()) return true;
+                if (kv::PatternMismatch(source, thumb, pattern).empty())
+                    return true;
             }
             return false;
         },
@@ -105,20 +123,29 @@ int main(int argc, char** argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
     std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "--test" && argc > 2) return kv::RunTest(argv[2]);
+    if (mode == "--test" && argc > 2)
+        return kv::RunTest(argv[2]);
     if (mode == "--list") {
-        for (const kv::TestCase& t : kv::Registry()) printf("%s\n", t.name);
+        for (const kv::TestCase& t : kv::Registry())
+            printf("%s\n", t.name);
         return 0;
     }
-    if (mode == "--bench") return kv::RunBenchmarks(argc > 2 ? argv[2] : nullptr);
-    if (mode == "--desktop-info") return DesktopInfo();
-    if (mode == "--wait-main" && argc > 2) return WaitMain(strtoul(argv[2], nullptr, 10));
-    if (mode == "--show-panel") return ShowPanel();
-    if (mode == "--exit-running") return ExitRunning();
+    if (mode == "--bench")
+        return kv::RunBenchmarks(argc > 2 ? argv[2] : nullptr);
+    if (mode == "--desktop-info")
+        return DesktopInfo();
+    if (mode == "--wait-main" && argc > 2)
+        return WaitMain(strtoul(argv[2], nullptr, 10));
+    if (mode == "--show-panel")
+        return ShowPanel();
+    if (mode == "--exit-running")
+        return ExitRunning();
     if (mode == "--wait-thumbnails" && argc > 3)
         return WaitThumbnails(strtoul(argv[2], nullptr, 10), strtoul(argv[3], nullptr, 10));
-    if (mode == "--front" && argc > 4) return Front(argv[2], atoi(argv[3]), strtoul(argv[4], nullptr, 10));
-    fprintf(stderr, "usage: kv_e2e.exe --test NAME | --list | --bench [NAME] | --desktop-info | --wait-main MS | "
-                    "--show-panel | --exit-running | --wait-thumbnails N MS | --front TITLE PATTERN MS\n");
+    if (mode == "--front" && argc > 4)
+        return Front(argv[2], atoi(argv[3]), strtoul(argv[4], nullptr, 10));
+    fprintf(stderr,
+            "usage: kv_e2e.exe --test NAME | --list | --bench [NAME] | --desktop-info | --wait-main MS | "
+            "--show-panel | --exit-running | --wait-thumbnails N MS | --front TITLE PATTERN MS\n");
     return 2;
 }

@@ -43,10 +43,12 @@ std::string ReadIni(const std::string& path)
     std::string bytes;
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "<none>";
+    if (h == INVALID_HANDLE_VALUE)
+        return "<none>";
     char buf[4096];
     DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got) bytes.append(buf, got);
+    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got)
+        bytes.append(buf, got);
     CloseHandle(h);
     return bytes;
 }
@@ -61,23 +63,26 @@ std::string IniAfterSave(const std::string& path, const Stamp& before)
         const Stamp now = StampOf(path);
         return now.exists && !SameStamp(now, before);
     };
-    if (!WaitFor(written, 10000)) return "<not written>";
+    if (!WaitFor(written, 10000))
+        return "<not written>";
     return ReadIni(path);
 }
 
 std::string IniText(const std::vector<int>& values)
 {
     std::string text = "[SYSTEM]\r\n";
-    const char* names[] = {"LOCATION", "SIZE",  "LEFTMARGIN", "TOPMARGIN", "RIGHTMARGIN", "BOTTOMMARGIN",
-                           "TRANSPARENT", "LIMIT", "INTERVAL", "FRAME", "HVHOTKEY", "HVMODIFIERS"};
-    for (size_t i = 0; i < 12; ++i) text += std::string(names[i]) + "=" + std::to_string(values[i]) + "\r\n";
+    const char* names[] = {"LOCATION",    "SIZE",  "LEFTMARGIN", "TOPMARGIN", "RIGHTMARGIN", "BOTTOMMARGIN",
+                           "TRANSPARENT", "LIMIT", "INTERVAL",   "FRAME",     "HVHOTKEY",    "HVMODIFIERS"};
+    for (size_t i = 0; i < 12; ++i)
+        text += std::string(names[i]) + "=" + std::to_string(values[i]) + "\r\n";
     return text;
 }
 
 std::string Shown(const std::string& bytes)
 {
     std::string out;
-    for (char c : bytes) out += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+    for (char c : bytes)
+        out += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
     return out;
 }
 
@@ -95,7 +100,11 @@ HWND OpenProperties(const App& app)
     PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(kChangeProperties, BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
     HWND dlg = nullptr;
-    Require(WaitFor([&] { return (dlg = PropertyDialog(app.proc.Pid())) != nullptr; }, 10000),
+    Require(WaitFor(
+                [&] {
+                    return (dlg = PropertyDialog(app.proc.Pid())) != nullptr;
+                },
+                10000),
             "the property dialog did not open");
     return dlg;
 }
@@ -115,14 +124,27 @@ HWND ProgramBox(const App& app)
 void ExpectBox(const App& app, const char* text, const char* what)
 {
     HWND box = nullptr;
-    if (!Expect(WaitFor([&] { return (box = ProgramBox(app)) != nullptr; }, 10000), "%s: no message box", what))
+    if (!Expect(WaitFor(
+                    [&] {
+                        return (box = ProgramBox(app)) != nullptr;
+                    },
+                    10000),
+                "%s: no message box", what))
         return;
     Expect(MessageBoxText(box) == text, "%s: box [%s], expected [%s]", what, MessageBoxText(box).c_str(), text);
     PressButton(box, IDOK);
-    Expect(WaitFor([&] { return !IsWindow(box); }, 5000), "%s: the box stays", what);
+    Expect(WaitFor(
+               [&] {
+                   return !IsWindow(box);
+               },
+               5000),
+           "%s: the box stays", what);
 }
 
-bool Checked(HWND dlg, int id) { return SendMessageA(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool Checked(HWND dlg, int id)
+{
+    return SendMessageA(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void CheckRadio(HWND dlg, const int* group, int count, int index)
 {
@@ -130,13 +152,17 @@ void CheckRadio(HWND dlg, const int* group, int count, int index)
         SendMessageA(GetDlgItem(dlg, group[i]), BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void SetText(HWND dlg, int id, const char* text) { SendMessageA(GetDlgItem(dlg, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
+void SetText(HWND dlg, int id, const char* text)
+{
+    SendMessageA(GetDlgItem(dlg, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
 
 // WM_GETTEXT: an edit keeps its text to itself, GetWindowText from outside would not ask it.
 std::string ItemText(HWND root, int id)
 {
     HWND item = FindDescendant(root, id);
-    if (!item) return "<no control " + std::to_string(id) + ">";
+    if (!item)
+        return "<no control " + std::to_string(id) + ">";
     char buf[512] = "";
     SendMessageA(item, WM_GETTEXT, sizeof(buf), reinterpret_cast<LPARAM>(buf));
     return buf;
@@ -161,11 +187,16 @@ void FocusField(HWND dlg)
 {
     HWND field = GetDlgItem(dlg, kHotKeyField);
     PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
-    Require(WaitFor([&] { return FocusOf(dlg) == field; }, 5000), "the hot-key field did not take the focus (focus on control %d)",
-            GetDlgCtrlID(FocusOf(dlg)));
+    Require(WaitFor(
+                [&] {
+                    return FocusOf(dlg) == field;
+                },
+                5000),
+            "the hot-key field did not take the focus (focus on control %d)", GetDlgCtrlID(FocusOf(dlg)));
     // The focus shows before the field has handled WM_SETFOCUS, which installs the hook.
     DWORD_PTR result = 0;
-    Require(SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0, "the dialog does not answer");
+    Require(SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0,
+            "the dialog does not answer");
 }
 
 struct Key {
@@ -186,15 +217,22 @@ void SendKeys(HWND dlg, const std::vector<Key>& keys)
         SendInput(1, &in, sizeof(INPUT));
     }
     DWORD_PTR result = 0;
-    Require(SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0, "the dialog does not answer");
+    Require(SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0,
+            "the dialog does not answer");
 }
 
 // Waits for the dialog to close; a box that came instead is named in the failure.
 bool WaitClosed(const App& app, HWND dlg, const char* what)
 {
-    if (WaitFor([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 10000)) return true;
+    if (WaitFor(
+            [&] {
+                return !IsWindow(dlg) || !IsWindowVisible(dlg);
+            },
+            10000))
+        return true;
     HWND box = ProgramBox(app);
-    Expect(false, "%s: the dialog stays open%s%s", what, box ? ", with the box " : "", box ? MessageBoxText(box).c_str() : "");
+    Expect(false, "%s: the dialog stays open%s%s", what, box ? ", with the box " : "",
+           box ? MessageBoxText(box).c_str() : "");
     return false;
 }
 
@@ -209,7 +247,8 @@ bool PressAndWaitClosed(const App& app, HWND dlg, int id)
 int g_keysSeen = 0;
 LRESULT CALLBACK KeyCounterProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == WM_KEYDOWN) ++g_keysSeen;
+    if (msg == WM_KEYDOWN)
+        ++g_keysSeen;
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
@@ -231,22 +270,30 @@ bool KeysReachOtherWindows()
         SetFocus(wnd);
         g_keysSeen = 0;
         SendKey('A');
-        arrived = WaitFor([] { return g_keysSeen > 0; }, 5000);
+        arrived = WaitFor(
+            [] {
+                return g_keysSeen > 0;
+            },
+            5000);
     }
     DestroyWindow(wnd);
     return arrived;
 }
 
-std::vector<int> Defaults() { return {1, 1, 20, 10, 10, 30, 60, 16, 5, 0, 87, 8}; }
+std::vector<int> Defaults()
+{
+    return {1, 1, 20, 10, 10, 30, 60, 16, 5, 0, 87, 8};
+}
 
 // Helpers of 4:3 fill a 160x120 slot exactly.
 std::string Helpers(int count)
 {
     std::string args;
     for (int i = 0; i < count; ++i) {
-        if (i) args += " --window";
-        args += " --title \"prop " + std::to_string(i) + "\" --pos " + std::to_string(300 + 40 * i) +
-                ",100 --size 320x240";
+        if (i)
+            args += " --window";
+        args +=
+            " --title \"prop " + std::to_string(i) + "\" --pos " + std::to_string(300 + 40 * i) + ",100 --size 320x240";
     }
     return args;
 }
@@ -256,13 +303,22 @@ std::string Helpers(int count)
 KV_E2E_TEST(properties_dialog_shows_and_applies_the_settings)
 {
     Process helpers = Start(BuiltFile("kv_helper.exe"), Helpers(4));
-    Require(WaitFor([&] { return FindTopWindow(helpers.Pid(), nullptr, "prop 3") != nullptr; }, 5000),
+    Require(WaitFor(
+                [&] {
+                    return FindTopWindow(helpers.Pid(), nullptr, "prop 3") != nullptr;
+                },
+                5000),
             "the helpers did not open");
     SetCursorPos(1270, 300);
     Run r;
     StartIn(r, nullptr);
     const DWORD pid = r.app.proc.Pid();
-    Require(WaitFor([&] { return Thumbnails(pid).size() == 4; }, 15000), "%u thumbnails", unsigned(Thumbnails(pid).size()));
+    Require(WaitFor(
+                [&] {
+                    return Thumbnails(pid).size() == 4;
+                },
+                15000),
+            "%u thumbnails", unsigned(Thumbnails(pid).size()));
 
     HWND dlg = OpenProperties(r.app);
     Expect(!IsWindowEnabled(r.app.main), "the main window stays enabled under the dialog");
@@ -273,10 +329,11 @@ KV_E2E_TEST(properties_dialog_shows_and_applies_the_settings)
     const struct {
         int id;
         const char* text;
-    } edits[] = {{kTopEdit, "10"}, {kLeftEdit, "20"}, {kRightEdit, "10"}, {kBottomEdit, "30"}, {kLimitEdit, "16"},
-                 {kIntervalEdit, "5"}};
+    } edits[] = {{kTopEdit, "10"},    {kLeftEdit, "20"},  {kRightEdit, "10"},
+                 {kBottomEdit, "30"}, {kLimitEdit, "16"}, {kIntervalEdit, "5"}};
     for (const auto& e : edits)
-        Expect(ItemText(dlg, e.id) == e.text, "edit %d shows [%s], expected [%s]", e.id, ItemText(dlg, e.id).c_str(), e.text);
+        Expect(ItemText(dlg, e.id) == e.text, "edit %d shows [%s], expected [%s]", e.id, ItemText(dlg, e.id).c_str(),
+               e.text);
 
     CheckRadio(dlg, kLocationRadios, 4, 3);
     SetText(dlg, kLimitEdit, "3");
@@ -303,12 +360,15 @@ KV_E2E_TEST(properties_dialog_shows_and_applies_the_settings)
     // Bottom slots of 160x120 from x 20 at y 1024 - 30 - 120; at most three thumbnails, framed.
     auto placed = [&] {
         std::vector<HWND> thumbs = Thumbnails(pid);
-        if (thumbs.size() != 3) return false;
+        if (thumbs.size() != 3)
+            return false;
         for (HWND t : thumbs) {
             const RECT w = WindowRectOf(t);
             bool inSlot = false;
-            for (int i = 0; i < 3; ++i) inSlot = inSlot || SameRect(w, RECT{20 + 160 * i, 874, 180 + 160 * i, 994});
-            if (!inSlot || !(GetWindowLongA(t, GWL_STYLE) & WS_THICKFRAME)) return false;
+            for (int i = 0; i < 3; ++i)
+                inSlot = inSlot || SameRect(w, RECT{20 + 160 * i, 874, 180 + 160 * i, 994});
+            if (!inSlot || !(GetWindowLongA(t, GWL_STYLE) & WS_THICKFRAME))
+                return false;
         }
         return true;
     };
@@ -325,48 +385,81 @@ KV_E2E_TEST(properties_dialog_shows_and_applies_the_settings)
 KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
 {
     Process helpers = Start(BuiltFile("kv_helper.exe"), Helpers(3));
-    Require(WaitFor([&] { return FindTopWindow(helpers.Pid(), nullptr, "prop 2") != nullptr; }, 5000),
+    Require(WaitFor(
+                [&] {
+                    return FindTopWindow(helpers.Pid(), nullptr, "prop 2") != nullptr;
+                },
+                5000),
             "the helpers did not open");
     SetCursorPos(1270, 300);
     Run r;
     StartIn(r, nullptr);
     const DWORD pid = r.app.proc.Pid();
-    Require(WaitFor([&] { return Thumbnails(pid).size() == 3; }, 15000), "%u thumbnails", unsigned(Thumbnails(pid).size()));
+    Require(WaitFor(
+                [&] {
+                    return Thumbnails(pid).size() == 3;
+                },
+                15000),
+            "%u thumbnails", unsigned(Thumbnails(pid).size()));
 
     // Cancel after changes: no file, same labels.
     HWND dlg = OpenProperties(r.app);
     CheckRadio(dlg, kLocationRadios, 4, 0);
     SetText(dlg, kLimitEdit, "2");
     PressButton(dlg, IDCANCEL);
-    Require(WaitFor([&] { return PropertyDialog(pid) == nullptr; }, 10000), "the dialog stays after Cancel");
-    Expect(HoldsFor([&] { return !StampOf(r.ini).exists; }, 1000), "Cancel wrote Kestrova.ini");
+    Require(WaitFor(
+                [&] {
+                    return PropertyDialog(pid) == nullptr;
+                },
+                10000),
+            "the dialog stays after Cancel");
+    Expect(HoldsFor(
+               [&] {
+                   return !StampOf(r.ini).exists;
+               },
+               1000),
+           "Cancel wrote Kestrova.ini");
     ExpectLabel(r.app.main, 1009, "左辺に並べる", "after Cancel");
     ExpectLabel(r.app.main, 1041, "16", "after Cancel");
 
     // A freed slot in the middle stays free through an OK that changes nothing.
     PostMessageA(FindTopWindow(helpers.Pid(), nullptr, "prop 1"), WM_CLOSE, 0, 0);
-    Require(WaitFor([&] { return Thumbnails(pid).size() == 2; }, 5000), "the closed window's thumbnail stays");
+    Require(WaitFor(
+                [&] {
+                    return Thumbnails(pid).size() == 2;
+                },
+                5000),
+            "the closed window's thumbnail stays");
     // Taken once the thumbnails have settled: under load a first capture may still refit one.
     auto rects = [&] {
         std::vector<RECT> now;
-        for (HWND t : Thumbnails(pid)) now.push_back(WindowRectOf(t));
+        for (HWND t : Thumbnails(pid))
+            now.push_back(WindowRectOf(t));
         return now;
     };
     auto same = [](const std::vector<RECT>& a, const std::vector<RECT>& b) {
-        if (a.size() != b.size()) return false;
+        if (a.size() != b.size())
+            return false;
         for (size_t i = 0; i < a.size(); ++i)
-            if (!SameRect(a[i], b[i])) return false;
+            if (!SameRect(a[i], b[i]))
+                return false;
         return true;
     };
     std::vector<RECT> before = rects();
-    Require(WaitFor([&] {
-                const std::vector<RECT> start = rects();
-                if (HoldsFor([&] { return same(rects(), start); }, 1000)) {
-                    before = start;
-                    return true;
-                }
-                return false;
-            }, 15000),
+    Require(WaitFor(
+                [&] {
+                    const std::vector<RECT> start = rects();
+                    if (HoldsFor(
+                            [&] {
+                                return same(rects(), start);
+                            },
+                            1000)) {
+                        before = start;
+                        return true;
+                    }
+                    return false;
+                },
+                15000),
             "the thumbnails never settled");
     dlg = OpenProperties(r.app);
     const Stamp none = StampOf(r.ini);
@@ -374,12 +467,18 @@ KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
     Require(WaitClosed(r.app, dlg, "OK"), "the dialog stays after OK");
     const std::string written = IniAfterSave(r.ini, none);
     Expect(written == IniText(Defaults()), "Kestrova.ini holds [%s]", Shown(written).c_str());
-    Expect(HoldsFor([&] { return same(rects(), before); }, 1500), "an unchanged OK moved the thumbnails");
+    Expect(HoldsFor(
+               [&] {
+                   return same(rects(), before);
+               },
+               1500),
+           "an unchanged OK moved the thumbnails");
 
     // Only the hot key changed: the whole apply runs, so the grid is rebuilt and the free slot closes.
     RECT first = before[0];
     for (const RECT& b : before)
-        if (b.top < first.top) first = b;
+        if (b.top < first.top)
+            first = b;
     const RECT second = {first.left, first.bottom, first.right, first.bottom + (first.bottom - first.top)};
     dlg = OpenProperties(r.app);
     FocusField(dlg);
@@ -387,7 +486,8 @@ KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
     Require(PressAndWaitClosed(r.app, dlg, IDOK), "the dialog stays after OK");
     auto compacted = [&] {
         std::vector<HWND> now = Thumbnails(pid);
-        if (now.size() != 2) return false;
+        if (now.size() != 2)
+            return false;
         bool atFirst = false, atSecond = false;
         for (HWND t : now) {
             atFirst = atFirst || SameRect(WindowRectOf(t), first);
@@ -396,10 +496,14 @@ KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
         return atFirst && atSecond;
     };
     std::string seen;
-    Expect(WaitFor(compacted, 5000), "a new hot key alone did not rebuild the grid: thumbnails at%s, expected %s and %s", [&] {
-        for (HWND t : Thumbnails(pid)) seen += " " + RectText(WindowRectOf(t));
-        return seen.c_str();
-    }(), RectText(first).c_str(), RectText(second).c_str());
+    Expect(
+        WaitFor(compacted, 5000), "a new hot key alone did not rebuild the grid: thumbnails at%s, expected %s and %s",
+        [&] {
+            for (HWND t : Thumbnails(pid))
+                seen += " " + RectText(WindowRectOf(t));
+            return seen.c_str();
+        }(),
+        RectText(first).c_str(), RectText(second).c_str());
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }
 
@@ -407,10 +511,12 @@ KV_E2E_TEST(properties_keep_previous_values_for_bad_text_and_hand_edited_keys)
 {
     Run r;
     // HVMODIFIERS 16392 is Win with MOD_NOREPEAT, which the hot-key field cannot show.
-    StartIn(r, "LOCATION=9\r\nFRAME=7\r\nTOPMARGIN=10\r\nBOTTOMMARGIN=30\r\nLIMIT=16\r\nINTERVAL=5\r\n"
-               "HVMODIFIERS=16392\r\n");
+    StartIn(r,
+            "LOCATION=9\r\nFRAME=7\r\nTOPMARGIN=10\r\nBOTTOMMARGIN=30\r\nLIMIT=16\r\nINTERVAL=5\r\n"
+            "HVMODIFIERS=16392\r\n");
     HWND dlg = OpenProperties(r.app);
-    for (int id : kLocationRadios) Expect(!Checked(dlg, id), "LOCATION 9 checks radio %d", id);
+    for (int id : kLocationRadios)
+        Expect(!Checked(dlg, id), "LOCATION 9 checks radio %d", id);
     Expect(Checked(dlg, kFrameBox), "FRAME 7 shows unticked");
 
     SetText(dlg, kTopEdit, "");
@@ -422,11 +528,13 @@ KV_E2E_TEST(properties_keep_previous_values_for_bad_text_and_hand_edited_keys)
     PressButton(dlg, IDOK);
     Require(WaitClosed(r.app, dlg, "OK"), "the dialog stays after OK");
     // Keys already in the file keep their places; the profile functions append the others.
-    const std::string expected = "[SYSTEM]\r\nLOCATION=9\r\nFRAME=7\r\nTOPMARGIN=10\r\nBOTTOMMARGIN=30\r\nLIMIT=16\r\n"
-                                 "INTERVAL=5\r\nHVMODIFIERS=16392\r\nSIZE=2\r\nLEFTMARGIN=20\r\nRIGHTMARGIN=10\r\n"
-                                 "TRANSPARENT=60\r\nHVHOTKEY=87\r\n";
+    const std::string expected =
+        "[SYSTEM]\r\nLOCATION=9\r\nFRAME=7\r\nTOPMARGIN=10\r\nBOTTOMMARGIN=30\r\nLIMIT=16\r\n"
+        "INTERVAL=5\r\nHVMODIFIERS=16392\r\nSIZE=2\r\nLEFTMARGIN=20\r\nRIGHTMARGIN=10\r\n"
+        "TRANSPARENT=60\r\nHVHOTKEY=87\r\n";
     const std::string written = IniAfterSave(r.ini, before);
-    Expect(written == expected, "Kestrova.ini holds [%s], expected [%s]", Shown(written).c_str(), Shown(expected).c_str());
+    Expect(written == expected, "Kestrova.ini holds [%s], expected [%s]", Shown(written).c_str(),
+           Shown(expected).c_str());
     Expect(ProgramBox(r.app) == nullptr, "a box came up: [%s]",
            ProgramBox(r.app) ? MessageBoxText(ProgramBox(r.app)).c_str() : "");
     ExpectLabel(r.app.main, 1009, "", "LOCATION 9 kept");
@@ -474,7 +582,8 @@ KV_E2E_TEST(hotkey_field_takes_keys_and_releases_the_hook)
     Expect(written == IniText(expected), "after Ctrl+W: [%s], expected [%s]", Shown(written).c_str(),
            Shown(IniText(expected)).c_str());
     const BOOL free = RegisterHotKey(nullptr, 7, MOD_CONTROL, 'W');
-    if (free) UnregisterHotKey(nullptr, 7);
+    if (free)
+        UnregisterHotKey(nullptr, 7);
     Expect(!free, "the harness could still register Ctrl+W");
     Expect(KeysReachOtherWindows(), "after OK, keys no longer reach other windows");
 
@@ -484,10 +593,20 @@ KV_E2E_TEST(hotkey_field_takes_keys_and_releases_the_hook)
     FocusField(dlg);
     // Esc and Enter are the field's keys while it has the focus: neither ends the dialog.
     SendKeys(dlg, {{VK_ESCAPE, true}, {VK_ESCAPE, false}, {VK_RETURN, true}, {VK_RETURN, false}});
-    Expect(HoldsFor([&] { return PropertyDialog(r.app.proc.Pid()) != nullptr; }, 500), "Esc or Enter ended the dialog");
+    Expect(HoldsFor(
+               [&] {
+                   return PropertyDialog(r.app.proc.Pid()) != nullptr;
+               },
+               500),
+           "Esc or Enter ended the dialog");
     SendKeys(dlg, {{VK_MENU, true}, {'Q', true}, {'Q', false}, {VK_MENU, false}});
     Require(PressAndWaitClosed(r.app, dlg, IDCANCEL), "the dialog stays after Cancel");
-    Expect(HoldsFor([&] { return SameStamp(StampOf(r.ini), before); }, 1000), "Cancel changed Kestrova.ini");
+    Expect(HoldsFor(
+               [&] {
+                   return SameStamp(StampOf(r.ini), before);
+               },
+               1000),
+           "Cancel changed Kestrova.ini");
     Expect(KeysReachOtherWindows(), "after Cancel, keys no longer reach other windows");
     Require(ExitByTray(r.app), "still running after the tray's exit");
     Expect(r.app.proc.ExitCode() == 0, "exit code %lu", r.app.proc.ExitCode());
@@ -508,17 +627,29 @@ KV_E2E_TEST(hotkey_check_and_clash_on_ok)
     PressButton(dlg, kCheckHotKey);
     ExpectBox(r.app, "設定可能です.", "a free combination");
 
-    Require(RegisterHotKey(nullptr, 3, MOD_CONTROL, 'Q'), "cannot hold Ctrl+Q for the test (error %lu)", GetLastError());
+    Require(RegisterHotKey(nullptr, 3, MOD_CONTROL, 'Q'), "cannot hold Ctrl+Q for the test (error %lu)",
+            GetLastError());
     PressButton(dlg, kCheckHotKey);
-    ExpectBox(r.app, "このキーの組み合わせは既に他のアプリケーションで使用されています。他の組み合わせに変更してください.",
+    ExpectBox(r.app,
+              "このキーの組み合わせは既に他のアプリケーションで使用されています。他の組み合わせに変更してください.",
               "a combination another program holds");
     PressButton(dlg, IDOK);
     ExpectBox(r.app, "HoverKey設定は既に他のアプリケーションで使用されています。他の組み合わせに変更してください.",
               "OK with a combination another program holds");
-    Expect(HoldsFor([&] { return PropertyDialog(pid) != nullptr; }, 1000), "the dialog closed after the clash");
+    Expect(HoldsFor(
+               [&] {
+                   return PropertyDialog(pid) != nullptr;
+               },
+               1000),
+           "the dialog closed after the clash");
     UnregisterHotKey(nullptr, 3);
     PressButton(dlg, IDCANCEL);
-    Require(WaitFor([&] { return PropertyDialog(pid) == nullptr; }, 10000), "the dialog stays after Cancel");
+    Require(WaitFor(
+                [&] {
+                    return PropertyDialog(pid) == nullptr;
+                },
+                10000),
+            "the dialog stays after Cancel");
     Expect(ReadIni(r.ini) == "<none>", "Kestrova.ini written");
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }
@@ -547,8 +678,8 @@ KV_E2E_TEST(properties_locked_settings_file_is_reported_and_kept)
         PressButton(dlg, IDOK);
         ExpectBox(r.app, "設定をKestrova.iniに保存できませんでした。", l.name);
         CloseHandle(lock);
-        Expect(ReadIni(r.ini) == old, "%s: Kestrova.ini holds [%s], expected the old [%s]", l.name, Shown(ReadIni(r.ini)).c_str(),
-               Shown(old).c_str());
+        Expect(ReadIni(r.ini) == old, "%s: Kestrova.ini holds [%s], expected the old [%s]", l.name,
+               Shown(ReadIni(r.ini)).c_str(), Shown(old).c_str());
         Expect(!FileExists(r.ini + ".tmp"), "%s: Kestrova.ini.tmp left behind", l.name);
         ExpectLabel(r.app.main, 1041, l.limit, l.name);
         Expect(PropertyDialog(pid) == nullptr, "%s: the dialog is still open", l.name);

@@ -13,14 +13,16 @@ using namespace kv;
 namespace {
 
 // A refresh step every 200 ms, so that each source is captured soon after it comes to the front.
-const char kIni[] = "[SYSTEM]\r\nLOCATION=0\r\nSIZE=1\r\nLEFTMARGIN=100\r\nTOPMARGIN=10\r\nRIGHTMARGIN=10\r\n"
-                    "BOTTOMMARGIN=50\r\nLIMIT=8\r\nINTERVAL=2\r\nTRANSPARENT=100\r\n";
+const char kIni[] =
+    "[SYSTEM]\r\nLOCATION=0\r\nSIZE=1\r\nLEFTMARGIN=100\r\nTOPMARGIN=10\r\nRIGHTMARGIN=10\r\n"
+    "BOTTOMMARGIN=50\r\nLIMIT=8\r\nINTERVAL=2\r\nTRANSPARENT=100\r\n";
 
 std::string TypeDelta(const std::vector<long>& before, const std::vector<long>& after)
 {
     std::string text;
     for (size_t t = 0; t < before.size() && t < after.size(); ++t) {
-        if (before[t] != after[t]) text += " type " + std::to_string(t) + ": " + std::to_string(after[t] - before[t]);
+        if (before[t] != after[t])
+            text += " type " + std::to_string(t) + ": " + std::to_string(after[t] - before[t]);
     }
     return text;
 }
@@ -42,33 +44,57 @@ KV_E2E_TEST(gdi_objects_stay_flat_as_source_processes_come_and_go)
         std::vector<HWND> windows;
         for (int i = first; i < first + perRound; ++i) {
             const std::string title = "gdi " + std::to_string(i);
-            sources.push_back(Start(BuiltFile("kv_helper.exe"), "--title \"" + title + "\" --pos " +
-                                                                   std::to_string(300 + 20 * (i - first)) + ",300 --size 320x240"));
+            sources.push_back(Start(
+                BuiltFile("kv_helper.exe"),
+                "--title \"" + title + "\" --pos " + std::to_string(300 + 20 * (i - first)) + ",300 --size 320x240"));
             HWND w = nullptr;
-            Require(WaitFor([&] { return (w = FindWindowA(nullptr, title.c_str())) != nullptr; }, 10000), "no window %s", title.c_str());
+            Require(WaitFor(
+                        [&] {
+                            return (w = FindWindowA(nullptr, title.c_str())) != nullptr;
+                        },
+                        10000),
+                    "no window %s", title.c_str());
             windows.push_back(w);
         }
-        Require(WaitFor([&] { return RowCount(list) == perRound && Thumbnails(app.proc.Pid()).size() == size_t(perRound); }, 20000),
+        Require(WaitFor(
+                    [&] {
+                        return RowCount(list) == perRound && Thumbnails(app.proc.Pid()).size() == size_t(perRound);
+                    },
+                    20000),
                 "round from %d: %d rows", first, RowCount(list));
         for (size_t k = 0; k < windows.size(); ++k) {
             HWND w = windows[k];
             HWND thumb = nullptr;
             Foreground(w);
-            Expect(WaitFor([&] {
-                       for (HWND t : Thumbnails(app.proc.Pid())) {
-                           if (PatternMismatch(w, t, 0).empty()) thumb = t;
-                       }
-                       return thumb != nullptr;
-                   }, 5000),
+            Expect(WaitFor(
+                       [&] {
+                           for (HWND t : Thumbnails(app.proc.Pid())) {
+                               if (PatternMismatch(w, t, 0).empty())
+                                   thumb = t;
+                           }
+                           return thumb != nullptr;
+                       },
+                       5000),
                    "source %d was not captured in the front", first + int(k));
             if (k == 0) {
                 ShowWindow(w, SW_MINIMIZE);
-                Expect(WaitFor([&] { return !IsIconic(w) && !IsWindowEnabled(w); }, 5000), "source %d was not parked", first);
+                Expect(WaitFor(
+                           [&] {
+                               return !IsIconic(w) && !IsWindowEnabled(w);
+                           },
+                           5000),
+                       "source %d was not parked", first);
             }
         }
-        for (HWND w : windows) PostMessageA(w, WM_CLOSE, 0, 0);
-        for (const Process& p : sources) Require(p.WaitExit(5000), "a source did not end");
-        Require(WaitFor([&] { return RowCount(list) == 0 && Thumbnails(app.proc.Pid()).empty(); }, 10000),
+        for (HWND w : windows)
+            PostMessageA(w, WM_CLOSE, 0, 0);
+        for (const Process& p : sources)
+            Require(p.WaitExit(5000), "a source did not end");
+        Require(WaitFor(
+                    [&] {
+                        return RowCount(list) == 0 && Thumbnails(app.proc.Pid()).empty();
+                    },
+                    10000),
                 "round from %d: rows stay", first);
     };
     // The first round makes what is made once: the list's images, the capture's buffers.
@@ -76,7 +102,8 @@ KV_E2E_TEST(gdi_objects_stay_flat_as_source_processes_come_and_go)
     std::vector<long> startTypes, endTypes;
     const long start = GdiObjectsOf(app.proc.Handle(), &startTypes);
     Require(start > 0, "cannot read Kestrova's GDI objects");
-    for (int first = perRound; first <= 30; first += perRound) round(first);
+    for (int first = perRound; first <= 30; first += perRound)
+        round(first);
     const long end = GdiObjectsOf(app.proc.Handle(), &endTypes);
     Expect(end - start <= 5 && start - end <= 5, "GDI objects %ld after 30 source processes, %ld before:%s", end, start,
            TypeDelta(startTypes, endTypes).c_str());
@@ -124,12 +151,25 @@ KV_E2E_TEST(ui_answers_while_many_windows_come_and_go)
     Process a = Start(BuiltFile("kv_helper.exe"), "--churn 100" + ManyWindows("churnA", perProcess));
     Process b = Start(BuiltFile("kv_helper.exe"), "--churn 100" + ManyWindows("churnB", perProcess));
     int rows = 0;
-    const DWORD up = WorstAnswerUntil(app.main, [&] { rows = std::max(rows, RowCount(list)); return false; }, 10000);
+    const DWORD up = WorstAnswerUntil(
+        app.main,
+        [&] {
+            rows = std::max(rows, RowCount(list));
+            return false;
+        },
+        10000);
     Log("worst answer while they churn: %lu ms, at most %d rows", up, rows);
     Expect(rows > 0, "no thumbnail while the windows churned");
-    for (HWND w : TopWindows(a.Pid())) PostMessageA(w, WM_CLOSE, 0, 0);
-    for (HWND w : TopWindows(b.Pid())) PostMessageA(w, WM_CLOSE, 0, 0);
-    const DWORD down = WorstAnswerUntil(app.main, [&] { return RowCount(list) == 0 && !a.Running() && !b.Running(); }, 30000);
+    for (HWND w : TopWindows(a.Pid()))
+        PostMessageA(w, WM_CLOSE, 0, 0);
+    for (HWND w : TopWindows(b.Pid()))
+        PostMessageA(w, WM_CLOSE, 0, 0);
+    const DWORD down = WorstAnswerUntil(
+        app.main,
+        [&] {
+            return RowCount(list) == 0 && !a.Running() && !b.Running();
+        },
+        30000);
     Log("worst answer while they go: %lu ms", down);
     const DWORD worst = std::max(up, down);
     Expect(worst < 500, "Kestrova took %lu ms to answer while windows came and went", worst);

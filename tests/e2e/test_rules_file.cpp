@@ -16,7 +16,10 @@ const int kExcludeButton = 1030;  // the control page's exclusion of the row sel
 const char kNotSavedText[] =
     "除外条件をExclusionData.iniに保存できませんでした。次の変更時と終了時にもう一度保存します。";
 
-std::string Header(int count) { return "[SYSTEM]\r\nEXCLUSIONNUM=" + std::to_string(count) + "\r\n"; }
+std::string Header(int count)
+{
+    return "[SYSTEM]\r\nEXCLUSIONNUM=" + std::to_string(count) + "\r\n";
+}
 
 // A rule as an exclusion from a thumbnail writes it.
 std::string WindowRule(int index, const std::string& title, const std::string& exe)
@@ -29,7 +32,11 @@ std::string WindowRule(int index, const std::string& title, const std::string& e
 Process StartWindow(const Scratch& s, const std::string& exe, const std::string& title)
 {
     Process p = Start(s.InstallHelper(s.Folder("helpers"), exe), "--title \"" + title + "\"");
-    Require(WaitFor([&] { return FindTopWindow(p.Pid(), kHelperClass, title.c_str()) != nullptr; }, 10000),
+    Require(WaitFor(
+                [&] {
+                    return FindTopWindow(p.Pid(), kHelperClass, title.c_str()) != nullptr;
+                },
+                10000),
             "the window [%s] did not open", title.c_str());
     return p;
 }
@@ -53,26 +60,40 @@ HWND ThumbList(const App& app)
     return list;
 }
 
-bool HasThumbnail(HWND thumbList, const std::string& title) { return RowOf(thumbList, title) >= 0; }
+bool HasThumbnail(HWND thumbList, const std::string& title)
+{
+    return RowOf(thumbList, title) >= 0;
+}
 
 // Excludes the window from the control page's list, as the user would.
 void Exclude(const App& app, const std::string& title)
 {
     HWND list = ThumbList(app);
-    Require(WaitFor([&] { return HasThumbnail(list, title); }, 8000), "no thumbnail for [%s]: %s", title.c_str(),
-            Joined(Rows(list)).c_str());
+    Require(WaitFor(
+                [&] {
+                    return HasThumbnail(list, title);
+                },
+                8000),
+            "no thumbnail for [%s]: %s", title.c_str(), Joined(Rows(list)).c_str());
     SelectRow(list, RowOf(list, title));
     Click(app.main, kExcludeButton);
-    Require(WaitFor([&] { return !HasThumbnail(list, title); }, 5000), "[%s] keeps its thumbnail", title.c_str());
+    Require(WaitFor(
+                [&] {
+                    return !HasThumbnail(list, title);
+                },
+                5000),
+            "[%s] keeps its thumbnail", title.c_str());
 }
 
 // Every window was handed to the strip once the console shows each one's addition.
 bool AllOffered(const App& app, const std::vector<std::string>& titles)
 {
     std::string text;
-    if (!ReadConsoleOf(app.proc.Pid(), &text)) return false;
+    if (!ReadConsoleOf(app.proc.Pid(), &text))
+        return false;
     for (const std::string& t : titles) {
-        if (text.find("AddWindow() title=" + t) == std::string::npos) return false;
+        if (text.find("AddWindow() title=" + t) == std::string::npos)
+            return false;
     }
     return true;
 }
@@ -93,11 +114,15 @@ KV_E2E_TEST(first_start_reports_no_damaged_rules)
     int n = 0;
     for (const Case& c : cases) {
         const std::string folder = s.Folder("case" + std::to_string(n++));
-        if (c.seed) WriteBytes(folder + "\\" + kRulesFile, c.seed);
+        if (c.seed)
+            WriteBytes(folder + "\\" + kRulesFile, c.seed);
         App app = StartApp(s.InstallApp(folder), "-D574", s.Root());
         std::string text;
-        Require(WaitFor([&] { return ReadConsoleOf(app.proc.Pid(), &text) && text.find("CurrentDir=") != std::string::npos; },
-                        5000),
+        Require(WaitFor(
+                    [&] {
+                        return ReadConsoleOf(app.proc.Pid(), &text) && text.find("CurrentDir=") != std::string::npos;
+                    },
+                    5000),
                 "%s: no start-up trace on the console: [%s]", c.name, text.c_str());
         Require(ExitByTray(app), "%s: still running after the tray's exit", c.name);
         Expect(text.find("cannot be trusted") == std::string::npos, "%s: the console says [%s]", c.name, text.c_str());
@@ -136,9 +161,18 @@ KV_E2E_TEST(damaged_count_blocks_no_window)
         WriteBytes(rules, c.seed);
         App app = StartApp(s.InstallApp(folder), "-D574", s.Root());
         HWND thumbs = ThumbList(app);
-        Require(WaitFor([&] { return AllOffered(app, {"kv counted"}); }, 8000), "%s: the window was not offered", c.name);
+        Require(WaitFor(
+                    [&] {
+                        return AllOffered(app, {"kv counted"});
+                    },
+                    8000),
+                "%s: the window was not offered", c.name);
         // The thumbnail comes in the handling that traced the addition; the wait is for a loaded machine.
-        const bool shown = WaitFor([&] { return HasThumbnail(thumbs, "kv counted"); }, 3000);
+        const bool shown = WaitFor(
+            [&] {
+                return HasThumbnail(thumbs, "kv counted");
+            },
+            3000);
         Expect(shown == c.thumbnail, "%s: thumbnails %s", c.name, Joined(Rows(thumbs)).c_str());
         Expect(RuleRows(app).size() == size_t(c.rules), "%s: %u rules listed", c.name, unsigned(RuleRows(app).size()));
         Require(ExitByTray(app), "%s: still running after the tray's exit", c.name);
@@ -178,14 +212,28 @@ KV_E2E_TEST(rules_added_over_runs_survive_a_damaged_file)
     windows.push_back(StartWindow(s, "kvrunfree.exe", "kv run free"));
     App app = StartApp(exe, "-D574", s.Root());
     HWND thumbs = ThumbList(app);
-    Require(WaitFor([&] { return AllOffered(app, {"kv run one", "kv run two", "kv run free"}); }, 10000),
+    Require(WaitFor(
+                [&] {
+                    return AllOffered(app, {"kv run one", "kv run two", "kv run free"});
+                },
+                10000),
             "the three windows were not offered");
-    Expect(WaitFor([&] { return HasThumbnail(thumbs, "kv run free"); }, 3000), "no thumbnail for the free window");
-    Expect(HoldsFor([&] { return !HasThumbnail(thumbs, "kv run one") && !HasThumbnail(thumbs, "kv run two"); }, 1000),
+    Expect(WaitFor(
+               [&] {
+                   return HasThumbnail(thumbs, "kv run free");
+               },
+               3000),
+           "no thumbnail for the free window");
+    Expect(HoldsFor(
+               [&] {
+                   return !HasThumbnail(thumbs, "kv run one") && !HasThumbnail(thumbs, "kv run two");
+               },
+               1000),
            "thumbnails %s", Joined(Rows(thumbs)).c_str());
     const std::vector<std::string> listed = RuleRows(app);
-    Expect(listed == std::vector<std::string>({"kvruntwo.exe|kv run two", "kvrunone.exe|kv run one", "kvold.exe|kv old"}),
-           "rules %s", Joined(listed).c_str());
+    Expect(
+        listed == std::vector<std::string>({"kvruntwo.exe|kv run two", "kvrunone.exe|kv run one", "kvold.exe|kv old"}),
+        "rules %s", Joined(listed).c_str());
     Require(ExitByTray(app), "still running after the third exit");
     Expect(ReadBytes(rules + ".damaged") == seed, "%s.damaged holds [%s]", kRulesFile,
            ReadBytes(rules + ".damaged").c_str());
@@ -224,17 +272,31 @@ KV_E2E_TEST(rule_added_while_the_file_is_locked)
 
         Exclude(app, "kv lock one");
         HWND box = nullptr;
-        Expect(WaitFor([&] { return (box = MessageBoxOfProcess(app.proc.Pid())) != nullptr; }, 5000),
+        Expect(WaitFor(
+                   [&] {
+                       return (box = MessageBoxOfProcess(app.proc.Pid())) != nullptr;
+                   },
+                   5000),
                "%s: no message box", c.name);
         if (box) {
             Expect(MessageBoxText(box) == kNotSavedText, "%s: the box says [%s]", c.name, MessageBoxText(box).c_str());
             PressButton(box, IDOK);
-            Expect(WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000), "%s: the box stays", c.name);
+            Expect(WaitFor(
+                       [&] {
+                           return !IsWindow(box) || !IsWindowVisible(box);
+                       },
+                       5000),
+                   "%s: the box stays", c.name);
         }
         Exclude(app, "kv lock two");
-        Expect(HoldsFor([&] { return MessageBoxOfProcess(app.proc.Pid()) == nullptr; }, 1500),
+        Expect(HoldsFor(
+                   [&] {
+                       return MessageBoxOfProcess(app.proc.Pid()) == nullptr;
+                   },
+                   1500),
                "%s: told a second time", c.name);
-        if (HWND again = MessageBoxOfProcess(app.proc.Pid())) PressButton(again, IDOK);
+        if (HWND again = MessageBoxOfProcess(app.proc.Pid()))
+            PressButton(again, IDOK);
 
         if (c.killed) {
             CloseHandle(lock);

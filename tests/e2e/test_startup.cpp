@@ -12,13 +12,21 @@ namespace {
 const std::string kDebugBanner = "********** Start Kestrova DEBUG MODE  *******";
 const std::string kRulesFile = "ExclusionData.ini";
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 // The debug console's text once the start-up traces are on it; false when the process has no console.
 bool DebugConsole(const App& app, std::string* text)
 {
-    if (!ReadConsoleOf(app.proc.Pid(), text)) return false;
-    WaitFor([&] { return ReadConsoleOf(app.proc.Pid(), text) && Contains(*text, "CurrentDir="); }, 5000);
+    if (!ReadConsoleOf(app.proc.Pid(), text))
+        return false;
+    WaitFor(
+        [&] {
+            return ReadConsoleOf(app.proc.Pid(), text) && Contains(*text, "CurrentDir=");
+        },
+        5000);
     return true;
 }
 
@@ -108,15 +116,9 @@ KV_E2E_TEST(layered_switch_needs_exact_argument)
         bool debug;
         bool layered;
     } cases[] = {
-        {"-D574 -LAYERED", true, true},
-        {"-LAYERED -D574", true, true},
-        {"-D574 -LAYERED -LAYERED", true, true},
-        {"-D574 -layered", true, false},
-        {"-D574 -LAYEREDX", true, false},
-        {"-D574 /LAYERED", true, false},
-        {"-D574 LAYERED", true, false},
-        {"-LAYERED", false, true},
-        {"-layered", false, false},
+        {"-D574 -LAYERED", true, true},  {"-LAYERED -D574", true, true},   {"-D574 -LAYERED -LAYERED", true, true},
+        {"-D574 -layered", true, false}, {"-D574 -LAYEREDX", true, false}, {"-D574 /LAYERED", true, false},
+        {"-D574 LAYERED", true, false},  {"-LAYERED", false, true},        {"-layered", false, false},
     };
     Scratch s;
     int n = 0;
@@ -137,7 +139,8 @@ KV_E2E_TEST(layered_switch_needs_exact_argument)
         }
         ExpectCleanExit(app, c.args);
     }
-    if (!letterSeen) Log("the control page shows no mode letter yet: LayeredMode checked through the trace only");
+    if (!letterSeen)
+        Log("the control page shows no mode letter yet: LayeredMode checked through the trace only");
 }
 
 KV_E2E_TEST(runs_in_dbcs_folder)
@@ -208,17 +211,30 @@ KV_E2E_TEST(started_by_bare_name_through_path)
     } killer = {pi.hProcess};
     App app;
     app.proc = Process(pi.hProcess, pi.dwProcessId);
-    Require(WaitFor([&] { return (app.main = MainWindowOf(pi.dwProcessId)) != nullptr; }, 15000), "no main window");
+    Require(WaitFor(
+                [&] {
+                    return (app.main = MainWindowOf(pi.dwProcessId)) != nullptr;
+                },
+                15000),
+            "no main window");
 
     Require(app.proc.WaitIdle(10000), "KvPathStart never went idle");
     HWND transparency = nullptr;
-    WaitFor([&] { return (transparency = FindDescendant(app.main, 1025)) != nullptr; }, 5000);
-    Expect(transparency && WaitFor([&] { return TextOf(transparency) == "80"; }, 3000),
+    WaitFor(
+        [&] {
+            return (transparency = FindDescendant(app.main, 1025)) != nullptr;
+        },
+        5000);
+    Expect(transparency && WaitFor(
+                               [&] {
+                                   return TextOf(transparency) == "80";
+                               },
+                               3000),
            "the settings beside the program were not read: TRANSPARENT shows [%s]",
            transparency ? TextOf(transparency).c_str() : "no label");
     Require(ExitByTray(app), "still running after the tray's exit");
-    Expect(ReadBytes(folder + "\\" + kRulesFile) == "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n", "%s beside the program holds [%s]",
-           kRulesFile.c_str(), ReadBytes(folder + "\\" + kRulesFile).c_str());
+    Expect(ReadBytes(folder + "\\" + kRulesFile) == "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n",
+           "%s beside the program holds [%s]", kRulesFile.c_str(), ReadBytes(folder + "\\" + kRulesFile).c_str());
     const std::vector<std::string> stray = ListFolder(elsewhere);
     Expect(stray.empty(), "%u files written in the folder it was started from, the first [%s]", unsigned(stray.size()),
            stray.empty() ? "" : stray[0].c_str());

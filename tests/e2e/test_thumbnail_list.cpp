@@ -21,11 +21,15 @@ const Source kA = {"list A", {320, 240}, {160, 120}};
 const Source kB = {"list B", {400, 200}, {160, 80}};
 const Source kC = {"list C", {240, 240}, {120, 120}};
 
-const char kIni[] = "[SYSTEM]\r\nLOCATION=3\r\nSIZE=1\r\nLEFTMARGIN=100\r\nTOPMARGIN=10\r\nRIGHTMARGIN=10\r\n"
-                    "BOTTOMMARGIN=50\r\nLIMIT=6\r\nINTERVAL=5\r\n";
+const char kIni[] =
+    "[SYSTEM]\r\nLOCATION=3\r\nSIZE=1\r\nLEFTMARGIN=100\r\nTOPMARGIN=10\r\nRIGHTMARGIN=10\r\n"
+    "BOTTOMMARGIN=50\r\nLIMIT=6\r\nINTERVAL=5\r\n";
 
 // Slots of 160x120 along the bottom from x 100.
-RECT Slot(int i) { return {100 + 160 * i, 854, 260 + 160 * i, 974}; }
+RECT Slot(int i)
+{
+    return {100 + 160 * i, 854, 260 + 160 * i, 974};
+}
 
 // slot -> title for every thumbnail, found by its size; "?" for one that fits no source or slot.
 std::string StripOf(DWORD pid)
@@ -35,21 +39,27 @@ std::string StripOf(DWORD pid)
         const RECT r = WindowRectOf(t);
         std::string title = "?";
         for (const Source* s : {&kA, &kB, &kC}) {
-            if (r.right - r.left == s->thumb.cx && r.bottom - r.top == s->thumb.cy) title = s->title;
+            if (r.right - r.left == s->thumb.cx && r.bottom - r.top == s->thumb.cy)
+                title = s->title;
         }
         int slot = -1;
         for (int i = 0; i < 7; ++i) {
             const RECT cell = Slot(i);
-            if (r.left >= cell.left && r.right <= cell.right && r.top >= cell.top && r.bottom <= cell.bottom) slot = i;
+            if (r.left >= cell.left && r.right <= cell.right && r.top >= cell.top && r.bottom <= cell.bottom)
+                slot = i;
         }
         strip[slot] = title;
     }
     std::string text;
-    for (const auto& e : strip) text += (text.empty() ? "" : " ") + std::to_string(e.first) + ":" + e.second;
+    for (const auto& e : strip)
+        text += (text.empty() ? "" : " ") + std::to_string(e.first) + ":" + e.second;
     return text;
 }
 
-std::string Row(const char* title, HWND source) { return std::string(title) + "|kv_helper.exe|" + HandleText(source); }
+std::string Row(const char* title, HWND source)
+{
+    return std::string(title) + "|kv_helper.exe|" + HandleText(source);
+}
 
 struct Running {
     Scratch scratch;
@@ -72,28 +82,44 @@ void StartWith(Running& r, const std::vector<std::string>& sources, const char* 
     for (const std::string& args : sources) {
         r.helpers.push_back(Start(BuiltFile("kv_helper.exe"), args));
         const size_t expected = r.helpers.size();
-        Require(WaitFor([&] { return Thumbnails(r.app.proc.Pid()).size() == expected && RowCount(r.list) == int(expected); }, 15000),
-                "%u thumbnails and %d rows, expected %u", unsigned(Thumbnails(r.app.proc.Pid()).size()), RowCount(r.list),
-                unsigned(expected));
+        Require(WaitFor(
+                    [&] {
+                        return Thumbnails(r.app.proc.Pid()).size() == expected && RowCount(r.list) == int(expected);
+                    },
+                    15000),
+                "%u thumbnails and %d rows, expected %u", unsigned(Thumbnails(r.app.proc.Pid()).size()),
+                RowCount(r.list), unsigned(expected));
     }
 }
 
 std::string ArgsOf(const Source& s, int x, const char* extra = "")
 {
-    return "--title \"" + std::string(s.title) + "\" --pos " + std::to_string(x) + ",100 --size " + std::to_string(s.size.cx) +
-           "x" + std::to_string(s.size.cy) + " " + extra;
+    return "--title \"" + std::string(s.title) + "\" --pos " + std::to_string(x) + ",100 --size " +
+           std::to_string(s.size.cx) + "x" + std::to_string(s.size.cy) + " " + extra;
 }
 
-HWND SourceOf(const Source& s) { return FindWindowA(nullptr, s.title); }
+HWND SourceOf(const Source& s)
+{
+    return FindWindowA(nullptr, s.title);
+}
 
 // The box a button shows: its text, answered with OK.
 std::string AnswerBox(DWORD pid)
 {
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = MessageBoxOfProcess(pid)) != nullptr; }, 5000)) return "<no box>";
+    if (!WaitFor(
+            [&] {
+                return (box = MessageBoxOfProcess(pid)) != nullptr;
+            },
+            5000))
+        return "<no box>";
     const std::string text = MessageBoxText(box);
     PressButton(box, IDOK);
-    WaitFor([&] { return !IsWindow(box); }, 5000);
+    WaitFor(
+        [&] {
+            return !IsWindow(box);
+        },
+        5000);
     return text;
 }
 
@@ -115,8 +141,10 @@ KV_E2E_TEST(thumbnail_list_rows_and_move_buttons)
     struct Box {
         int id;
         const char* text;
-    } boxes[] = {{1058, "移動するウィンドウを選択してください。"}, {1056, "移動するウィンドウを選択してください。"},
-                 {1057, "移動するウィンドウを選択してください。"}, {1059, "移動するウィンドウを選択してください。"},
+    } boxes[] = {{1058, "移動するウィンドウを選択してください。"},
+                 {1056, "移動するウィンドウを選択してください。"},
+                 {1057, "移動するウィンドウを選択してください。"},
+                 {1059, "移動するウィンドウを選択してください。"},
                  {1030, "除外するウィンドウを選択してください。"}};
     Require(SelectionMark(r.list) == -1, "a row is chosen at the start: %d", SelectionMark(r.list));
     for (const Box& box : boxes) {
@@ -127,12 +155,25 @@ KV_E2E_TEST(thumbnail_list_rows_and_move_buttons)
 
     // B goes: slot 1 is free. "↑" on C passes over it and trades places with A.
     PostMessageA(b, WM_CLOSE, 0, 0);
-    Require(WaitFor([&] { return StripOf(pid) == "0:list A 2:list C" && RowCount(r.list) == 2; }, 5000),
+    Require(WaitFor(
+                [&] {
+                    return StripOf(pid) == "0:list A 2:list C" && RowCount(r.list) == 2;
+                },
+                5000),
             "after closing B: %s, rows %s", StripOf(pid).c_str(), Joined(Rows(r.list)).c_str());
     SelectRow(r.list, 1);
     Click(r.app.main, 1056);
-    Expect(WaitFor([&] { return StripOf(pid) == "0:list C 2:list A"; }, 5000), "after ↑ on C: %s", StripOf(pid).c_str());
-    Expect(WaitFor([&] { return Joined(Rows(r.list)) == Joined({Row(kC.title, c), Row(kA.title, a)}); }, 3000),
+    Expect(WaitFor(
+               [&] {
+                   return StripOf(pid) == "0:list C 2:list A";
+               },
+               5000),
+           "after ↑ on C: %s", StripOf(pid).c_str());
+    Expect(WaitFor(
+               [&] {
+                   return Joined(Rows(r.list)) == Joined({Row(kC.title, c), Row(kA.title, a)});
+               },
+               3000),
            "rows after ↑: %s", Joined(Rows(r.list)).c_str());
     Expect(SelectionMark(r.list) == 0, "the selection did not follow C: mark %d", SelectionMark(r.list));
 
@@ -143,18 +184,32 @@ KV_E2E_TEST(thumbnail_list_rows_and_move_buttons)
     for (const End& e : ends) {
         SelectRow(r.list, e.row);
         Click(r.app.main, e.id);
-        Expect(HoldsFor([&] { return StripOf(pid) == "0:list C 2:list A"; }, 600), "button %d on row %d moved: %s", e.id,
-               e.row, StripOf(pid).c_str());
+        Expect(HoldsFor(
+                   [&] {
+                       return StripOf(pid) == "0:list C 2:list A";
+                   },
+                   600),
+               "button %d on row %d moved: %s", e.id, e.row, StripOf(pid).c_str());
     }
     Expect(MessageBoxOfProcess(pid) == nullptr, "a box came up at the ends");
 
     // "最後尾" from the front, then "先頭" back.
     SelectRow(r.list, 0);
     Click(r.app.main, 1059);
-    Expect(WaitFor([&] { return StripOf(pid) == "0:list A 2:list C"; }, 5000), "after 最後尾 on C: %s", StripOf(pid).c_str());
+    Expect(WaitFor(
+               [&] {
+                   return StripOf(pid) == "0:list A 2:list C";
+               },
+               5000),
+           "after 最後尾 on C: %s", StripOf(pid).c_str());
     SelectRow(r.list, 1);
     Click(r.app.main, 1058);
-    Expect(WaitFor([&] { return StripOf(pid) == "0:list C 2:list A"; }, 5000), "after 先頭 on C: %s", StripOf(pid).c_str());
+    Expect(WaitFor(
+               [&] {
+                   return StripOf(pid) == "0:list C 2:list A";
+               },
+               5000),
+           "after 先頭 on C: %s", StripOf(pid).c_str());
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }
 
@@ -166,7 +221,12 @@ KV_E2E_TEST(thumbnail_exclusion_from_list_and_menu)
     StartWith(r, {ArgsOf(twin, 300), ArgsOf(twin, 340), ArgsOf(kB, 380), ArgsOf(kC, 420, "--minimized")});
     const DWORD pid = r.app.proc.Pid();
     HWND c = SourceOf(kC);
-    Require(WaitFor([&] { return !IsIconic(c) && !IsWindowEnabled(c); }, 8000), "C was not parked");
+    Require(WaitFor(
+                [&] {
+                    return !IsIconic(c) && !IsWindowEnabled(c);
+                },
+                8000),
+            "C was not parked");
     HWND rules = FindDescendant(r.app.main, kRuleList);
     Require(rules != nullptr, "no rule list");
     const int rulesAtStart = RowCount(rules);
@@ -175,35 +235,67 @@ KV_E2E_TEST(thumbnail_exclusion_from_list_and_menu)
     // The first twin from the list: its thumbnail goes, the others stay where they were.
     SelectRow(r.list, RowOf(r.list, twin.title));
     Click(r.app.main, 1030);
-    Expect(WaitFor([&] { return Thumbnails(pid).size() == 3 && !ThumbnailIn(pid, Slot(0)); }, 5000),
+    Expect(WaitFor(
+               [&] {
+                   return Thumbnails(pid).size() == 3 && !ThumbnailIn(pid, Slot(0));
+               },
+               5000),
            "the first twin's thumbnail stays: %u thumbnails", unsigned(Thumbnails(pid).size()));
     Expect(ThumbnailIn(pid, Slot(1)) && SameRect(WindowRectOf(ThumbnailIn(pid, Slot(2))), bRect),
            "the other thumbnails moved");
-    Expect(WaitFor([&] { return RowCount(rules) == rulesAtStart + 1; }, 3000), "rules %d, expected %d", RowCount(rules),
-           rulesAtStart + 1);
+    Expect(WaitFor(
+               [&] {
+                   return RowCount(rules) == rulesAtStart + 1;
+               },
+               3000),
+           "rules %d, expected %d", RowCount(rules), rulesAtStart + 1);
     Expect(RowCount(r.list) == 3, "rows %s", Joined(Rows(r.list)).c_str());
 
     // The second twin: an equal rule exists, so none is added; the thumbnail still goes.
     SelectRow(r.list, RowOf(r.list, twin.title));
     Click(r.app.main, 1030);
-    Expect(WaitFor([&] { return Thumbnails(pid).size() == 2; }, 5000), "the second twin's thumbnail stays");
-    Expect(HoldsFor([&] { return RowCount(rules) == rulesAtStart + 1; }, 800), "an equal rule was added: %d rules",
-           RowCount(rules));
+    Expect(WaitFor(
+               [&] {
+                   return Thumbnails(pid).size() == 2;
+               },
+               5000),
+           "the second twin's thumbnail stays");
+    Expect(HoldsFor(
+               [&] {
+                   return RowCount(rules) == rulesAtStart + 1;
+               },
+               800),
+           "an equal rule was added: %d rules", RowCount(rules));
 
     // C from its thumbnail's menu: the parked source comes back minimised with its own styles.
     HWND cThumb = ThumbnailIn(pid, Slot(3));
     Require(cThumb != nullptr, "no thumbnail in slot 3");
     PostMessageA(cThumb, WM_COMMAND, 32780, 0);
-    Expect(WaitFor([&] { return !IsWindow(cThumb); }, 5000), "C's thumbnail stays");
-    Expect(WaitFor([&] { return IsIconic(c) && IsWindowEnabled(c); }, 5000), "C: iconic %d, enabled %d", IsIconic(c),
-           IsWindowEnabled(c));
+    Expect(WaitFor(
+               [&] {
+                   return !IsWindow(cThumb);
+               },
+               5000),
+           "C's thumbnail stays");
+    Expect(WaitFor(
+               [&] {
+                   return IsIconic(c) && IsWindowEnabled(c);
+               },
+               5000),
+           "C: iconic %d, enabled %d", IsIconic(c), IsWindowEnabled(c));
     Expect(!(GetWindowLongA(c, GWL_EXSTYLE) & WS_EX_LAYERED), "C stays layered");
-    Expect(WaitFor([&] { return RowCount(rules) == rulesAtStart + 2; }, 3000), "rules %d after C", RowCount(rules));
+    Expect(WaitFor(
+               [&] {
+                   return RowCount(rules) == rulesAtStart + 2;
+               },
+               3000),
+           "rules %d after C", RowCount(rules));
     Expect(Joined(Rows(r.list)) == Joined({Row(kB.title, SourceOf(kB))}), "rows %s", Joined(Rows(r.list)).c_str());
 
     Require(ExitByTray(r.app), "still running after the tray's exit");
     const std::string rulesFile = ReadBytes(r.folder + "\\ExclusionData.ini");
-    Expect(rulesFile.find("[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\nTITLE=list C\r\n") != std::string::npos,
+    Expect(rulesFile.find("[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\nTITLE=list C\r\n") !=
+               std::string::npos,
            "ExclusionData.ini: [%s]", rulesFile.c_str());
     Expect(rulesFile.find("TITLE=list twin\r\n") != std::string::npos && rulesFile.find("[ITEM2]") == std::string::npos,
            "ExclusionData.ini: [%s]", rulesFile.c_str());
@@ -226,34 +318,63 @@ KV_E2E_TEST(transparency_dialog_sets_every_thumbnail)
         const Stamp before = StampOf(ini);
         Click(r.app.main, 1010);
         HWND dlg = nullptr;
-        Require(WaitFor([&] { return (dlg = DialogOf(pid, "透明度設定")) != nullptr; }, 5000), "no transparency dialog");
+        Require(WaitFor(
+                    [&] {
+                        return (dlg = DialogOf(pid, "透明度設定")) != nullptr;
+                    },
+                    5000),
+                "no transparency dialog");
         HWND edit = GetDlgItem(dlg, 1026);
-        Expect(EditText(edit) == std::to_string(current), "the dialog shows [%s], expected %d", EditText(edit).c_str(), current);
-        if (s.typed) SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.typed), SMTO_ABORTIFHUNG, 3000, nullptr);
+        Expect(EditText(edit) == std::to_string(current), "the dialog shows [%s], expected %d", EditText(edit).c_str(),
+               current);
+        if (s.typed)
+            SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.typed), SMTO_ABORTIFHUNG, 3000,
+                                nullptr);
         PressButton(dlg, IDOK);
-        Require(WaitFor([&] { return !IsWindow(dlg); }, 5000), "the dialog stays after OK");
+        Require(WaitFor(
+                    [&] {
+                        return !IsWindow(dlg);
+                    },
+                    5000),
+                "the dialog stays after OK");
         const int alpha = s.percent * 255 / 100;
-        Expect(WaitFor([&] {
-                   for (HWND t : Thumbnails(pid))
-                       if (AlphaOf(t) != alpha) return false;
-                   return true;
-               }, 3000), "typed [%s]: alpha %d, expected %d", s.typed ? s.typed : "(as shown)", AlphaOf(Thumbnails(pid)[0]), alpha);
+        Expect(WaitFor(
+                   [&] {
+                       for (HWND t : Thumbnails(pid))
+                           if (AlphaOf(t) != alpha)
+                               return false;
+                       return true;
+                   },
+                   3000),
+               "typed [%s]: alpha %d, expected %d", s.typed ? s.typed : "(as shown)", AlphaOf(Thumbnails(pid)[0]),
+               alpha);
         // The dialog is gone before the page has applied its value.
-        Expect(WaitFor([&] { return TextOf(FindDescendant(r.app.main, 1025)) == std::to_string(s.percent); }, 3000),
-               "typed [%s]: static 1025 shows [%s]", s.typed ? s.typed : "", TextOf(FindDescendant(r.app.main, 1025)).c_str());
+        Expect(WaitFor(
+                   [&] {
+                       return TextOf(FindDescendant(r.app.main, 1025)) == std::to_string(s.percent);
+                   },
+                   3000),
+               "typed [%s]: static 1025 shows [%s]", s.typed ? s.typed : "",
+               TextOf(FindDescendant(r.app.main, 1025)).c_str());
         if (s.written) {
             // The replace may leave no file for a moment: wait for the new one.
-            Expect(WaitFor([&] {
-                       const Stamp now = StampOf(ini);
-                       return now.exists && !SameStamp(now, before);
-                   }, 5000),
+            Expect(WaitFor(
+                       [&] {
+                           const Stamp now = StampOf(ini);
+                           return now.exists && !SameStamp(now, before);
+                       },
+                       5000),
                    "typed [%s]: Kestrova.ini not written", s.typed ? s.typed : "");
             const std::string after = ReadBytes(ini);
-            Expect(after.find("TRANSPARENT=" + std::to_string(s.percent) + "\r\n") != std::string::npos, "Kestrova.ini: [%s]",
-                   after.c_str());
+            Expect(after.find("TRANSPARENT=" + std::to_string(s.percent) + "\r\n") != std::string::npos,
+                   "Kestrova.ini: [%s]", after.c_str());
         } else {
-            Expect(HoldsFor([&] { return SameStamp(StampOf(ini), before); }, 1000), "typed [%s]: Kestrova.ini was written",
-                   s.typed ? s.typed : "");
+            Expect(HoldsFor(
+                       [&] {
+                           return SameStamp(StampOf(ini), before);
+                       },
+                       1000),
+                   "typed [%s]: Kestrova.ini was written", s.typed ? s.typed : "");
         }
         current = s.percent;
     }

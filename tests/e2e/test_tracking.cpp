@@ -52,15 +52,18 @@ std::vector<Trace> ParseTraces(const std::string& text)
         int which = -1;
         for (int i = 0; i < 4; ++i) {
             const size_t at = text.find(kMarkers[i].marker, pos);
-            if (at < best) best = at, which = i;
+            if (at < best)
+                best = at, which = i;
         }
-        if (which < 0) return traces;
+        if (which < 0)
+            return traces;
         Trace t{kMarkers[which].kind, "", "", 0};
         pos = best + strlen(kMarkers[which].marker);
         if (kMarkers[which].window) {
             const size_t exeAt = text.find(", exe=", pos);
             const size_t extAt = exeAt == std::string::npos ? exeAt : text.find(".exe", exeAt);
-            if (extAt == std::string::npos) return traces;  // still being written
+            if (extAt == std::string::npos)
+                return traces;  // still being written
             t.title = text.substr(pos, exeAt - pos);
             t.exe = text.substr(exeAt + 6, extAt + 4 - (exeAt + 6));
             pos = extAt + 4;
@@ -76,7 +79,8 @@ public:
     void Poll()
     {
         std::string text;
-        if (!ReadConsoleOf(m_pid, &text)) return;
+        if (!ReadConsoleOf(m_pid, &text))
+            return;
         std::vector<Trace> now = ParseTraces(text);
         Require(now.size() >= m_all.size(), "the console lost traces: %u seen, %u now", unsigned(m_all.size()),
                 unsigned(now.size()));
@@ -92,7 +96,8 @@ public:
     {
         std::vector<Trace> found;
         for (const Trace& t : m_all) {
-            if (t.kind == kind && (exe.empty() || t.exe == exe)) found.push_back(t);
+            if (t.kind == kind && (exe.empty() || t.exe == exe))
+                found.push_back(t);
         }
         return found;
     }
@@ -107,7 +112,12 @@ public:
     // failure that lists what was seen, and returns false.
     bool Await(const char* kind, const std::string& exe, size_t n, DWORD timeoutMs, const char* what)
     {
-        if (WaitFor([&] { return Count(kind, exe) >= n; }, timeoutMs)) return true;
+        if (WaitFor(
+                [&] {
+                    return Count(kind, exe) >= n;
+                },
+                timeoutMs))
+            return true;
         Expect(false, "%s: %u of %u %s traces%s%s in %lu ms; seen:%s", what, unsigned(Count(kind, exe)), unsigned(n),
                kind, exe.empty() ? "" : " of ", exe.c_str(), timeoutMs, Text().c_str());
         return false;
@@ -128,7 +138,8 @@ public:
     std::string Text() const
     {
         std::string text;
-        for (const Trace& t : m_all) text += "\n    " + t.kind + " [" + t.title + "] " + t.exe;
+        for (const Trace& t : m_all)
+            text += "\n    " + t.kind + " [" + t.title + "] " + t.exe;
         return text.empty() ? " (none)" : text;
     }
 
@@ -144,7 +155,8 @@ private:
 std::string Titles(const std::vector<Trace>& traces)
 {
     std::string s;
-    for (const Trace& t : traces) s += (s.empty() ? "" : ", ") + t.title;
+    for (const Trace& t : traces)
+        s += (s.empty() ? "" : ", ") + t.title;
     return "[" + s + "]";
 }
 
@@ -153,8 +165,8 @@ void ExpectOnePerTick(const std::vector<Trace>& adds, const char* what)
 {
     for (size_t i = 1; i < adds.size(); ++i) {
         const DWORD gap = adds[i].seenAt - adds[i - 1].seenAt;
-        Expect(gap >= kMinAdditionGap && gap <= kNextScan, "%s: %s came %lu ms after %s", what,
-               adds[i].title.c_str(), gap, adds[i - 1].title.c_str());
+        Expect(gap >= kMinAdditionGap && gap <= kNextScan, "%s: %s came %lu ms after %s", what, adds[i].title.c_str(),
+               gap, adds[i - 1].title.c_str());
     }
 }
 
@@ -175,7 +187,8 @@ std::vector<std::string> HelperTitles(const Process& helper)
 {
     std::vector<std::string> titles;
     for (HWND hwnd : TopWindows(helper.Pid())) {
-        if (ClassOf(hwnd) == kHelperClass) titles.push_back(TextOf(hwnd));
+        if (ClassOf(hwnd) == kHelperClass)
+            titles.push_back(TextOf(hwnd));
     }
     return titles;
 }
@@ -183,7 +196,11 @@ std::vector<std::string> HelperTitles(const Process& helper)
 HWND WaitHelperWindow(const Process& helper)
 {
     HWND hwnd = nullptr;
-    WaitFor([&] { return (hwnd = FindTopWindow(helper.Pid(), kHelperClass, nullptr)) != nullptr; }, 10000);
+    WaitFor(
+        [&] {
+            return (hwnd = FindTopWindow(helper.Pid(), kHelperClass, nullptr)) != nullptr;
+        },
+        10000);
     return hwnd;
 }
 
@@ -193,7 +210,10 @@ int Width(HWND hwnd)
     return r.right - r.left;
 }
 
-DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)); }
+DWORD StyleOf(HWND hwnd)
+{
+    return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE));
+}
 
 // ---- the rules file ----
 
@@ -271,13 +291,21 @@ COLORREF BackgroundOf(HWND control)
     return color;
 }
 
-int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+int RowCount(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+}
 
 void ClickAt(POINT p)
 {
     SetCursorPos(p.x, p.y);
     // Another process sees the move a little late.
-    Require(WaitFor([&] { POINT at; return GetCursorPos(&at) && at.x == p.x && at.y == p.y; }, 2000),
+    Require(WaitFor(
+                [&] {
+                    POINT at;
+                    return GetCursorPos(&at) && at.x == p.x && at.y == p.y;
+                },
+                2000),
             "the cursor did not move to (%ld,%ld)", p.x, p.y);
     INPUT in[2] = {};
     in[0].type = in[1].type = INPUT_MOUSE;
@@ -296,7 +324,12 @@ struct RulePage {
 RulePage ShowRulePage(const App& app)
 {
     PostTray(app.main, WM_LBUTTONDBLCLK);
-    Require(WaitFor([&] { return IsWindowVisible(app.main) != FALSE; }, 5000), "the panel did not show");
+    Require(WaitFor(
+                [&] {
+                    return IsWindowVisible(app.main) != FALSE;
+                },
+                5000),
+            "the panel did not show");
     Require(Foreground(app.main), "the panel never came to the front");
     HWND list = FindDescendant(app.main, kRuleList);
     Require(list != nullptr, "no rule list");
@@ -320,20 +353,44 @@ KV_E2E_TEST(filters_decide_what_is_tracked)
         bool tracked;
         bool (*fixture)(HWND);  // the window is what the case says
     } cases[] = {
-        {"kvplain.exe", "--title \"kv plain\"", true, [](HWND w) { return IsWindowVisible(w) != FALSE; }},
-        {"kvminimised.exe", "--title \"kv minimised\" --minimized", true, [](HWND w) { return IsIconic(w) != FALSE; }},
-        {"kvlowerpm.exe", "--title \"program manager\"", true, [](HWND w) { return TextOf(w) == "program manager"; }},
-        {"kvprogman.exe", "--title \"Program Manager\"", false, [](HWND w) { return TextOf(w) == "Program Manager"; }},
-        {"kvnotitle.exe", "--title \"\"", false, [](HWND w) { return TextOf(w).empty(); }},
+        {"kvplain.exe", "--title \"kv plain\"", true,
+         [](HWND w) {
+             return IsWindowVisible(w) != FALSE;
+         }},
+        {"kvminimised.exe", "--title \"kv minimised\" --minimized", true,
+         [](HWND w) {
+             return IsIconic(w) != FALSE;
+         }},
+        {"kvlowerpm.exe", "--title \"program manager\"", true,
+         [](HWND w) {
+             return TextOf(w) == "program manager";
+         }},
+        {"kvprogman.exe", "--title \"Program Manager\"", false,
+         [](HWND w) {
+             return TextOf(w) == "Program Manager";
+         }},
+        {"kvnotitle.exe", "--title \"\"", false,
+         [](HWND w) {
+             return TextOf(w).empty();
+         }},
         {"kvnominbox.exe", "--title \"kv no minimise box\" --nominbox", false,
-         [](HWND w) { return !(StyleOf(w) & WS_MINIMIZEBOX); }},
-        {"kvhidden.exe", "--title \"kv hidden\" --hidden", false, [](HWND w) { return !IsWindowVisible(w); }},
+         [](HWND w) {
+             return !(StyleOf(w) & WS_MINIMIZEBOX);
+         }},
+        {"kvhidden.exe", "--title \"kv hidden\" --hidden", false,
+         [](HWND w) {
+             return !IsWindowVisible(w);
+         }},
         {"kvzerowide.exe", std::string("--title \"kv zero width\" ") + kSmall, false,
-         [](HWND w) { return IsWindowVisible(w) && !IsIconic(w) && Width(w) == 0; }},
+         [](HWND w) {
+             return IsWindowVisible(w) && !IsIconic(w) && Width(w) == 0;
+         }},
         // Wine shows other processes a window's current rectangle as its normal one, so the helper
         // makes a zero-wide window iconic by its style, and both rectangles are zero-wide.
         {"kvzeronormal.exe", std::string("--title \"kv zero normal\" --late-style minimize ") + kSmall, false,
-         [](HWND w) { return IsIconic(w) && Width(w) == 0; }},
+         [](HWND w) {
+             return IsIconic(w) && Width(w) == 0;
+         }},
     };
     Scratch s;
     App app = StartTracking(s);
@@ -341,12 +398,17 @@ KV_E2E_TEST(filters_decide_what_is_tracked)
     traces.WaitQuiet();
 
     std::vector<Process> helpers;
-    for (const Case& c : cases) helpers.push_back(StartHelper(s, c.exe, c.args));
+    for (const Case& c : cases)
+        helpers.push_back(StartHelper(s, c.exe, c.args));
     size_t tracked = 0;
     for (size_t i = 0; i < helpers.size(); ++i) {
         HWND hwnd = WaitHelperWindow(helpers[i]);
         // The helper shows and restyles its window after creating it.
-        const bool ready = hwnd && WaitFor([&] { return cases[i].fixture(hwnd); }, 5000);
+        const bool ready = hwnd && WaitFor(
+                                       [&] {
+                                           return cases[i].fixture(hwnd);
+                                       },
+                                       5000);
         Require(ready, "%s: the helper window is not as the case needs (style 0x%08lx, %s)", cases[i].exe,
                 hwnd ? StyleOf(hwnd) : 0, hwnd ? RectText(WindowRectOf(hwnd)).c_str() : "none");
         tracked += cases[i].tracked ? 1 : 0;
@@ -375,16 +437,26 @@ KV_E2E_TEST(own_windows_are_never_tracked)
         App app = StartApp(s.InstallApp(s.Folder("case" + std::to_string(n++)), exe), "-D574", s.Root());
         Traces traces(app.proc.Pid());
         PostTray(app.main, WM_LBUTTONDBLCLK);
-        Require(WaitFor([&] { return IsWindowVisible(app.main) != FALSE; }, 5000), "%s: the panel did not show", exe);
+        Require(WaitFor(
+                    [&] {
+                        return IsWindowVisible(app.main) != FALSE;
+                    },
+                    5000),
+                "%s: the panel did not show", exe);
         Require(StyleOf(app.main) & WS_MINIMIZEBOX, "%s: the panel has no minimise box", exe);
         auto ours = [&] {
             traces.Poll();
             for (const Trace& t : traces.Of("AddWindow")) {
-                if (t.exe == exe || t.title == "Kestrova") return true;
+                if (t.exe == exe || t.title == "Kestrova")
+                    return true;
             }
             return false;
         };
-        const bool never = HoldsFor([&] { return !ours(); }, kTick * 3);
+        const bool never = HoldsFor(
+            [&] {
+                return !ours();
+            },
+            kTick * 3);
         Expect(never, "%s: its own window tracked: %s", exe, traces.Text().c_str());
         Expect(ExitByTray(app), "%s: still running after the tray's exit", exe);
     }
@@ -397,10 +469,25 @@ KV_E2E_TEST(window_that_stops_qualifying_is_reported_gone)
         void (*leave)(HWND);
         void (*back)(HWND);  // nullptr: it does not come back
     } cases[] = {
-        {"kvclosed.exe", [](HWND w) { PostMessageA(w, WM_CLOSE, 0, 0); }, nullptr},
-        {"kvhidden.exe", [](HWND w) { ShowWindow(w, SW_HIDE); }, [](HWND w) { ShowWindow(w, SW_SHOWNOACTIVATE); }},
-        {"kvretitled.exe", [](HWND w) { SetWindowTextA(w, "Program Manager"); },
-         [](HWND w) { SetWindowTextA(w, "kv leaving"); }},
+        {"kvclosed.exe",
+         [](HWND w) {
+             PostMessageA(w, WM_CLOSE, 0, 0);
+         },
+         nullptr},
+        {"kvhidden.exe",
+         [](HWND w) {
+             ShowWindow(w, SW_HIDE);
+         },
+         [](HWND w) {
+             ShowWindow(w, SW_SHOWNOACTIVATE);
+         }},
+        {"kvretitled.exe",
+         [](HWND w) {
+             SetWindowTextA(w, "Program Manager");
+         },
+         [](HWND w) {
+             SetWindowTextA(w, "kv leaving");
+         }},
     };
     Scratch s;
     App app = StartTracking(s);
@@ -433,7 +520,12 @@ KV_E2E_TEST(new_windows_handed_on_one_per_tick)
     Process helper = StartHelper(s, exe,
                                  "--title \"kv batch 1\" --window --title \"kv batch 2\" "
                                  "--window --title \"kv batch 3\" --window --title \"kv batch 4\"");
-    Require(WaitFor([&] { return HelperTitles(helper).size() == 4; }, 10000), "the helper's windows did not open");
+    Require(WaitFor(
+                [&] {
+                    return HelperTitles(helper).size() == 4;
+                },
+                10000),
+            "the helper's windows did not open");
     const std::vector<std::string> zOrder = HelperTitles(helper);
 
     App app = StartTracking(s);
@@ -443,7 +535,8 @@ KV_E2E_TEST(new_windows_handed_on_one_per_tick)
 
     const std::vector<Trace> adds = traces.Of("AddWindow", exe);
     std::vector<std::string> order;
-    for (const Trace& t : adds) order.push_back(t.title);
+    for (const Trace& t : adds)
+        order.push_back(t.title);
     Expect(order == zOrder, "added %s; the scan order is [%s, %s, %s, %s]", Titles(adds).c_str(), zOrder[0].c_str(),
            zOrder[1].c_str(), zOrder[2].c_str(), zOrder[3].c_str());
     ExpectOnePerTick(adds, "first scan");
@@ -458,12 +551,17 @@ KV_E2E_TEST(closed_window_goes_while_many_are_pending)
         args += std::string(i ? " --window" : "") + " --noactivate --title \"kv many " + std::to_string(i) + "\"";
     Scratch s;
     Process helper = StartHelper(s, exe, args);
-    Require(WaitFor([&] { return HelperTitles(helper).size() == size_t(kWindows); }, 15000),
+    Require(WaitFor(
+                [&] {
+                    return HelperTitles(helper).size() == size_t(kWindows);
+                },
+                15000),
             "the helper's windows did not open");
 
     App app = StartTracking(s);
     Traces traces(app.proc.Pid());
-    if (!traces.Await("AddWindow", exe, 1, kTick + kNextScan, "the first scan")) return;
+    if (!traces.Await("AddWindow", exe, 1, kTick + kNextScan, "the first scan"))
+        return;
     traces.Poll();
     const std::string first = traces.Of("AddWindow", exe)[0].title;
     HWND window = FindTopWindow(helper.Pid(), kHelperClass, first.c_str());
@@ -471,12 +569,18 @@ KV_E2E_TEST(closed_window_goes_while_many_are_pending)
 
     // Without a check at every tick, the removal would wait for the scan after all 23 deliveries.
     PostMessageA(window, WM_CLOSE, 0, 0);
-    Require(WaitFor([&] { return !IsWindow(window); }, 5000), "[%s] did not close", first.c_str());
+    Require(WaitFor(
+                [&] {
+                    return !IsWindow(window);
+                },
+                5000),
+            "[%s] did not close", first.c_str());
     const DWORD closedAt = GetTickCount();
     const bool gone = WaitFor(
         [&] {
             for (const Trace& t : (traces.Poll(), traces.Of("DelWindow", exe)))
-                if (t.title == first) return true;
+                if (t.title == first)
+                    return true;
             return false;
         },
         kTick * 2 + kNextScan);
@@ -492,20 +596,28 @@ KV_E2E_TEST(suspend_reports_all_gone_and_resume_brings_them_back)
     Scratch s;
     Process helper =
         StartHelper(s, exe, "--title \"kv one\" --window --title \"kv two\" --window --title \"kv three\"");
-    Require(WaitFor([&] { return HelperTitles(helper).size() == 3; }, 10000), "the helper's windows did not open");
+    Require(WaitFor(
+                [&] {
+                    return HelperTitles(helper).size() == 3;
+                },
+                10000),
+            "the helper's windows did not open");
     std::vector<std::string> titles = HelperTitles(helper);
     std::sort(titles.begin(), titles.end());
 
     App app = StartTracking(s);
     Traces traces(app.proc.Pid());
-    if (!traces.Await("AddWindow", exe, 1, kTick + kNextScan, "the first scan")) return;
+    if (!traces.Await("AddWindow", exe, 1, kTick + kNextScan, "the first scan"))
+        return;
 
     // At once, while the other two wait for their ticks.
     DWORD_PTR result = 0;
     SendMessageTimeoutA(app.main, WM_POWERBROADCAST, PBT_APMSUSPEND, 0, SMTO_ABORTIFHUNG, 5000, &result);
     const size_t delivered = traces.Count("AddWindow", exe);
-    if (delivered == titles.size()) Log("all windows were delivered before the suspend: none was pending");
-    if (!traces.Await("goSuspend", "", 1, 2000, "the suspend")) return;
+    if (delivered == titles.size())
+        Log("all windows were delivered before the suspend: none was pending");
+    if (!traces.Await("goSuspend", "", 1, 2000, "the suspend"))
+        return;
 
     // Every window of the helper, pending ones included, once, after the suspend's own trace.
     traces.Poll();
@@ -523,7 +635,11 @@ KV_E2E_TEST(suspend_reports_all_gone_and_resume_brings_them_back)
            unsigned(gone.size()), unsigned(delivered), traces.Text().c_str());
 
     const size_t allAdds = traces.Count("AddWindow");
-    const bool idle = HoldsFor([&] { return traces.Count("AddWindow") == allAdds; }, kTick * 2 + 500);
+    const bool idle = HoldsFor(
+        [&] {
+            return traces.Count("AddWindow") == allAdds;
+        },
+        kTick * 2 + 500);
     Expect(idle, "windows added while suspended: %s", traces.Text().c_str());
 
     const size_t before = traces.Count("AddWindow", exe);
@@ -534,7 +650,8 @@ KV_E2E_TEST(suspend_reports_all_gone_and_resume_brings_them_back)
     std::vector<Trace> back = traces.Of("AddWindow", exe);
     back.erase(back.begin(), back.begin() + before);
     std::vector<std::string> backTitles;
-    for (const Trace& t : back) backTitles.push_back(t.title);
+    for (const Trace& t : back)
+        backTitles.push_back(t.title);
     std::sort(backTitles.begin(), backTitles.end());
     Expect(backTitles == titles, "after resume: %s", Titles(back).c_str());
     ExpectOnePerTick(back, "after resume");
@@ -545,10 +662,16 @@ KV_E2E_TEST(debug_page_lists_tracked_windows)
     const std::string exe = "kvlisted.exe";
     Scratch s;
     Process helper = StartHelper(s, exe, "--title \"kv listed 1\" --window --title \"kv listed 2\"");
-    Require(WaitFor([&] { return HelperTitles(helper).size() == 2; }, 10000), "the helper's windows did not open");
+    Require(WaitFor(
+                [&] {
+                    return HelperTitles(helper).size() == 2;
+                },
+                10000),
+            "the helper's windows did not open");
     App app = StartTracking(s);
     Traces traces(app.proc.Pid());
-    if (!traces.Await("AddWindow", exe, 2, kTick * 4 + kNextScan, "the helper's windows")) return;
+    if (!traces.Await("AddWindow", exe, 2, kTick * 4 + kNextScan, "the helper's windows"))
+        return;
     traces.WaitQuiet();
 
     HWND page = nullptr, list = nullptr;
@@ -559,21 +682,36 @@ KV_E2E_TEST(debug_page_lists_tracked_windows)
         }
     }
     Require(page != nullptr, "no detection page");
-    auto tracked = [&] { return int(traces.Count("AddWindow")) - int(traces.Count("DelWindow")); };
+    auto tracked = [&] {
+        return int(traces.Count("AddWindow")) - int(traces.Count("DelWindow"));
+    };
     Expect(!IsWindowVisible(page) && RowCount(list) == 0, "the hidden page shows %d rows", RowCount(list));
 
     PostTray(app.main, WM_LBUTTONDBLCLK);
-    Require(WaitFor([&] { return IsWindowVisible(page) != FALSE; }, 5000), "the page did not show with the panel");
+    Require(WaitFor(
+                [&] {
+                    return IsWindowVisible(page) != FALSE;
+                },
+                5000),
+            "the page did not show with the panel");
     const RECT main = WindowRectOf(app.main), beside = WindowRectOf(page);
     Expect(beside.right == main.left && beside.top == main.top + GetSystemMetrics(SM_CYCAPTION),
            "the page at %s, the panel at %s", RectText(beside).c_str(), RectText(main).c_str());
     // Rows come with the next scan.
-    bool listed = WaitFor([&] { return RowCount(list) == tracked(); }, kNextScan);
+    bool listed = WaitFor(
+        [&] {
+            return RowCount(list) == tracked();
+        },
+        kNextScan);
     Expect(listed, "%d rows for %d tracked windows", RowCount(list), tracked());
 
     PostMessageA(FindTopWindow(helper.Pid(), kHelperClass, "kv listed 1"), WM_CLOSE, 0, 0);
     traces.Await("DelWindow", exe, 1, kNextScan, "the closed window");
-    listed = WaitFor([&] { return RowCount(list) == tracked(); }, kNextScan);
+    listed = WaitFor(
+        [&] {
+            return RowCount(list) == tracked();
+        },
+        kNextScan);
     Expect(listed, "after the close: %d rows for %d tracked windows", RowCount(list), tracked());
 }
 
@@ -581,12 +719,13 @@ KV_E2E_TEST(rules_file_written_at_exit)
 {
     const std::string pastCount = "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nPNAME=a.exe\r\n[ITEM1]\r\nPNAME=b.exe\r\n";
     const std::string held = "[SYSTEM]\nEXCLUSIONNUM=1\n[ITEM0]\nPNAME=a.exe\n";
-    const std::string aRule = "[ITEM0]\r\nTITLEFLAG=0\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=0\r\nTITLE=\r\nPNAME=a.exe\r\nTPART=\r\n";
+    const std::string aRule =
+        "[ITEM0]\r\nTITLEFLAG=0\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=0\r\nTITLE=\r\nPNAME=a.exe\r\nTPART=\r\n";
     struct Case {
         const char* name;
         std::string seed;
         std::string expected;
-        bool held;  // another program holds the file open, so it cannot be replaced
+        bool held;           // another program holds the file open, so it cannot be replaced
         const char* beside;  // the one other file the exit leaves, or null
         std::string besideBytes;
     } cases[] = {
@@ -597,10 +736,10 @@ KV_E2E_TEST(rules_file_written_at_exit)
          "[ITEM1]\nTITLEFLAG=5\nTITLE=kv second\nTPART = second\n"
          "[ITEM2]\nTITLEFLAG=1\nPNAMEFLAG=1\nFULLNAMEFLAG=1\nTITLE=\" padded \"\nPNAME=kv.exe\n",
          kCanonicalRules, false, nullptr, ""},
-        {"count past the sections",
-         "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\nTITLEFLAG=1\r\nTITLE=kv\r\n",
+        {"count past the sections", "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\nTITLEFLAG=1\r\nTITLE=kv\r\n",
          "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=0\r\nFULLNAMEFLAG=0\r\nTITLE=kv\r\n"
-         "PNAME=\r\nTPART=\r\n" + DefaultRule(1),
+         "PNAME=\r\nTPART=\r\n" +
+             DefaultRule(1),
          false, nullptr, ""},
         // A count that leaves sections out cannot be trusted: they are rules, and the bytes are kept.
         {"sections past the count", pastCount,
@@ -621,7 +760,8 @@ KV_E2E_TEST(rules_file_written_at_exit)
                                : INVALID_HANDLE_VALUE;
         Require(!c.held || holder != INVALID_HANDLE_VALUE, "%s: cannot hold the file open", c.name);
         const bool ended = ExitByTray(app);
-        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
         Require(ended, "%s: still running after the tray's exit", c.name);
         Expect(app.proc.ExitCode() == 0, "%s: exit code %lu", c.name, app.proc.ExitCode());
         const std::string written = ReadBytes(rules);
@@ -656,7 +796,8 @@ KV_E2E_TEST(damaged_rule_count_keeps_the_file)
         {"not a number", "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n" + items, 2, items},
         {"not a number, and no ITEM0", std::string("[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n") + kSecondRule, 1, secondAlone},
         {"no [SYSTEM] section", items, 2, items},
-        {"huge, with a gap", "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n" + items + DefaultRule(3), 3, items + DefaultRule(2)},
+        {"huge, with a gap", "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n" + items + DefaultRule(3), 3,
+         items + DefaultRule(2)},
     };
     Scratch s;
     int n = 0;
@@ -666,11 +807,18 @@ KV_E2E_TEST(damaged_rule_count_keeps_the_file)
         WriteBytes(rules, c.seed);
         Process proc = Start(s.InstallApp(folder), "-D574", s.Root());
         HWND main = nullptr;
-        Require(WaitFor([&] { return (main = MainWindowOf(proc.Pid())) != nullptr || !proc.Running(); }, 5000) && main,
+        Require(WaitFor(
+                    [&] {
+                        return (main = MainWindowOf(proc.Pid())) != nullptr || !proc.Running();
+                    },
+                    5000) &&
+                    main,
                 "%s: no main window within 5 s (running: %d)", c.name, proc.Running());
         std::string text;
         const bool traced = WaitFor(
-            [&] { return ReadConsoleOf(proc.Pid(), &text) && text.find("cannot be trusted") != std::string::npos; },
+            [&] {
+                return ReadConsoleOf(proc.Pid(), &text) && text.find("cannot be trusted") != std::string::npos;
+            },
             3000);
         Expect(traced, "%s: no trace of the damaged count on the console: [%s]", c.name, text.c_str());
 
@@ -720,18 +868,26 @@ KV_E2E_TEST(excluded_window_rule_survives_a_kill)
     Require(WaitHelperWindow(helper) != nullptr, "the helper did not open");
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     HWND thumb = nullptr;
-    Require(WaitFor([&] {
-                const std::vector<HWND> all = Thumbnails(app.proc.Pid());
-                thumb = all.size() == 1 ? all[0] : nullptr;
-                return thumb != nullptr;
-            }, 8000),
+    Require(WaitFor(
+                [&] {
+                    const std::vector<HWND> all = Thumbnails(app.proc.Pid());
+                    thumb = all.size() == 1 ? all[0] : nullptr;
+                    return thumb != nullptr;
+                },
+                8000),
             "%u thumbnails", unsigned(Thumbnails(app.proc.Pid()).size()));
     PostMessageA(thumb, WM_COMMAND, kExclude, 0);
-    Require(WaitFor([&] { return !IsWindow(thumb); }, 5000), "the thumbnail stays after its exclusion");
+    Require(WaitFor(
+                [&] {
+                    return !IsWindow(thumb);
+                },
+                5000),
+            "the thumbnail stays after its exclusion");
 
     const std::string rules = folder + "\\" + kRulesFile;
-    const std::string expected = "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
-                                 "TITLE=kv excluded\r\nPNAME=kvexclude.exe\r\nTPART=\r\n";
+    const std::string expected =
+        "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
+        "TITLE=kv excluded\r\nPNAME=kvexclude.exe\r\nTPART=\r\n";
     TerminateProcess(app.proc.Handle(), 1);
     Require(app.proc.WaitExit(5000), "still running after TerminateProcess");
     Expect(ReadBytes(rules) == expected, "after the kill %s holds [%s]", kRulesFile, ReadBytes(rules).c_str());
@@ -745,7 +901,9 @@ KV_E2E_TEST(rule_list_deletes_the_rule_shown)
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     const RulePage p = ShowRulePage(app);
     const HWND list = p.list, page = p.page;
-    auto detail = [&](int id) { return p.Detail(id); };
+    auto detail = [&](int id) {
+        return p.Detail(id);
+    };
     Require(RowCount(list) == 2, "the list shows %d rules", RowCount(list));
 
     struct Answer {
@@ -760,8 +918,17 @@ KV_E2E_TEST(rule_list_deletes_the_rule_shown)
         Require(box != nullptr, "%s: no message box", a.step);
         Expect(MessageBoxText(box) == a.text, "%s: the box says [%s]", a.step, MessageBoxText(box).c_str());
         PressButton(box, a.button);
-        Expect(WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000), "%s: the box stays", a.step);
-        const bool rows = HoldsFor([&] { return RowCount(list) == a.rowsAfter; }, 300);
+        Expect(WaitFor(
+                   [&] {
+                       return !IsWindow(box) || !IsWindowVisible(box);
+                   },
+                   5000),
+               "%s: the box stays", a.step);
+        const bool rows = HoldsFor(
+            [&] {
+                return RowCount(list) == a.rowsAfter;
+            },
+            300);
         Expect(rows, "%s: %d rows", a.step, RowCount(list));
     };
     // The details: state texts on green when on, red when off, yellow when blank.
@@ -809,8 +976,12 @@ KV_E2E_TEST(rule_list_deletes_the_rule_shown)
 
     // Written at once, and the exit writes the same bytes.
     const std::string expected = std::string("[SYSTEM]\r\nEXCLUSIONNUM=1\r\n") + kFirstRule;
-    Expect(WaitFor([&] { return ReadBytes(rules) == expected; }, 3000), "after the delete %s holds [%s]", kRulesFile,
-           ReadBytes(rules).c_str());
+    Expect(WaitFor(
+               [&] {
+                   return ReadBytes(rules) == expected;
+               },
+               3000),
+           "after the delete %s holds [%s]", kRulesFile, ReadBytes(rules).c_str());
     Require(ExitByTray(app), "still running after the tray's exit");
     const std::string written = ReadBytes(rules);
     Expect(written == expected, "after the exit %s holds [%s]", kRulesFile, written.c_str());
@@ -836,7 +1007,11 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     const RulePage p = ShowRulePage(app);
     ClickFirstRow(p);
-    const bool first = WaitFor([&] { return p.Detail(kMatchKind) == "フルネーム一致"; }, 3000);
+    const bool first = WaitFor(
+        [&] {
+            return p.Detail(kMatchKind) == "フルネーム一致";
+        },
+        3000);
     Require(first, "the first rule is not shown");
 
     for (const Case& c : cases) {
@@ -855,12 +1030,24 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
         SendMessageA(fullName, BM_SETCHECK, BST_UNCHECKED, 0);
         PressButton(editor, kFullNameBox);
         HWND pattern = GetDlgItem(editor, kTitlePattern);
-        const bool offered = WaitFor([&] { return ControlText(pattern) == "kv first"; }, 3000);
+        const bool offered = WaitFor(
+            [&] {
+                return ControlText(pattern) == "kv first";
+            },
+            3000);
         Expect(offered, "%s: the pattern field holds [%s]", c.name, ControlText(pattern).c_str());
         PressButton(editor, c.button);
-        Require(WaitFor([&] { return !IsWindow(editor); }, 5000), "%s: the editor stays", c.name);
-        const bool shown =
-            WaitFor([&] { return p.Detail(kMatchKind) == c.matchKind && p.Detail(kTitlePattern) == c.pattern; }, 3000);
+        Require(WaitFor(
+                    [&] {
+                        return !IsWindow(editor);
+                    },
+                    5000),
+                "%s: the editor stays", c.name);
+        const bool shown = WaitFor(
+            [&] {
+                return p.Detail(kMatchKind) == c.matchKind && p.Detail(kTitlePattern) == c.pattern;
+            },
+            3000);
         Expect(shown, "%s: the page shows [%s] [%s]", c.name, p.Detail(kMatchKind).c_str(),
                p.Detail(kTitlePattern).c_str());
         if (c.button == IDCANCEL)
@@ -870,8 +1057,9 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
     // Killed, as by End Task or a crash: the change made on the page is in the file all the same.
     TerminateProcess(app.proc.Handle(), 1);
     Require(app.proc.WaitExit(5000), "still running after TerminateProcess");
-    const std::string changed = "[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=0\r\nTITLE=kv first\r\n"
-                                "PNAME=first.exe\r\nTPART=kv first\r\n";
+    const std::string changed =
+        "[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=0\r\nTITLE=kv first\r\n"
+        "PNAME=first.exe\r\nTPART=kv first\r\n";
     const std::string written = ReadBytes(rules);
     Expect(written == std::string("[SYSTEM]\r\nEXCLUSIONNUM=2\r\n") + changed + kSecondRule, "%s holds [%s]",
            kRulesFile, written.c_str());
@@ -897,7 +1085,8 @@ KV_E2E_TEST(rule_pages_act_on_the_picked_rule_after_a_rule_came_in)
     } cases[] = {
         {"the editor's OK", true,
          "[SYSTEM]\r\nEXCLUSIONNUM=3\r\n[ITEM0]\r\n" + excluded + "[ITEM1]\r\n" + firstEdited + "[ITEM2]\r\n" + second},
-        {"the delete question's Yes", false, "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\n" + excluded + "[ITEM1]\r\n" + second},
+        {"the delete question's Yes", false,
+         "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n[ITEM0]\r\n" + excluded + "[ITEM1]\r\n" + second},
     };
     for (const Case& c : cases) {
         Scratch s;
@@ -907,31 +1096,43 @@ KV_E2E_TEST(rule_pages_act_on_the_picked_rule_after_a_rule_came_in)
         Require(WaitHelperWindow(helper) != nullptr, "%s: the helper did not open", c.name);
         App app = StartApp(s.InstallApp(folder), "", s.Root());
         HWND thumb = nullptr;
-        Require(WaitFor([&] {
-                    const std::vector<HWND> all = Thumbnails(app.proc.Pid());
-                    thumb = all.size() == 1 ? all[0] : nullptr;
-                    return thumb != nullptr;
-                }, 8000),
+        Require(WaitFor(
+                    [&] {
+                        const std::vector<HWND> all = Thumbnails(app.proc.Pid());
+                        thumb = all.size() == 1 ? all[0] : nullptr;
+                        return thumb != nullptr;
+                    },
+                    8000),
                 "%s: %u thumbnails", c.name, unsigned(Thumbnails(app.proc.Pid()).size()));
         const RulePage p = ShowRulePage(app);
         ClickFirstRow(p);
-        Require(WaitFor([&] { return p.Detail(kMatchKind) == "フルネーム一致"; }, 3000), "%s: the first rule is not shown",
-                c.name);
+        Require(WaitFor(
+                    [&] {
+                        return p.Detail(kMatchKind) == "フルネーム一致";
+                    },
+                    3000),
+                "%s: the first rule is not shown", c.name);
 
         HWND question = nullptr;
         if (c.edit) {
             PressButton(p.page, kChangeButton);
-            WaitFor([&] {
-                question = FindTopWindow(app.proc.Pid(), "#32770", "除外条件設定");
-                return question && IsWindowVisible(question);
-            }, 5000);
+            WaitFor(
+                [&] {
+                    question = FindTopWindow(app.proc.Pid(), "#32770", "除外条件設定");
+                    return question && IsWindowVisible(question);
+                },
+                5000);
             Require(question != nullptr, "%s: the rule editor did not open", c.name);
             // Unticking whole-title match with an empty pattern offers the full title.
             SendMessageA(GetDlgItem(question, kFullNameBox), BM_SETCHECK, BST_UNCHECKED, 0);
             PressButton(question, kFullNameBox);
             HWND pattern = GetDlgItem(question, kTitlePattern);
-            Require(WaitFor([&] { return ControlText(pattern) == "kv first"; }, 3000), "%s: the pattern holds [%s]",
-                    c.name, ControlText(pattern).c_str());
+            Require(WaitFor(
+                        [&] {
+                            return ControlText(pattern) == "kv first";
+                        },
+                        3000),
+                    "%s: the pattern holds [%s]", c.name, ControlText(pattern).c_str());
         } else {
             PressButton(p.page, kDeleteButton);
             question = WaitBox(app, 5000);
@@ -940,14 +1141,26 @@ KV_E2E_TEST(rule_pages_act_on_the_picked_rule_after_a_rule_came_in)
 
         // The exclusion runs inside the open dialog's loop.
         PostMessageA(thumb, WM_COMMAND, kExclude, 0);
-        Require(WaitFor([&] { return !IsWindow(thumb) && RowCount(p.list) == 3; }, 5000),
+        Require(WaitFor(
+                    [&] {
+                        return !IsWindow(thumb) && RowCount(p.list) == 3;
+                    },
+                    5000),
                 "%s: after the exclusion %d rules, thumbnail %s", c.name, RowCount(p.list),
                 IsWindow(thumb) ? "still there" : "gone");
         PressButton(question, c.edit ? IDOK : IDYES);
-        Require(WaitFor([&] { return !IsWindow(question) || !IsWindowVisible(question); }, 5000), "%s: the dialog stays",
-                c.name);
-        Expect(WaitFor([&] { return ReadBytes(rules) == c.expected; }, 3000), "%s: %s holds [%s]", c.name, kRulesFile,
-               ReadBytes(rules).c_str());
+        Require(WaitFor(
+                    [&] {
+                        return !IsWindow(question) || !IsWindowVisible(question);
+                    },
+                    5000),
+                "%s: the dialog stays", c.name);
+        Expect(WaitFor(
+                   [&] {
+                       return ReadBytes(rules) == c.expected;
+                   },
+                   3000),
+               "%s: %s holds [%s]", c.name, kRulesFile, ReadBytes(rules).c_str());
         TerminateProcess(app.proc.Handle(), 1);
         TerminateProcess(helper.Handle(), 0);
         Require(app.proc.WaitExit(5000) && helper.WaitExit(5000), "%s: still running after TerminateProcess", c.name);

@@ -65,8 +65,8 @@ std::string WholeMismatch(HWND source, HWND thumb)
     const PatternPlace place = PlaceOf(source);
     std::string wrong;
     for (int q = 0; q < 4; ++q) {
-        const COLORREF got = ScreenPixel(ThumbAt(thumb, double(place.centre[q].x) / place.window.cx,
-                                                 double(place.centre[q].y) / place.window.cy));
+        const COLORREF got = ScreenPixel(
+            ThumbAt(thumb, double(place.centre[q].x) / place.window.cx, double(place.centre[q].y) / place.window.cy));
         if (!NearColor(got, PatternColor(kPattern, q)))
             wrong += " quadrant " + std::to_string(q) + ": " + ColorHex(got);
     }
@@ -118,13 +118,19 @@ std::string Picture(HWND thumb)
 // later, and a capture taken meanwhile is Wine's empty PrintWindow picture.
 bool SourceInFront(HWND source)
 {
-    return WaitFor([&] {
-        if (GetForegroundWindow() != source) {
-            SetForegroundWindow(source);
-            return false;
-        }
-        return HoldsFor([&] { return GetForegroundWindow() == source; }, 500);
-    }, 10000);
+    return WaitFor(
+        [&] {
+            if (GetForegroundWindow() != source) {
+                SetForegroundWindow(source);
+                return false;
+            }
+            return HoldsFor(
+                [&] {
+                    return GetForegroundWindow() == source;
+                },
+                500);
+        },
+        10000);
 }
 
 // A mouse event at an absolute screen position, as the hardware would give it.
@@ -151,9 +157,17 @@ POINT Cursor()
 void Drag(const Process& app, POINT from, POINT to, const std::function<void()>& whileHeld = nullptr)
 {
     Mouse(0, from.x, from.y);
-    Require(WaitFor([&] { return Cursor().x == from.x && Cursor().y == from.y; }, 2000),
+    Require(WaitFor(
+                [&] {
+                    return Cursor().x == from.x && Cursor().y == from.y;
+                },
+                2000),
             "the cursor did not reach (%ld,%ld)", from.x, from.y);
-    HoldsFor([&] { return Cursor().x == from.x && Cursor().y == from.y; }, 300);
+    HoldsFor(
+        [&] {
+            return Cursor().x == from.x && Cursor().y == from.y;
+        },
+        300);
     app.WaitIdle(2000);
     Mouse(MOUSEEVENTF_LEFTDOWN, from.x, from.y);
     Pump(100);
@@ -162,7 +176,11 @@ void Drag(const Process& app, POINT from, POINT to, const std::function<void()>&
         Mouse(0, from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
         Pump(30);
     }
-    Require(WaitFor([&] { return Cursor().x == to.x && Cursor().y == to.y; }, 2000),
+    Require(WaitFor(
+                [&] {
+                    return Cursor().x == to.x && Cursor().y == to.y;
+                },
+                2000),
             "the cursor did not reach (%ld,%ld) but is at (%ld,%ld)", to.x, to.y, Cursor().x, Cursor().y);
     if (whileHeld)
         whileHeld();
@@ -185,10 +203,12 @@ bool Hover(HWND thumb)
     MoveCursor(r.right - 4, r.bottom - 4);
     Mouse(0, r.right - 5, r.bottom - 5);
     // The frame comes last, after the z-order change that activates the thumbnail.
-    return WaitFor([&] {
-        return AlphaOf(thumb) == 255 && (GetWindowLongA(thumb, GWL_EXSTYLE) & WS_EX_TOPMOST) &&
-               (GetWindowLongA(thumb, GWL_STYLE) & WS_THICKFRAME);
-    }, 3000);
+    return WaitFor(
+        [&] {
+            return AlphaOf(thumb) == 255 && (GetWindowLongA(thumb, GWL_EXSTYLE) & WS_EX_TOPMOST) &&
+                   (GetWindowLongA(thumb, GWL_STYLE) & WS_THICKFRAME);
+        },
+        3000);
 }
 
 void Wheel(HWND thumb, int notches)
@@ -221,20 +241,30 @@ void Open(Bench& b, const char* title)
                "LIMIT=4\r\nINTERVAL=1\r\nFRAME=0\r\n");
     const std::string app = b.scratch.InstallApp(folder);
     ParkCursor();
-    b.helper = Start(BuiltFile("kv_helper.exe"), std::string("--title \"") + title +
-                                                     "\" --pos 300,100 --size 320x240 --pattern " +
-                                                     std::to_string(kPattern));
-    Require(WaitFor([&] { return (b.source = FindTopWindow(b.helper.Pid(), nullptr, title)) != nullptr; }, 5000),
+    b.helper =
+        Start(BuiltFile("kv_helper.exe"), std::string("--title \"") + title +
+                                              "\" --pos 300,100 --size 320x240 --pattern " + std::to_string(kPattern));
+    Require(WaitFor(
+                [&] {
+                    return (b.source = FindTopWindow(b.helper.Pid(), nullptr, title)) != nullptr;
+                },
+                5000),
             "the helper window did not open");
     b.kestrova = StartApp(app, "", b.scratch.Root());
-    Require(WaitFor([&] {
-                const std::vector<HWND> thumbs = Thumbnails(b.kestrova.proc.Pid());
-                b.thumb = thumbs.size() == 1 ? thumbs[0] : nullptr;
-                return b.thumb != nullptr;
-            }, 10000),
+    Require(WaitFor(
+                [&] {
+                    const std::vector<HWND> thumbs = Thumbnails(b.kestrova.proc.Pid());
+                    b.thumb = thumbs.size() == 1 ? thumbs[0] : nullptr;
+                    return b.thumb != nullptr;
+                },
+                10000),
             "%u thumbnails, not one", unsigned(Thumbnails(b.kestrova.proc.Pid()).size()));
     Require(Foreground(b.source), "the helper does not come to the foreground");
-    Require(WaitFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 5000),
+    Require(WaitFor(
+                [&] {
+                    return WholeMismatch(b.source, b.thumb).empty();
+                },
+                5000),
             "the thumbnail does not show its source:%s", WholeMismatch(b.source, b.thumb).c_str());
 }
 
@@ -247,19 +277,31 @@ KV_E2E_TEST(zoom_wheel_and_keys_act_only_while_hovered)
 
     // Not hovered: the wheel changes nothing.
     Wheel(b.thumb, 20);
-    Expect(HoldsFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 1500),
+    Expect(HoldsFor(
+               [&] {
+                   return WholeMismatch(b.source, b.thumb).empty();
+               },
+               1500),
            "the wheel zoomed a thumbnail that is not hovered:%s", WholeMismatch(b.source, b.thumb).c_str());
 
     // Hovered (which takes the foreground), then the source in front again for its captures.
     Require(Hover(b.thumb), "the thumbnail is not hovered: alpha %d", AlphaOf(b.thumb));
     Require(SourceInFront(b.source), "the helper does not stay in the foreground");
-    Require(WaitFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 5000),
+    Require(WaitFor(
+                [&] {
+                    return WholeMismatch(b.source, b.thumb).empty();
+                },
+                5000),
             "hovered, the thumbnail does not show its source:%s", WholeMismatch(b.source, b.thumb).c_str());
     // Thirty partial notches: as many notches would show the source's middle only.
     const POINT at = Cursor();
     for (int i = 0; i < 30; ++i)
         PostMessageA(b.thumb, WM_MOUSEWHEEL, MAKEWPARAM(0, 119), MAKELPARAM(at.x, at.y));
-    Expect(HoldsFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 1500),
+    Expect(HoldsFor(
+               [&] {
+                   return WholeMismatch(b.source, b.thumb).empty();
+               },
+               1500),
            "wheel deltas of 119 changed the picture:%s", WholeMismatch(b.source, b.thumb).c_str());
 
     // Ninety notches away: a tenth of the source, then the arrow keys into each quadrant.
@@ -272,8 +314,12 @@ KV_E2E_TEST(zoom_wheel_and_keys_act_only_while_hovered)
         Keys(b.thumb, want.x < pan.x ? VK_LEFT : VK_RIGHT, std::abs(want.x - pan.x));
         Keys(b.thumb, want.y < pan.y ? VK_UP : VK_DOWN, std::abs(want.y - pan.y));
         pan = want;
-        Expect(WaitFor([&] { return AllOfMismatch(b.thumb, q).empty(); }, 5000), "panned into quadrant %d: %s", q,
-               AllOfMismatch(b.thumb, q).c_str());
+        Expect(WaitFor(
+                   [&] {
+                       return AllOfMismatch(b.thumb, q).empty();
+                   },
+                   5000),
+               "panned into quadrant %d: %s", q, AllOfMismatch(b.thumb, q).c_str());
     }
     Keys(b.thumb, pan.x < 0 ? VK_RIGHT : VK_LEFT, std::abs(pan.x));
     Keys(b.thumb, pan.y < 0 ? VK_DOWN : VK_UP, std::abs(pan.y));
@@ -284,17 +330,29 @@ KV_E2E_TEST(zoom_wheel_and_keys_act_only_while_hovered)
     Keys(b.thumb, VK_UP, 100);
     const int viewHeight = place.window.cy / 4;
     const int clientTop = place.client.y;
-    auto row = [&](int sourceY) { return double(sourceY) / viewHeight; };  // at the top edge
-    auto q0At = [&](double fy) { return NearColor(ScreenPixel(ThumbAt(b.thumb, 0.25, fy)), PatternColor(kPattern, 0)); };
+    auto row = [&](int sourceY) {
+        return double(sourceY) / viewHeight;
+    };  // at the top edge
+    auto q0At = [&](double fy) {
+        return NearColor(ScreenPixel(ThumbAt(b.thumb, 0.25, fy)), PatternColor(kPattern, 0));
+    };
     // Two source pixels above the client's top edge, and two below it.
     const double above = row(clientTop - 2), below = row(clientTop + 2);
     Require(below < 1, "the client starts %d pixels down the source: not inside a view %d high", clientTop, viewHeight);
-    Expect(WaitFor([&] { return !q0At(above) && q0At(below); }, 5000),
+    Expect(WaitFor(
+               [&] {
+                   return !q0At(above) && q0At(below);
+               },
+               5000),
            "at the top edge the caption does not end between %.2f and %.2f of the height: %s and %s", above, below,
            ColorHex(ScreenPixel(ThumbAt(b.thumb, 0.25, above))).c_str(),
            ColorHex(ScreenPixel(ThumbAt(b.thumb, 0.25, below))).c_str());
     Keys(b.thumb, VK_DOWN, 1);
-    Expect(WaitFor([&] { return q0At(above); }, 5000),
+    Expect(WaitFor(
+               [&] {
+                   return q0At(above);
+               },
+               5000),
            "one step back from the top edge: %.2f of the height shows %s, not the pattern", above,
            ColorHex(ScreenPixel(ThumbAt(b.thumb, 0.25, above))).c_str());
     Require(ExitByTray(b.kestrova), "still running after the tray's exit");
@@ -310,14 +368,21 @@ KV_E2E_TEST(zoom_drag_moves_whole_thumbnail_or_pans_zoomed_view)
     const POINT grab = {(was.left + was.right) / 2, (was.top + was.bottom) / 2};
     const POINT end = {grab.x + 30, grab.y - 40};
     Drag(b.kestrova.proc, grab, end);
-    Expect(WaitFor([&] {
-               const RECT now = WindowRectOf(b.thumb);
-               return now.left - was.left == end.x - grab.x && now.top - was.top == end.y - grab.y &&
-                      now.right - now.left == was.right - was.left;
-           }, 3000),
+    Expect(WaitFor(
+               [&] {
+                   const RECT now = WindowRectOf(b.thumb);
+                   return now.left - was.left == end.x - grab.x && now.top - was.top == end.y - grab.y &&
+                          now.right - now.left == was.right - was.left;
+               },
+               3000),
            "the mouse moved by (%ld,%ld); the thumbnail went from %s to %s", end.x - grab.x, end.y - grab.y,
            RectText(was).c_str(), RectText(WindowRectOf(b.thumb)).c_str());
-    Expect(WaitFor([&] { return CaptureOf(b.thumb) == nullptr; }, 2000), "the mouse is still captured after the move");
+    Expect(WaitFor(
+               [&] {
+                   return CaptureOf(b.thumb) == nullptr;
+               },
+               2000),
+           "the mouse is still captured after the move");
 
     // Zoomed to half: the quadrants meet in the middle of the view.
     Require(Hover(b.thumb), "the thumbnail is not hovered: alpha %d", AlphaOf(b.thumb));
@@ -330,12 +395,15 @@ KV_E2E_TEST(zoom_drag_moves_whole_thumbnail_or_pans_zoomed_view)
     const int meet = (place.meet.x - (place.window.cx - viewWidth) / 2) * client.right / viewWidth;
     const int probe = meet + 10;  // right of the meeting now; left of it once the image follows the mouse
     // Zoomed, the top of the thumbnail shows the pattern instead of the caption.
-    Require(WaitFor([&] {
-                return NearColor(ColourAtColumn(b.thumb, probe), PatternColor(kPattern, 1)) &&
-                       NearColor(ScreenPixel(ThumbAt(b.thumb, 0.25, 0.02)), PatternColor(kPattern, 0));
-            }, 5000),
+    Require(WaitFor(
+                [&] {
+                    return NearColor(ColourAtColumn(b.thumb, probe), PatternColor(kPattern, 1)) &&
+                           NearColor(ScreenPixel(ThumbAt(b.thumb, 0.25, 0.02)), PatternColor(kPattern, 0));
+                },
+                5000),
             "zoomed to half, column %d shows %s, not the right quadrant, and the top %s", probe,
-            ColorHex(ColourAtColumn(b.thumb, probe)).c_str(), ColorHex(ScreenPixel(ThumbAt(b.thumb, 0.25, 0.02))).c_str());
+            ColorHex(ColourAtColumn(b.thumb, probe)).c_str(),
+            ColorHex(ScreenPixel(ThumbAt(b.thumb, 0.25, 0.02))).c_str());
 
     // A drag pans: the thumbnail stays, the mouse is its own until the release.
     const RECT before = WindowRectOf(b.thumb);
@@ -343,18 +411,31 @@ KV_E2E_TEST(zoom_drag_moves_whole_thumbnail_or_pans_zoomed_view)
     HWND capturedDuring = nullptr;
     RECT during = {};
     Drag(b.kestrova.proc, from, {from.x + 20, from.y}, [&] {
-        WaitFor([&] { return (capturedDuring = CaptureOf(b.thumb)) == b.thumb; }, 2000);
+        WaitFor(
+            [&] {
+                return (capturedDuring = CaptureOf(b.thumb)) == b.thumb;
+            },
+            2000);
         during = WindowRectOf(b.thumb);
     });
     Expect(capturedDuring == b.thumb, "during the drag the mouse is captured by 0x%08x, not the thumbnail",
            (unsigned)(UINT_PTR)capturedDuring);
     Expect(SameRect(during, before), "the zoomed thumbnail moved during the drag: %s to %s", RectText(before).c_str(),
            RectText(during).c_str());
-    Expect(WaitFor([&] { return CaptureOf(b.thumb) == nullptr; }, 2000), "the mouse is still captured after the drag");
+    Expect(WaitFor(
+               [&] {
+                   return CaptureOf(b.thumb) == nullptr;
+               },
+               2000),
+           "the mouse is still captured after the drag");
     Expect(SameRect(WindowRectOf(b.thumb), before), "the zoomed thumbnail moved: %s to %s", RectText(before).c_str(),
            RectText(WindowRectOf(b.thumb)).c_str());
     Require(SourceInFront(b.source), "the helper does not stay in the foreground");
-    Expect(WaitFor([&] { return NearColor(ColourAtColumn(b.thumb, probe), PatternColor(kPattern, 0)); }, 5000),
+    Expect(WaitFor(
+               [&] {
+                   return NearColor(ColourAtColumn(b.thumb, probe), PatternColor(kPattern, 0));
+               },
+               5000),
            "after dragging 20 pixels right, column %d shows %s, not the left quadrant; the picture:\n%s", probe,
            ColorHex(ColourAtColumn(b.thumb, probe)).c_str(), Picture(b.thumb).c_str());
 
@@ -364,11 +445,18 @@ KV_E2E_TEST(zoom_drag_moves_whole_thumbnail_or_pans_zoomed_view)
     Require(arrange != nullptr, "no arrange button");
     DWORD_PTR result = 0;
     Require(SendMessageTimeoutA(arrange, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0, "BM_CLICK timed out");
-    Expect(WaitFor([&] { return SameRect(WindowRectOf(b.thumb), was); }, 3000), "arranged, the thumbnail is at %s, not %s",
-           RectText(WindowRectOf(b.thumb)).c_str(), RectText(was).c_str());
+    Expect(WaitFor(
+               [&] {
+                   return SameRect(WindowRectOf(b.thumb), was);
+               },
+               3000),
+           "arranged, the thumbnail is at %s, not %s", RectText(WindowRectOf(b.thumb)).c_str(), RectText(was).c_str());
     Require(SourceInFront(b.source), "the helper does not stay in the foreground");
-    Expect(WaitFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 5000),
+    Expect(WaitFor(
+               [&] {
+                   return WholeMismatch(b.source, b.thumb).empty();
+               },
+               5000),
            "arranged, the thumbnail does not show the whole source:%s", WholeMismatch(b.source, b.thumb).c_str());
     Require(ExitByTray(b.kestrova), "still running after the tray's exit");
 }
-

@@ -30,9 +30,11 @@ inline std::vector<std::string> RowTexts(HWND list, int row, int columns)
     DWORD pid = 0;
     GetWindowThreadProcessId(list, &pid);
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (!process) return texts;
+    if (!process)
+        return texts;
     const SIZE_T textSize = 512;
-    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE));
+    char* remote =
+        static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + textSize, MEM_COMMIT, PAGE_READWRITE));
     if (remote) {
         for (int c = 0; c < columns; ++c) {
             LVITEMA item = {};
@@ -75,7 +77,8 @@ inline std::vector<std::string> Rows(HWND list)
 inline std::string Joined(const std::vector<std::string>& rows)
 {
     std::string text;
-    for (const std::string& r : rows) text += (text.empty() ? "" : ", ") + r;
+    for (const std::string& r : rows)
+        text += (text.empty() ? "" : ", ") + r;
     return "[" + text + "]";
 }
 
@@ -84,7 +87,8 @@ inline int RowOf(HWND list, const std::string& title)
 {
     for (int r = 0, n = RowCount(list); r < n; ++r) {
         std::vector<std::string> t = RowTexts(list, r, 1);
-        if (!t.empty() && t[0] == title) return r;
+        if (!t.empty() && t[0] == title)
+            return r;
     }
     return -1;
 }
@@ -106,14 +110,16 @@ inline int SelectionMark(HWND list)
 inline void Click(HWND mainWnd, int id)
 {
     HWND button = FindDescendant(mainWnd, id);
-    if (button) PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    if (button)
+        PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
 // A visible message box of pid: a dialog with the box's static text.
 inline HWND MessageBoxOfProcess(DWORD pid)
 {
     for (HWND hwnd : TopWindows(pid)) {
-        if (ClassOf(hwnd) == "#32770" && IsWindowVisible(hwnd) && GetDlgItem(hwnd, 0xFFFF)) return hwnd;
+        if (ClassOf(hwnd) == "#32770" && IsWindowVisible(hwnd) && GetDlgItem(hwnd, 0xFFFF))
+            return hwnd;
     }
     return nullptr;
 }
@@ -145,7 +151,8 @@ inline HWND ThumbnailIn(DWORD pid, const RECT& slot)
 {
     for (HWND t : Thumbnails(pid)) {
         const RECT r = WindowRectOf(t);
-        if (r.left >= slot.left && r.right <= slot.right && r.top >= slot.top && r.bottom <= slot.bottom) return t;
+        if (r.left >= slot.left && r.right <= slot.right && r.top >= slot.top && r.bottom <= slot.bottom)
+            return t;
     }
     return nullptr;
 }

@@ -15,7 +15,7 @@ namespace {
 // Shell_NotifyIconA that fails each call as scripted, recording the calls.
 struct FakeShell {
     std::vector<DWORD> calls;
-    std::vector<DWORD> errors;  // per call: 0 succeeds
+    std::vector<DWORD> errors;     // per call: 0 succeeds
     NOTIFYICONDATAA deleted = {};  // what the last NIM_DELETE named
 };
 FakeShell* g_shell = nullptr;
@@ -46,8 +46,11 @@ TEST(TrayIcon, OneTryNeverWaits)
         {"added", {0}, true, {NIM_ADD}, 0},
         {"time-out, yet the shell added it", {ERROR_TIMEOUT, 0}, true, {NIM_ADD, NIM_MODIFY}, 0},
         {"time-out, not there", {ERROR_TIMEOUT, ERROR_TIMEOUT}, false, {NIM_ADD, NIM_MODIFY}, ERROR_TIMEOUT},
-        {"time-out, then modify fails otherwise", {ERROR_TIMEOUT, ERROR_INVALID_WINDOW_HANDLE}, false,
-         {NIM_ADD, NIM_MODIFY}, ERROR_TIMEOUT},
+        {"time-out, then modify fails otherwise",
+         {ERROR_TIMEOUT, ERROR_INVALID_WINDOW_HANDLE},
+         false,
+         {NIM_ADD, NIM_MODIFY},
+         ERROR_TIMEOUT},
         {"another error", {ERROR_ACCESS_DENIED}, false, {NIM_ADD}, ERROR_ACCESS_DENIED},
     };
     for (const Case& c : cases) {

@@ -29,12 +29,14 @@ struct FakeDwmState {
 };
 FakeDwmState g_dwm;
 
-HRESULT WINAPI FakeIsCompositionEnabled(BOOL* enabled) {
+HRESULT WINAPI FakeIsCompositionEnabled(BOOL* enabled)
+{
     ++g_dwm.calls;
     g_dwm.pointer = enabled;
     return g_dwm.result;
 }
-HRESULT WINAPI FakeGetWindowAttribute(HWND hwnd, DWORD attribute, PVOID value, DWORD size) {
+HRESULT WINAPI FakeGetWindowAttribute(HWND hwnd, DWORD attribute, PVOID value, DWORD size)
+{
     ++g_dwm.calls;
     g_dwm.hwnd = hwnd;
     g_dwm.attribute = attribute;
@@ -44,31 +46,36 @@ HRESULT WINAPI FakeGetWindowAttribute(HWND hwnd, DWORD attribute, PVOID value, D
     *static_cast<RECT*>(value) = g_dwm.frame;
     return g_dwm.result;
 }
-HRESULT WINAPI FakeUpdateThumbnailProperties(HTHUMBNAIL thumbnail, const DWM_THUMBNAIL_PROPERTIES* properties) {
+HRESULT WINAPI FakeUpdateThumbnailProperties(HTHUMBNAIL thumbnail, const DWM_THUMBNAIL_PROPERTIES* properties)
+{
     ++g_dwm.calls;
     g_dwm.thumbnail = thumbnail;
     g_dwm.pointer = properties;
     return g_dwm.result;
 }
-HRESULT WINAPI FakeRegisterThumbnail(HWND hwndDestination, HWND hwndSource, PHTHUMBNAIL thumbnail) {
+HRESULT WINAPI FakeRegisterThumbnail(HWND hwndDestination, HWND hwndSource, PHTHUMBNAIL thumbnail)
+{
     ++g_dwm.calls;
     g_dwm.hwnd = hwndDestination;
     g_dwm.hwndSource = hwndSource;
     g_dwm.pointer = thumbnail;
     return g_dwm.result;
 }
-HRESULT WINAPI FakeUnregisterThumbnail(HTHUMBNAIL thumbnail) {
+HRESULT WINAPI FakeUnregisterThumbnail(HTHUMBNAIL thumbnail)
+{
     ++g_dwm.calls;
     g_dwm.thumbnail = thumbnail;
     return g_dwm.result;
 }
-HRESULT WINAPI FakeQueryThumbnailSourceSize(HTHUMBNAIL thumbnail, PSIZE size) {
+HRESULT WINAPI FakeQueryThumbnailSourceSize(HTHUMBNAIL thumbnail, PSIZE size)
+{
     ++g_dwm.calls;
     g_dwm.thumbnail = thumbnail;
     g_dwm.pointer = size;
     return g_dwm.result;
 }
-HRESULT WINAPI FakeExtendFrameIntoClientArea(HWND hwnd, const MARGINS* margins) {
+HRESULT WINAPI FakeExtendFrameIntoClientArea(HWND hwnd, const MARGINS* margins)
+{
     ++g_dwm.calls;
     g_dwm.hwnd = hwnd;
     g_dwm.pointer = margins;
@@ -76,18 +83,20 @@ HRESULT WINAPI FakeExtendFrameIntoClientArea(HWND hwnd, const MARGINS* margins) 
 }
 
 const DwmFunctions kFakeDwm = {
-    FakeIsCompositionEnabled, FakeGetWindowAttribute, FakeUpdateThumbnailProperties, FakeRegisterThumbnail,
-    FakeUnregisterThumbnail, FakeQueryThumbnailSourceSize, FakeExtendFrameIntoClientArea,
+    FakeIsCompositionEnabled, FakeGetWindowAttribute,       FakeUpdateThumbnailProperties, FakeRegisterThumbnail,
+    FakeUnregisterThumbnail,  FakeQueryThumbnailSourceSize, FakeExtendFrameIntoClientArea,
 };
 const DwmFunctions kNoDwm = {};
 
 class DwmTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         g_dwm = FakeDwmState();
         SetDwmFunctionsForTest(&kFakeDwm);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SetDwmFunctionsForTest(nullptr);
         ResetOsVersionForTest();
     }
@@ -113,18 +122,47 @@ struct WrapperCase {
     const void* pointer;
 };
 const WrapperCase kWrappers[] = {
-    {"IsCompositionEnabled", [] { return SafeDwmIsCompositionEnabled(&g_flagOut); }, nullptr, nullptr, nullptr, &g_flagOut},
-    {"GetWindowAttribute", [] { return SafeDwmGetWindowAttribute(kDest, &g_rectOut); }, kDest, nullptr, nullptr, &g_rectOut},
-    {"UpdateThumbnailProperties", [] { return SafeDwmUpdateThumbnailProperties(kThumb, &g_props); }, nullptr, nullptr, kThumb, &g_props},
-    {"RegisterThumbnail", [] { return SafeDwmRegisterThumbnail(kDest, kSource, &g_thumbOut); }, kDest, kSource, nullptr, &g_thumbOut},
-    {"UnregisterThumbnail", [] { return SafeDwmUnregisterThumbnail(kThumb); }, nullptr, nullptr, kThumb, nullptr},
-    {"QueryThumbnailSourceSize", [] { return SafeDwmQueryThumbnailSourceSize(kThumb, &g_sizeOut); }, nullptr, nullptr, kThumb, &g_sizeOut},
-    {"ExtendFrameIntoClientArea", [] { return SafeDwmExtendFrameIntoClientArea(kDest, &g_margins); }, kDest, nullptr, nullptr, &g_margins},
+    {"IsCompositionEnabled",
+     [] {
+         return SafeDwmIsCompositionEnabled(&g_flagOut);
+     },
+     nullptr, nullptr, nullptr, &g_flagOut},
+    {"GetWindowAttribute",
+     [] {
+         return SafeDwmGetWindowAttribute(kDest, &g_rectOut);
+     },
+     kDest, nullptr, nullptr, &g_rectOut},
+    {"UpdateThumbnailProperties",
+     [] {
+         return SafeDwmUpdateThumbnailProperties(kThumb, &g_props);
+     },
+     nullptr, nullptr, kThumb, &g_props},
+    {"RegisterThumbnail",
+     [] {
+         return SafeDwmRegisterThumbnail(kDest, kSource, &g_thumbOut);
+     },
+     kDest, kSource, nullptr, &g_thumbOut},
+    {"UnregisterThumbnail",
+     [] {
+         return SafeDwmUnregisterThumbnail(kThumb);
+     },
+     nullptr, nullptr, kThumb, nullptr},
+    {"QueryThumbnailSourceSize",
+     [] {
+         return SafeDwmQueryThumbnailSourceSize(kThumb, &g_sizeOut);
+     },
+     nullptr, nullptr, kThumb, &g_sizeOut},
+    {"ExtendFrameIntoClientArea",
+     [] {
+         return SafeDwmExtendFrameIntoClientArea(kDest, &g_margins);
+     },
+     kDest, nullptr, nullptr, &g_margins},
 };
 
 const RECT kUntouched = {-7, -7, -7, -7};
 
-TEST_F(DwmTest, BeforeNt6EveryWrapperReturnsMinusOneWithoutCallingDwm) {
+TEST_F(DwmTest, BeforeNt6EveryWrapperReturnsMinusOneWithoutCallingDwm)
+{
     const DWORD versions[][2] = {{5, 1}, {5, 2}};
     for (const auto& version : versions) {
         SetOsVersionForTest(version[0], version[1]);
@@ -138,14 +176,15 @@ TEST_F(DwmTest, BeforeNt6EveryWrapperReturnsMinusOneWithoutCallingDwm) {
                 << c.name << " on " << version[0] << "." << version[1] << ": expected -1 and no call, got 0x"
                 << std::hex << hr << std::dec << " and " << g_dwm.calls << " calls";
             // Outputs other than the composition flag stay as they were.
-            EXPECT_TRUE(g_thumbOut == reinterpret_cast<HTHUMBNAIL>(0x77) && g_sizeOut.cx == -7 &&
-                        g_sizeOut.cy == -7 && SameRect(g_rectOut, kUntouched))
+            EXPECT_TRUE(g_thumbOut == reinterpret_cast<HTHUMBNAIL>(0x77) && g_sizeOut.cx == -7 && g_sizeOut.cy == -7 &&
+                        SameRect(g_rectOut, kUntouched))
                 << c.name << ": an output was written";
         }
     }
 }
 
-TEST_F(DwmTest, CompositionFlagBeforeNt6) {
+TEST_F(DwmTest, CompositionFlagBeforeNt6)
+{
     SetOsVersionForTest(5, 1);
     BOOL flag = 7;
     EXPECT_EQ(kDwmNotCalled, SafeDwmIsCompositionEnabled(&flag));
@@ -154,7 +193,8 @@ TEST_F(DwmTest, CompositionFlagBeforeNt6) {
     EXPECT_EQ(0, g_dwm.calls);
 }
 
-TEST_F(DwmTest, FromNt6EveryWrapperPassesDwmResultAndArgumentsThrough) {
+TEST_F(DwmTest, FromNt6EveryWrapperPassesDwmResultAndArgumentsThrough)
+{
     const DWORD versions[][2] = {{6, 0}, {10, 0}};
     const HRESULT results[] = {S_OK, S_FALSE, kCompositionDisabled};
     for (const auto& version : versions) {
@@ -165,8 +205,8 @@ TEST_F(DwmTest, FromNt6EveryWrapperPassesDwmResultAndArgumentsThrough) {
                 g_dwm.result = result;
                 HRESULT hr = c.call();
                 EXPECT_TRUE(hr == result && g_dwm.calls == 1)
-                    << c.name << " on " << version[0] << "." << version[1] << ": expected 0x" << std::hex
-                    << result << " from one call, got 0x" << hr << std::dec << " from " << g_dwm.calls << " calls";
+                    << c.name << " on " << version[0] << "." << version[1] << ": expected 0x" << std::hex << result
+                    << " from one call, got 0x" << hr << std::dec << " from " << g_dwm.calls << " calls";
                 EXPECT_TRUE(g_dwm.hwnd == c.hwnd && g_dwm.hwndSource == c.hwndSource &&
                             g_dwm.thumbnail == c.thumbnail && g_dwm.pointer == c.pointer)
                     << c.name << ": the arguments did not reach DWM unchanged";
@@ -175,7 +215,8 @@ TEST_F(DwmTest, FromNt6EveryWrapperPassesDwmResultAndArgumentsThrough) {
     }
 }
 
-TEST_F(DwmTest, WindowAttributeIsAlwaysTheExtendedFrameBounds) {
+TEST_F(DwmTest, WindowAttributeIsAlwaysTheExtendedFrameBounds)
+{
     SetOsVersionForTest(6, 1);
     RECT rect;
     SafeDwmGetWindowAttribute(kDest, &rect);
@@ -183,7 +224,8 @@ TEST_F(DwmTest, WindowAttributeIsAlwaysTheExtendedFrameBounds) {
     EXPECT_EQ(DWORD(sizeof(RECT)), g_dwm.attributeSize);
 }
 
-TEST_F(DwmTest, MissingDwmEntryBehavesAsBeforeNt6) {
+TEST_F(DwmTest, MissingDwmEntryBehavesAsBeforeNt6)
+{
     SetDwmFunctionsForTest(&kNoDwm);
     SetOsVersionForTest(6, 1);
     BOOL flag = 7;
@@ -195,12 +237,15 @@ TEST_F(DwmTest, MissingDwmEntryBehavesAsBeforeNt6) {
 // A hidden window of our own; message-only, so no display is needed.
 class Window {
 public:
-    Window() {
+    Window()
+    {
         m_hwnd = CreateWindowExA(0, "STATIC", "frame", WS_POPUP, 100, 120, 300, 200, HWND_MESSAGE, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     }
-    ~Window() {
-        if (m_hwnd) DestroyWindow(m_hwnd);
+    ~Window()
+    {
+        if (m_hwnd)
+            DestroyWindow(m_hwnd);
     }
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -210,7 +255,8 @@ private:
     HWND m_hwnd;
 };
 
-TEST_F(DwmTest, FrameBoundsComeFromDwmOnlyWhenItSucceeds) {
+TEST_F(DwmTest, FrameBoundsComeFromDwmOnlyWhenItSucceeds)
+{
     Window window;
     ASSERT_TRUE(window.get() != nullptr) << "CreateWindowEx failed, error " << GetLastError();
     RECT windowRect;
@@ -238,22 +284,24 @@ TEST_F(DwmTest, FrameBoundsComeFromDwmOnlyWhenItSucceeds) {
         RECT rect = kUntouched;
         GetFrameAndWindowRect(window.get(), &frame, &rect);
         const RECT& expected = c.expectDwmFrame ? dwmFrame : windowRect;
-        EXPECT_TRUE(SameRect(frame, expected)) << c.name << ": frame expected " << RectText(expected) << ", got "
-                                                << RectText(frame);
-        EXPECT_TRUE(SameRect(rect, windowRect)) << c.name << ": window rectangle expected " << RectText(windowRect)
-                                                 << ", got " << RectText(rect);
+        EXPECT_TRUE(SameRect(frame, expected))
+            << c.name << ": frame expected " << RectText(expected) << ", got " << RectText(frame);
+        EXPECT_TRUE(SameRect(rect, windowRect))
+            << c.name << ": window rectangle expected " << RectText(windowRect) << ", got " << RectText(rect);
         RECT bounds = kUntouched;
         GetFrameBounds(window.get(), &bounds);
-        EXPECT_TRUE(SameRect(bounds, expected)) << c.name << ": GetFrameBounds expected " << RectText(expected)
-                                                 << ", got " << RectText(bounds);
+        EXPECT_TRUE(SameRect(bounds, expected))
+            << c.name << ": GetFrameBounds expected " << RectText(expected) << ", got " << RectText(bounds);
         EXPECT_EQ(c.major >= 6 && c.dwm == &kFakeDwm ? 2 : 0, g_dwm.calls) << c.name;
     }
 }
 
-TEST(DwmApiTest, RealDwmIsLoadedOnDemandOnNt6) {
+TEST(DwmApiTest, RealDwmIsLoadedOnDemandOnNt6)
+{
     SetDwmFunctionsForTest(nullptr);
     ResetOsVersionForTest();
-    if (!IsVistaOrLater()) GTEST_SKIP() << "no DWM before NT 6";
+    if (!IsVistaOrLater())
+        GTEST_SKIP() << "no DWM before NT 6";
     EXPECT_EQ(1, OsVersionInfoValid);
     BOOL flag = 7;
     HRESULT hr = SafeDwmIsCompositionEnabled(&flag);
@@ -265,7 +313,8 @@ TEST(DwmApiTest, RealDwmIsLoadedOnDemandOnNt6) {
 
 // ---- OS version test ----
 
-TEST(OsVersionTest, CompareOsVersion) {
+TEST(OsVersionTest, CompareOsVersion)
+{
     const DWORD nt = VER_PLATFORM_WIN32_NT;
     const DWORD win9x = VER_PLATFORM_WIN32_WINDOWS;
     struct Case {
@@ -295,7 +344,8 @@ TEST(OsVersionTest, CompareOsVersion) {
     }
 }
 
-TEST(OsVersionTest, ServicePackFromCsdVersion) {
+TEST(OsVersionTest, ServicePackFromCsdVersion)
+{
     struct Case {
         const char* name;
         DWORD csdVersion;
@@ -315,7 +365,8 @@ TEST(OsVersionTest, ServicePackFromCsdVersion) {
         EXPECT_EQ(c.expected, ServicePackAtLeast(c.csdVersion, c.sp)) << c.name;
 }
 
-TEST(OsVersionTest, IsOsVersionAtLeastAgainstTheRunningSystem) {
+TEST(OsVersionTest, IsOsVersionAtLeastAgainstTheRunningSystem)
+{
     OSVERSIONINFOA running = {};
     running.dwOSVersionInfoSize = sizeof running;
     ASSERT_TRUE(GetVersionExA(&running));  // Wine: 6.1
@@ -326,15 +377,13 @@ TEST(OsVersionTest, IsOsVersionAtLeastAgainstTheRunningSystem) {
         DWORD major, minor;
         BOOL expected;
     } cases[] = {
-        {"itself", major, minor, TRUE},
-        {"next minor", major, minor + 1, FALSE},
-        {"next major", major + 1, 0, FALSE},
-        {"previous major, any minor", major - 1, 99, TRUE},
+        {"itself", major, minor, TRUE},      {"next minor", major, minor + 1, FALSE},
+        {"next major", major + 1, 0, FALSE}, {"previous major, any minor", major - 1, 99, TRUE},
         {"Vista", 6, 0, major >= 6},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.expected, IsOsVersionAtLeast(c.major, c.minor, 0)) << c.name << " (" << c.major << "." << c.minor
-                                                                       << " on " << major << "." << minor << ")";
+        EXPECT_EQ(c.expected, IsOsVersionAtLeast(c.major, c.minor, 0))
+            << c.name << " (" << c.major << "." << c.minor << " on " << major << "." << minor << ")";
 }
 
 // ---- monitor list ----
@@ -344,7 +393,8 @@ protected:
     void TearDown() override { CMultiDisplay::ReleaseInstance(); }
 };
 
-MonitorInfoRecord MonitorRecord(int id, DWORD flags) {
+MonitorInfoRecord MonitorRecord(int id, DWORD flags)
+{
     MonitorInfoRecord record;
     ZeroMemory(&record, sizeof record);
     record.info.cbSize = sizeof record.info;
@@ -355,7 +405,8 @@ MonitorInfoRecord MonitorRecord(int id, DWORD flags) {
     return record;
 }
 
-TEST_F(MonitorListTest, PrimaryComesFirstWhateverTheEnumerationOrder) {
+TEST_F(MonitorListTest, PrimaryComesFirstWhateverTheEnumerationOrder)
+{
     const DWORD P = MONITORINFOF_PRIMARY;
     struct Case {
         const char* name;
@@ -377,7 +428,8 @@ TEST_F(MonitorListTest, PrimaryComesFirstWhateverTheEnumerationOrder) {
         }
         testing::internal::GetCapturedStdout();
         std::string expected, got;
-        for (int id : c.expectedIds) expected += std::to_string(id) + " ";
+        for (int id : c.expectedIds)
+            expected += std::to_string(id) + " ";
         for (const MonitorInfoRecord& r : display.m_monitors)
             got += std::to_string(reinterpret_cast<INT_PTR>(r.hMonitor)) + " ";
         EXPECT_TRUE(display.m_nMonitorCount == int(c.flags.size()) && got == expected)
@@ -386,7 +438,8 @@ TEST_F(MonitorListTest, PrimaryComesFirstWhateverTheEnumerationOrder) {
     }
 }
 
-TEST_F(MonitorListTest, EachMonitorTracesFourLines) {
+TEST_F(MonitorListTest, EachMonitorTracesFourLines)
+{
     CMultiDisplay display;
     MonitorInfoRecord record = MonitorRecord(1, MONITORINFOF_PRIMARY);
     record.info.rcMonitor = {-1280, 10, 0, 1034};  // left, top, right, bottom
@@ -395,14 +448,16 @@ TEST_F(MonitorListTest, EachMonitorTracesFourLines) {
     testing::internal::CaptureStdout();
     display.AddMonitor(record, enumRect);
     const std::string got = testing::internal::GetCapturedStdout();
-    EXPECT_EQ("rcMonitor top=10, left=-1280, bottom=1034, right=0\n"
-              "rcWork top=10, left=-1280, bottom=994, right=0\n"
-              "Flag = 1\n"
-              "rcMonitor top=11, left=-1280, bottom=1035, right=1\n",
-              got);
+    EXPECT_EQ(
+        "rcMonitor top=10, left=-1280, bottom=1034, right=0\n"
+        "rcWork top=10, left=-1280, bottom=994, right=0\n"
+        "Flag = 1\n"
+        "rcMonitor top=11, left=-1280, bottom=1035, right=1\n",
+        got);
 }
 
-TEST_F(MonitorListTest, EnumerationListsTheDesktopsMonitorsPrimaryFirst) {
+TEST_F(MonitorListTest, EnumerationListsTheDesktopsMonitorsPrimaryFirst)
+{
     CMultiDisplay* display = CMultiDisplay::GetInstance();
     ASSERT_TRUE(display != nullptr);
     EXPECT_EQ(0, display->m_nMonitorCount);
@@ -417,7 +472,8 @@ TEST_F(MonitorListTest, EnumerationListsTheDesktopsMonitorsPrimaryFirst) {
     EXPECT_EQ(display, CMultiDisplay::GetInstance());
 }
 
-TEST_F(MonitorListTest, ReleaseInstance) {
+TEST_F(MonitorListTest, ReleaseInstance)
+{
     CMultiDisplay::ReleaseInstance();  // none yet: nothing happens
     EXPECT_TRUE(CMultiDisplay::m_pInstance == nullptr);
     CMultiDisplay* first = CMultiDisplay::GetInstance();
@@ -438,7 +494,8 @@ public:
     int tabCalls = 0;
     HWND lastHwnd = nullptr;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
         if (iid == IID_IUnknown || iid == IID_ITaskbarList) {
             *out = this;
             AddRef();
@@ -456,7 +513,8 @@ public:
     HRESULT STDMETHODCALLTYPE SetActiveAlt(HWND) override { return E_NOTIMPL; }
 
 private:
-    HRESULT Tab(HWND hwnd) {
+    HRESULT Tab(HWND hwnd)
+    {
         ++tabCalls;
         lastHwnd = hwnd;
         return tabResult;
@@ -467,24 +525,28 @@ FakeTaskbarList* g_fakeList;
 
 int g_factoryCalls;
 
-HRESULT CreateFake(ITaskbarList** out) {
+HRESULT CreateFake(ITaskbarList** out)
+{
     ++g_factoryCalls;
     g_fakeList->AddRef();
     *out = g_fakeList;
     return S_OK;
 }
-HRESULT CreationFails(ITaskbarList** out) {
+HRESULT CreationFails(ITaskbarList** out)
+{
     *out = nullptr;
     return REGDB_E_CLASSNOTREG;
 }
-HRESULT CreationFailsLeavingPointer(ITaskbarList** out) {
+HRESULT CreationFailsLeavingPointer(ITaskbarList** out)
+{
     *out = g_fakeList;  // not a reference: must be neither used nor released
     return E_OUTOFMEMORY;
 }
 
 const HWND kTabWindow = reinterpret_cast<HWND>(0x4040);
 
-TEST(TaskBarControlTest, WithoutTheTaskbarListObjectTabsFailAndNothingIsUsed) {
+TEST(TaskBarControlTest, WithoutTheTaskbarListObjectTabsFailAndNothingIsUsed)
+{
     struct Case {
         const char* name;
         TaskbarListFactory factory;
@@ -513,7 +575,8 @@ TEST(TaskBarControlTest, WithoutTheTaskbarListObjectTabsFailAndNothingIsUsed) {
     }
 }
 
-TEST(TaskBarControlTest, TabResultIsTrueExactlyForSOk) {
+TEST(TaskBarControlTest, TabResultIsTrueExactlyForSOk)
+{
     struct Case {
         const char* name;
         HRESULT shell;
@@ -546,7 +609,8 @@ TEST(TaskBarControlTest, TabResultIsTrueExactlyForSOk) {
 }
 
 // Start-up creates the service: the shell's object waits for the first tab call that needs it.
-TEST(TaskBarControlTest, TaskbarListIsMadeOnceAtTheFirstTabCall) {
+TEST(TaskBarControlTest, TaskbarListIsMadeOnceAtTheFirstTabCall)
+{
     FakeTaskbarList fake;
     g_fakeList = &fake;
     g_factoryCalls = 0;
@@ -566,7 +630,8 @@ TEST(TaskBarControlTest, TaskbarListIsMadeOnceAtTheFirstTabCall) {
     EXPECT_EQ(0, fake.refs) << "the destructor releases the object";
 }
 
-TEST(TaskBarControlTest, ShellTaskbarListAddsAndDeletesTabs) {
+TEST(TaskBarControlTest, ShellTaskbarListAddsAndDeletesTabs)
+{
     Window window;
     ASSERT_TRUE(window.get() != nullptr);
     CTaskBarControl* service = CTaskBarControl::GetInstance();

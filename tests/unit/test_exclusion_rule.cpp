@@ -10,7 +10,8 @@
 
 namespace {
 
-TEST(ExclusionRuleTest, Matches) {
+TEST(ExclusionRuleTest, Matches)
+{
     // The double-byte cases need code page 932, which Wine takes from LC_ALL=ja_JP.UTF-8.
     ASSERT_EQ(932u, GetACP());
     struct Case {
@@ -57,7 +58,8 @@ TEST(ExclusionRuleTest, Matches) {
     }
 }
 
-TEST(ExclusionRuleTest, IsWindowAllowed) {
+TEST(ExclusionRuleTest, IsWindowAllowed)
+{
     const ExclusionRule notepad = Rule(0, 1, "", "notepad.exe", 0, "");
     const ExclusionRule memo = Rule(1, 0, "", "", 0, "メモ");
     struct Case {

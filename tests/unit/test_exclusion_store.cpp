@@ -20,30 +20,45 @@ const char kNewTemp[] = "ExclusionData.ini.new.tmp";
 const char kDamaged[] = "ExclusionData.ini.damaged";
 const char kDamaged2[] = "ExclusionData.ini.damaged2";
 
-bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-void PutFile(const char* path, const std::string& bytes) { ASSERT_TRUE(WriteFileBytes(path, bytes)) << path; }
-
-void Remove(std::initializer_list<const char*> names) {
-    for (const char* name : names) DeleteFileA(name);
+bool Exists(const char* path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-size_t Occurrences(const std::string& text, const std::string& part) {
+void PutFile(const char* path, const std::string& bytes)
+{
+    ASSERT_TRUE(WriteFileBytes(path, bytes)) << path;
+}
+
+void Remove(std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+        DeleteFileA(name);
+}
+
+size_t Occurrences(const std::string& text, const std::string& part)
+{
     size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
     return n;
 }
 
-std::string Header(int count) { return "[SYSTEM]\r\nEXCLUSIONNUM=" + std::to_string(count) + "\r\n"; }
+std::string Header(int count)
+{
+    return "[SYSTEM]\r\nEXCLUSIONNUM=" + std::to_string(count) + "\r\n";
+}
 
 std::string Item(int index, int useTitle, int useProcessName, int fullNameMatch, const std::string& title,
-                 const std::string& processName, const std::string& titlePattern) {
+                 const std::string& processName, const std::string& titlePattern)
+{
     return "[ITEM" + std::to_string(index) + "]\r\nTITLEFLAG=" + std::to_string(useTitle) +
            "\r\nPNAMEFLAG=" + std::to_string(useProcessName) + "\r\nFULLNAMEFLAG=" + std::to_string(fullNameMatch) +
            "\r\nTITLE=" + title + "\r\nPNAME=" + processName + "\r\nTPART=" + titlePattern + "\r\n";
 }
 
-std::string RuleText(const ExclusionRule& r) {
+std::string RuleText(const ExclusionRule& r)
+{
     return "{" + std::to_string(r.useTitle) + "," + std::to_string(r.useProcessName) + ",\"" +
            Escaped(r.title.GetString(), true) + "\",\"" + Escaped(r.processName.GetString(), true) + "\"," +
            std::to_string(r.fullNameMatch) + ",\"" + Escaped(r.titlePattern.GetString(), true) + "\"}";
@@ -52,7 +67,8 @@ std::string RuleText(const ExclusionRule& r) {
 // Each test runs in a scratch folder of its own, made the current folder as start-up does.
 class ExclusionStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         GetCurrentDirectoryA(sizeof m_previous, m_previous);
         char temp[MAX_PATH] = {};
         GetTempPathA(sizeof temp, temp);
@@ -61,11 +77,13 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(m_folder.c_str(), nullptr)) << m_folder;
         ASSERT_TRUE(SetCurrentDirectoryA(m_folder.c_str()));
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         SetCurrentDirectoryA(m_previous);
         for (const char* name : {kIni, kTemp, kNew, kNewTemp, kDamaged, kDamaged2}) {
             const std::string path = m_folder + "\\" + name;
-            if (!DeleteFileA(path.c_str())) RemoveDirectoryA(path.c_str());
+            if (!DeleteFileA(path.c_str()))
+                RemoveDirectoryA(path.c_str());
         }
         EXPECT_TRUE(RemoveDirectoryA(m_folder.c_str())) << "unexpected files left in " << m_folder;
     }
@@ -74,9 +92,10 @@ protected:
     std::string m_folder;
 };
 
-TEST_F(ExclusionStoreTest, LoadThenSave) {
-    const std::string whole =
-        Header(2) + Item(0, 1, 1, 1, "無題 - メモ帳", "notepad.exe", "") + Item(1, 1, 0, 0, "表示", "explorer.exe", "表");
+TEST_F(ExclusionStoreTest, LoadThenSave)
+{
+    const std::string whole = Header(2) + Item(0, 1, 1, 1, "無題 - メモ帳", "notepad.exe", "") +
+                              Item(1, 1, 0, 0, "表示", "explorer.exe", "表");
     struct Case {
         const char* name;
         const char* file;  // null: no file
@@ -90,7 +109,8 @@ TEST_F(ExclusionStoreTest, LoadThenSave) {
          Header(3) + Item(0, 0, 0, 0, "", "", "") + Item(1, 0, 1, 0, "", "", "") + Item(2, 0, 0, 0, "", "", "")},
         {"missing keys give defaults", "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nTPART=メモ\r\n",
          Header(1) + Item(0, 1, 0, 0, "", "", "メモ")},
-        {"switch values are kept", "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=5\r\nPNAMEFLAG=-3\r\nFULLNAMEFLAG=2\r\n",
+        {"switch values are kept",
+         "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=5\r\nPNAMEFLAG=-3\r\nFULLNAMEFLAG=2\r\n",
          Header(1) + Item(0, 5, -3, 2, "", "", "")},
         {"sections in any order", "[ITEM1]\r\nTITLE=b\r\n[ITEM0]\r\nTITLE=a\r\n[SYSTEM]\r\nEXCLUSIONNUM=2\r\n",
          Header(2) + Item(0, 0, 0, 0, "a", "", "") + Item(1, 0, 0, 0, "b", "", "")},
@@ -99,8 +119,10 @@ TEST_F(ExclusionStoreTest, LoadThenSave) {
          Header(1) + Item(0, 0, 0, 0, "\" x \"", "a.exe", "y")},
     };
     for (const Case& c : cases) {
-        if (c.file) PutFile(kIni, c.file);
-        else DeleteFileA(kIni);
+        if (c.file)
+            PutFile(kIni, c.file);
+        else
+            DeleteFileA(kIni);
         testing::internal::CaptureStdout();
         {
             ExclusionStore store;
@@ -109,7 +131,9 @@ TEST_F(ExclusionStoreTest, LoadThenSave) {
         }
         const std::string trace = testing::internal::GetCapturedStdout();
         const std::string got = FileBytes(kIni);
-        EXPECT_EQ(c.saved, got) << c.name << "\n  expected:\n" << Escaped(c.saved, true) << "  actual:\n" << Escaped(got, true);
+        EXPECT_EQ(c.saved, got) << c.name << "\n  expected:\n"
+                                << Escaped(c.saved, true) << "  actual:\n"
+                                << Escaped(got, true);
         // A first start has no file: that is no damage.
         EXPECT_EQ("", trace) << c.name;
         EXPECT_FALSE(Exists(kDamaged)) << c.name;
@@ -119,7 +143,8 @@ TEST_F(ExclusionStoreTest, LoadThenSave) {
 
 // A count that cannot be trusted: the sections present are read, and the file's bytes are kept
 // under a name of their own before the file is written anew.
-TEST_F(ExclusionStoreTest, DamagedCountKeepsTheBytesAside) {
+TEST_F(ExclusionStoreTest, DamagedCountKeepsTheBytesAside)
+{
     const std::string items = Item(0, 1, 1, 1, "a", "a.exe", "") + Item(1, 0, 1, 0, "", "b.exe", "b");
     const std::string rules2 = Header(2) + items;
     const std::string c = Item(2, 1, 0, 0, "c", "", "");
@@ -139,8 +164,10 @@ TEST_F(ExclusionStoreTest, DamagedCountKeepsTheBytesAside) {
         {"above the cap", "[SYSTEM]\r\nEXCLUSIONNUM=1001\r\n" + items, rules2},
         {"a gap is passed over", "[SYSTEM]\r\nEXCLUSIONNUM=-5\r\n" + items + Item(3, 1, 0, 0, "d", "", ""),
          Header(3) + items + Item(2, 1, 0, 0, "d", "", "")},
-        {"no ITEM0", "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n[ITEM1]\r\nTITLE=a\r\n", Header(1) + Item(0, 0, 0, 0, "a", "", "")},
-        {"sections in any order and case", "[item1]\r\nPNAMEFLAG=1\r\n[SYSTEM]\r\nEXCLUSIONNUM=x\r\n[ITEM0]\r\nTITLE=a\r\n",
+        {"no ITEM0", "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n[ITEM1]\r\nTITLE=a\r\n",
+         Header(1) + Item(0, 0, 0, 0, "a", "", "")},
+        {"sections in any order and case",
+         "[item1]\r\nPNAMEFLAG=1\r\n[SYSTEM]\r\nEXCLUSIONNUM=x\r\n[ITEM0]\r\nTITLE=a\r\n",
          Header(2) + Item(0, 0, 0, 0, "a", "", "") + Item(1, 0, 1, 0, "", "", "")},
         {"EXCLUSIONNUM 0 with sections", "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n" + items, rules2},
         {"a section at the count", "[SYSTEM]\r\nEXCLUSIONNUM=2\r\n" + items + c, Header(3) + items + c},
@@ -174,9 +201,11 @@ TEST_F(ExclusionStoreTest, DamagedCountKeepsTheBytesAside) {
 
 // A count a few above the sections present is taken as it stands: the default rules show, in red,
 // on the list page, where the user can delete them.
-TEST(RuleReadPlanTest, Plan) {
+TEST(RuleReadPlanTest, Plan)
+{
     std::vector<int> many;
-    for (int i = 0; i < 1500; ++i) many.push_back(i * 2);
+    for (int i = 0; i < 1500; ++i)
+        many.push_back(i * 2);
     struct Case {
         const char* name;
         const char* count;  // null: no EXCLUSIONNUM
@@ -204,19 +233,23 @@ TEST(RuleReadPlanTest, Plan) {
     }
 }
 
-TEST(RuleSectionNumberTest, Names) {
+TEST(RuleSectionNumberTest, Names)
+{
     struct Case {
         const char* name;
         int number;
     } cases[] = {
-        {"ITEM0", 0},   {"ITEM12", 12},      {"item7", 7},     {"Item999999999", 999999999}, {"ITEM", -1},
-        {"ITEM01", -1}, {"ITEM-1", -1},      {"ITEM+1", -1},   {"ITEM1a", -1},               {"ITEMS", -1},
-        {"SYSTEM", -1}, {"ITEM1234567890", -1}, {"XITEM1", -1}, {"", -1},
+        {"ITEM0", 0},   {"ITEM12", 12}, {"item7", 7},   {"Item999999999", 999999999},
+        {"ITEM", -1},   {"ITEM01", -1}, {"ITEM-1", -1}, {"ITEM+1", -1},
+        {"ITEM1a", -1}, {"ITEMS", -1},  {"SYSTEM", -1}, {"ITEM1234567890", -1},
+        {"XITEM1", -1}, {"", -1},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.number, RuleSectionNumber(c.name)) << "[" << c.name << "]";
+    for (const Case& c : cases)
+        EXPECT_EQ(c.number, RuleSectionNumber(c.name)) << "[" << c.name << "]";
 }
 
-TEST(MergeRulesTest, Merge) {
+TEST(MergeRulesTest, Merge)
+{
     const ExclusionRule a = Rule(1, 1, "a", "a.exe", 1, ""), b = Rule(1, 1, "b", "b.exe", 1, "");
     const ExclusionRule aPattern = Rule(1, 1, "a", "a.exe", 1, "x");  // differs in one field only
     struct Case {
@@ -235,19 +268,22 @@ TEST(MergeRulesTest, Merge) {
     for (const Case& c : cases) {
         const std::vector<ExclusionRule> merged = MergeRules(c.first, c.second);
         std::string got, expected;
-        for (const ExclusionRule& r : merged) got += RuleText(r);
-        for (const ExclusionRule& r : c.merged) expected += RuleText(r);
+        for (const ExclusionRule& r : merged)
+            got += RuleText(r);
+        for (const ExclusionRule& r : c.merged)
+            expected += RuleText(r);
         EXPECT_EQ(expected, got) << c.name;
     }
 }
 
 // A damaged file found again is kept beside the others, never over an older copy; a copy with the
 // same bytes is the one an earlier run made before it stopped.
-TEST_F(ExclusionStoreTest, DamagedCopyNeverReplacesAnOlderOne) {
+TEST_F(ExclusionStoreTest, DamagedCopyNeverReplacesAnOlderOne)
+{
     const std::string damaged = "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n" + Item(0, 1, 0, 1, "a", "", "");
     struct Case {
         const char* name;
-        const char* older;  // in kDamaged before the save
+        const char* older;   // in kDamaged before the save
         std::string second;  // kDamaged2 afterwards
     } cases[] = {
         {"an older copy", "older", damaged},
@@ -257,7 +293,9 @@ TEST_F(ExclusionStoreTest, DamagedCopyNeverReplacesAnOlderOne) {
         PutFile(kIni, damaged);
         PutFile(kDamaged, c.older ? c.older : damaged);
         testing::internal::CaptureStdout();
-        { ExclusionStore store; }
+        {
+            ExclusionStore store;
+        }
         testing::internal::GetCapturedStdout();
         EXPECT_EQ(c.older ? c.older : damaged, FileBytes(kDamaged)) << c.name;
         EXPECT_EQ(c.second, FileBytes(kDamaged2)) << c.name;
@@ -267,7 +305,8 @@ TEST_F(ExclusionStoreTest, DamagedCopyNeverReplacesAnOlderOne) {
 }
 
 // Run after run, a rule the user adds is in force at the next start, whatever the file held.
-TEST_F(ExclusionStoreTest, AddedRulesSurviveEveryRun) {
+TEST_F(ExclusionStoreTest, AddedRulesSurviveEveryRun)
+{
     const std::string damaged = "[SYSTEM]\r\nEXCLUSIONNUM=abc\r\n" + Item(0, 1, 0, 1, "a", "", "");
     const ExclusionRule a = Rule(1, 0, "a", "", 1, ""), x1 = Rule(1, 1, "X1", "x.exe", 1, ""),
                         x2 = Rule(1, 1, "X2", "x.exe", 1, "");
@@ -281,20 +320,22 @@ TEST_F(ExclusionStoreTest, AddedRulesSurviveEveryRun) {
     ExclusionStore third;
     testing::internal::GetCapturedStdout();
     std::string got;
-    for (const ExclusionRule& r : third.rules) got += RuleText(r);
+    for (const ExclusionRule& r : third.rules)
+        got += RuleText(r);
     EXPECT_EQ(RuleText(x2) + RuleText(x1) + RuleText(a), got);
     EXPECT_EQ(damaged, FileBytes(kDamaged));
 }
 
-TEST(RuleCountTest, Parse) {
+TEST(RuleCountTest, Parse)
+{
     struct Case {
         const char* text;
         bool trusted;
         int count;
     } cases[] = {
-        {"0", true, 0},      {"3", true, 3},         {"007", true, 7},     {"1000", true, 1000},
-        {"1001", false, 0},  {"-1", false, 0},       {"+1", false, 0},     {"", false, 0},
-        {"abc", false, 0},   {"2 3", false, 0},      {"4294967297", false, 0},
+        {"0", true, 0},     {"3", true, 3},    {"007", true, 7},         {"1000", true, 1000},
+        {"1001", false, 0}, {"-1", false, 0},  {"+1", false, 0},         {"", false, 0},
+        {"abc", false, 0},  {"2 3", false, 0}, {"4294967297", false, 0},
     };
     for (const Case& c : cases) {
         int count = -7;
@@ -305,9 +346,11 @@ TEST(RuleCountTest, Parse) {
     }
 }
 
-TEST_F(ExclusionStoreTest, ManySectionsAreCapped) {
+TEST_F(ExclusionStoreTest, ManySectionsAreCapped)
+{
     std::string file = "[SYSTEM]\r\nEXCLUSIONNUM=999999999\r\n";
-    for (int i = 0; i <= kMaxExclusionRules; ++i) file += Item(i, 1, 0, 1, "t" + std::to_string(i), "", "");
+    for (int i = 0; i <= kMaxExclusionRules; ++i)
+        file += Item(i, 1, 0, 1, "t" + std::to_string(i), "", "");
     PutFile(kIni, file);
     testing::internal::CaptureStdout();
     const DWORD start = GetTickCount();
@@ -326,7 +369,8 @@ TEST_F(ExclusionStoreTest, ManySectionsAreCapped) {
 
 // A file that exists but cannot be read at start-up must not be taken for "no rules" and emptied:
 // it is read again, and merged with what the user added, before anything is written.
-TEST_F(ExclusionStoreTest, UnreadableFileIsReadAgainBeforeTheSave) {
+TEST_F(ExclusionStoreTest, UnreadableFileIsReadAgainBeforeTheSave)
+{
     const std::string old = Header(1) + Item(0, 1, 1, 1, "old", "old.exe", "");
     const ExclusionRule added = Rule(1, 0, "new", "", 1, "");
     const std::string both = Header(2) + Item(0, 1, 0, 1, "new", "", "") + Item(1, 1, 1, 1, "old", "old.exe", "");
@@ -353,12 +397,14 @@ TEST_F(ExclusionStoreTest, UnreadableFileIsReadAgainBeforeTheSave) {
         ExclusionStore* store = new ExclusionStore;
         EXPECT_EQ(ExclusionStore::fileUnread, store->fileState) << c.name;
         EXPECT_TRUE(store->rules.empty()) << c.name;
-        if (c.releasedBefore) CloseHandle(holder);
+        if (c.releasedBefore)
+            CloseHandle(holder);
         store->rules.push_back(added);
         EXPECT_EQ(c.releasedBefore, store->Save()) << c.name;
         EXPECT_EQ(c.releasedBefore ? 2u : 1u, store->rules.size()) << c.name << ": merged into the rules";
         delete store;
-        if (!c.releasedBefore && holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        if (!c.releasedBefore && holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
         EXPECT_EQ(c.saved, FileBytes(kIni)) << c.name;
         EXPECT_EQ(c.releasedBefore ? "<missing>" : Header(1) + Item(0, 1, 0, 1, "new", "", ""), FileBytes(kNew))
             << c.name;
@@ -380,9 +426,11 @@ TEST_F(ExclusionStoreTest, UnreadableFileIsReadAgainBeforeTheSave) {
     }
 }
 
-TEST_F(ExclusionStoreTest, LongTextsAreCut) {
+TEST_F(ExclusionStoreTest, LongTextsAreCut)
+{
     std::string kana;
-    for (int i = 0; i < 150; ++i) kana += "あ";
+    for (int i = 0; i < 150; ++i)
+        kana += "あ";
     struct Case {
         const char* name;
         std::string stored;
@@ -402,7 +450,8 @@ TEST_F(ExclusionStoreTest, LongTextsAreCut) {
     }
 }
 
-TEST(LoneLeadByteTest, Length) {
+TEST(LoneLeadByteTest, Length)
+{
     struct Case {
         const char* name;
         const char* text;
@@ -418,12 +467,14 @@ TEST(LoneLeadByteTest, Length) {
         {"trail byte 5C", "表", 2},
         {"lead byte code as the last trail byte", "\x82\x82", 2},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.expected, LengthWithoutLoneLeadByte(c.text)) << c.name;
+    for (const Case& c : cases)
+        EXPECT_EQ(c.expected, LengthWithoutLoneLeadByte(c.text)) << c.name;
 }
 
 // Text the profile reader would change (line breaks, edge blanks, quote pairs) comes back as written,
 // line breaks as blanks.
-TEST_F(ExclusionStoreTest, AwkwardTextsRoundTrip) {
+TEST_F(ExclusionStoreTest, AwkwardTextsRoundTrip)
+{
     struct Case {
         const char* name;
         const char* text;
@@ -440,7 +491,8 @@ TEST_F(ExclusionStoreTest, AwkwardTextsRoundTrip) {
     };
     {
         ExclusionStore store;
-        for (const Case& c : cases) store.rules.push_back(Rule(1, 1, c.text, c.text, 1, c.text));
+        for (const Case& c : cases)
+            store.rules.push_back(Rule(1, 1, c.text, c.text, 1, c.text));
         store.Save();
     }
     ExclusionStore reloaded;
@@ -454,9 +506,10 @@ TEST_F(ExclusionStoreTest, AwkwardTextsRoundTrip) {
 }
 
 // The exit writes the file twice: once from the main window, once from the destructor.
-TEST_F(ExclusionStoreTest, RepeatedSavesGiveTheSameBytes) {
-    const std::string expected = Header(2) + Item(0, 1, 1, 1, "\" 無題 \"", "notepad.exe", "") +
-                                 Item(1, 0, 1, 0, "", "calc.exe", "\"\"x\"\"");
+TEST_F(ExclusionStoreTest, RepeatedSavesGiveTheSameBytes)
+{
+    const std::string expected =
+        Header(2) + Item(0, 1, 1, 1, "\" 無題 \"", "notepad.exe", "") + Item(1, 0, 1, 0, "", "calc.exe", "\"\"x\"\"");
     std::string first, second;
     {
         ExclusionStore store;
@@ -475,9 +528,11 @@ TEST_F(ExclusionStoreTest, RepeatedSavesGiveTheSameBytes) {
 
 // A save that fails leaves the file as it was, puts the rules beside it, is tried again at the next
 // save, and asks for the user to be told once.
-TEST_F(ExclusionStoreTest, FailedSaveIsKeptBesideAndTriedAgain) {
+TEST_F(ExclusionStoreTest, FailedSaveIsKeptBesideAndTriedAgain)
+{
     const std::string old = Header(1) + Item(0, 1, 1, 1, "old", "old.exe", "");
-    const std::string both = Header(2) + Item(0, 1, 1, 1, "new", "new.exe", "") + Item(1, 1, 1, 1, "old", "old.exe", "");
+    const std::string both =
+        Header(2) + Item(0, 1, 1, 1, "new", "new.exe", "") + Item(1, 1, 1, 1, "old", "old.exe", "");
     struct Case {
         const char* name;
         bool blockTempWithFolder;  // else hold the old file open without delete sharing
@@ -510,7 +565,8 @@ TEST_F(ExclusionStoreTest, FailedSaveIsKeptBesideAndTriedAgain) {
         testing::internal::GetCapturedStdout();
         EXPECT_FALSE(store->TakeFailureNotice()) << c.name << ": told again at the next change";
 
-        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
         RemoveDirectoryA(kTemp);
         testing::internal::CaptureStdout();
         EXPECT_TRUE(store->Save()) << c.name << ": once the file can be written";
@@ -525,7 +581,8 @@ TEST_F(ExclusionStoreTest, FailedSaveIsKeptBesideAndTriedAgain) {
 
 // Locked through the exit: the exit's saves put the rules beside the file, so that neither the
 // exit nor a kill loses the rule; the next start has it.
-TEST_F(ExclusionStoreTest, RuleAddedWhileLockedThroughTheExit) {
+TEST_F(ExclusionStoreTest, RuleAddedWhileLockedThroughTheExit)
+{
     const std::string old = Header(1) + Item(0, 1, 1, 1, "old", "old.exe", "");
     PutFile(kIni, old);
     testing::internal::CaptureStdout();
@@ -544,19 +601,28 @@ TEST_F(ExclusionStoreTest, RuleAddedWhileLockedThroughTheExit) {
     EXPECT_EQ("old", std::string(next.rules[1].title.GetString()));
 }
 
-DWORD WINAPI FolderUnknown(DWORD, LPSTR) { return 0; }
+DWORD WINAPI FolderUnknown(DWORD, LPSTR)
+{
+    return 0;
+}
 // GetCurrentDirectoryA leaves the buffer alone and returns the size the folder needs.
-DWORD WINAPI FolderTooLong(DWORD size, LPSTR) { return size + 40; }
-DWORD WINAPI FolderFillsTheBuffer(DWORD size, LPSTR buffer) {
+DWORD WINAPI FolderTooLong(DWORD size, LPSTR)
+{
+    return size + 40;
+}
+DWORD WINAPI FolderFillsTheBuffer(DWORD size, LPSTR buffer)
+{
     std::memset(buffer, 'x', size - 1);
     buffer[size - 1] = '\0';
     return size - 1;
 }
 
-TEST_F(ExclusionStoreTest, CurrentFolderThatDoesNotFit) {
+TEST_F(ExclusionStoreTest, CurrentFolderThatDoesNotFit)
+{
     // A store that took the folder as empty would use the drive root.
     const char* root = "\\ExclusionData.ini";
-    if (Exists(root)) GTEST_SKIP() << root << " exists already";
+    if (Exists(root))
+        GTEST_SKIP() << root << " exists already";
     PutFile(kIni, Header(1) + Item(0, 1, 0, 0, "a", "", ""));
     struct Case {
         const char* name;
@@ -581,7 +647,8 @@ TEST_F(ExclusionStoreTest, CurrentFolderThatDoesNotFit) {
     }
 }
 
-TEST_F(ExclusionStoreTest, SingleInstance) {
+TEST_F(ExclusionStoreTest, SingleInstance)
+{
     ASSERT_TRUE(ExclusionStore::m_pInstance == nullptr);
     PutFile(kIni, Header(1) + Item(0, 1, 0, 0, "a", "", ""));
     ExclusionStore* store = ExclusionStore::GetInstance();

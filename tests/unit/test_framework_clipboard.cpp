@@ -22,7 +22,10 @@ BOOL WINAPI FakeOpen(HWND)
     ++g_clip.opens;
     return TRUE;
 }
-BOOL WINAPI FakeEmpty() { return g_clip.emptyFails ? FALSE : TRUE; }
+BOOL WINAPI FakeEmpty()
+{
+    return g_clip.emptyFails ? FALSE : TRUE;
+}
 HANDLE WINAPI FakeSet(UINT, HANDLE data)
 {
     ++g_clip.sets;

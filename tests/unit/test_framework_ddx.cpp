@@ -30,10 +30,7 @@ public:
     static int BoxesWithValidationText() { return s_expectedText; }
 
 private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
-    {
-        EnumThreadWindows(GetCurrentThreadId(), &Close, 0);
-    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), &Close, 0); }
     static BOOL CALLBACK Close(HWND hwnd, LPARAM)
     {
         return AfxCallGuarded("EnumThreadWindows callback", FALSE, [&]() -> BOOL {

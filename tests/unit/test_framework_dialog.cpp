@@ -48,7 +48,10 @@ enum : UINT { WM_STEP = WM_APP + 1 };
 
 std::vector<std::string> g_order;  // PreTranslateMessage and IsDialogMessage traffic for one key
 
-bool IsTestKey(const MSG* msg) { return msg->message == WM_KEYDOWN && msg->wParam == VK_F2; }
+bool IsTestKey(const MSG* msg)
+{
+    return msg->message == WM_KEYDOWN && msg->wParam == VK_F2;
+}
 
 class COwnerWnd : public CWnd {
 public:
@@ -133,7 +136,10 @@ public:
     }
 };
 
-std::string State(const CWnd& wnd) { return wnd.IsWindowEnabled() ? "enabled" : "disabled"; }
+std::string State(const CWnd& wnd)
+{
+    return wnd.IsWindowEnabled() ? "enabled" : "disabled";
+}
 
 TEST(FrameworkDialogTest, ModelessCreateRoutesInitDialogThroughWindowProc)
 {
@@ -141,7 +147,9 @@ TEST(FrameworkDialogTest, ModelessCreateRoutesInitDialogThroughWindowProc)
     ASSERT_TRUE(owner.Create());
     CScriptDlg dlg;
     bool initialised = false;
-    dlg.m_onInit = [&](CScriptDlg&) { initialised = true; };
+    dlg.m_onInit = [&](CScriptDlg&) {
+        initialised = true;
+    };
 
     ASSERT_TRUE(dlg.Create(IDD_FW_PLAIN, &owner));
     EXPECT_TRUE(initialised);
@@ -198,7 +206,9 @@ TEST(FrameworkDialogTest, DoModalDisablesTheOwnerForItsDuration)
 TEST(FrameworkDialogTest, DoModalReturnsHowTheDialogWasEnded)
 {
     const auto postKey = [](WPARAM vk) {
-        return [vk](CScriptDlg& d) { PostMessageA(GetDlgItem(d, IDC_FW_EDIT), WM_KEYDOWN, vk, 1); };
+        return [vk](CScriptDlg& d) {
+            PostMessageA(GetDlgItem(d, IDC_FW_EDIT), WM_KEYDOWN, vk, 1);
+        };
     };
     struct Case {
         const char* name;
@@ -206,8 +216,16 @@ TEST(FrameworkDialogTest, DoModalReturnsHowTheDialogWasEnded)
         INT_PTR result;
         bool shown;
     } cases[] = {
-        {"EndDialog in OnInitDialog", [](CScriptDlg& d) { d.EndDialog(7); }, 7, false},
-        {"WM_CLOSE", [](CScriptDlg& d) { d.PostMessage(WM_CLOSE); }, IDCANCEL, true},
+        {"EndDialog in OnInitDialog",
+         [](CScriptDlg& d) {
+             d.EndDialog(7);
+         },
+         7, false},
+        {"WM_CLOSE",
+         [](CScriptDlg& d) {
+             d.PostMessage(WM_CLOSE);
+         },
+         IDCANCEL, true},
         {"Esc in the edit", postKey(VK_ESCAPE), IDCANCEL, true},
         {"Enter in the edit", postKey(VK_RETURN), IDOK, true},
     };
@@ -229,10 +247,14 @@ TEST(FrameworkDialogTest, ModalDialogsNest)
     ASSERT_TRUE(owner.Create());
     CScriptDlg outer(&owner);
     std::vector<std::string> events;
-    outer.m_onInit = [](CScriptDlg& d) { d.PostMessage(WM_STEP); };
+    outer.m_onInit = [](CScriptDlg& d) {
+        d.PostMessage(WM_STEP);
+    };
     outer.m_onStep = [&](CScriptDlg& d) {
         CScriptDlg inner(&d);
-        inner.m_onInit = [](CScriptDlg& i) { i.PostMessage(WM_STEP); };
+        inner.m_onInit = [](CScriptDlg& i) {
+            i.PostMessage(WM_STEP);
+        };
         inner.m_onStep = [&](CScriptDlg& i) {
             events.push_back("inner runs, outer " + State(d) + ", owner " + State(owner));
             i.EndDialog(22);
@@ -246,9 +268,10 @@ TEST(FrameworkDialogTest, ModalDialogsNest)
     EXPECT_EQ(11, outer.DoModal());
     events.push_back("outer returned");
     EXPECT_FALSE(watchdog.Fired());
-    EXPECT_EQ("inner runs, outer disabled, owner disabled, inner returned 22, outer enabled, owner disabled, "
-              "outer returned",
-              Join(events));
+    EXPECT_EQ(
+        "inner runs, outer disabled, owner disabled, inner returned 22, outer enabled, owner disabled, "
+        "outer returned",
+        Join(events));
     EXPECT_TRUE(owner.IsWindowEnabled());
     owner.DestroyWindow();
 }
@@ -261,11 +284,17 @@ TEST(FrameworkDialogTest, EndingAnOuterModalDialogCancelsTheInnerOne)
     ASSERT_TRUE(owner.Create());
     CScriptDlg outer(&owner);
     std::vector<std::string> events;
-    outer.m_onInit = [](CScriptDlg& d) { d.PostMessage(WM_STEP); };
+    outer.m_onInit = [](CScriptDlg& d) {
+        d.PostMessage(WM_STEP);
+    };
     outer.m_onStep = [&](CScriptDlg& d) {
         CScriptDlg inner(&d);
-        inner.m_onInit = [](CScriptDlg& i) { i.PostMessage(WM_STEP); };
-        inner.m_onStep = [&](CScriptDlg&) { d.EndDialog(11); };
+        inner.m_onInit = [](CScriptDlg& i) {
+            i.PostMessage(WM_STEP);
+        };
+        inner.m_onStep = [&](CScriptDlg&) {
+            d.EndDialog(11);
+        };
         events.push_back("inner returned " + std::to_string(inner.DoModal()));
     };
 
@@ -322,8 +351,12 @@ TEST(FrameworkDialogTest, EndingAnOuterModalDialogEndsTheBoxesOpenedInsideIt)
                 return;
             }
             CScriptDlg inner(&d);
-            inner.m_onInit = [&](CScriptDlg& i) { i.PostMessage(WM_STEP); };
-            inner.m_onStep = [&](CScriptDlg& i) { showBox(i); };
+            inner.m_onInit = [&](CScriptDlg& i) {
+                i.PostMessage(WM_STEP);
+            };
+            inner.m_onStep = [&](CScriptDlg& i) {
+                showBox(i);
+            };
             events.push_back("inner " + std::to_string(inner.DoModal()));
         };
 
@@ -351,7 +384,9 @@ TEST(FrameworkDialogTest, PreTranslateMessageRunsFromTargetToDialogBeforeIsDialo
         edit.PostMessage(WM_KEYDOWN, VK_F2, 1);
         d.PostMessage(WM_STEP);  // after the key in the queue
     };
-    dlg.m_onStep = [](CScriptDlg& d) { d.EndDialog(IDOK); };
+    dlg.m_onStep = [](CScriptDlg& d) {
+        d.EndDialog(IDOK);
+    };
 
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_FALSE(watchdog.Fired());
@@ -390,7 +425,9 @@ TEST(FrameworkDialogTest, ThrowingOnInitDialogIsStoppedAndTheDialogRunsOn)
         d.PostMessage(WM_STEP);
         throw std::runtime_error("init failed");
     };
-    dlg.m_onStep = [](CScriptDlg& d) { d.EndDialog(5); };
+    dlg.m_onStep = [](CScriptDlg& d) {
+        d.EndDialog(5);
+    };
 
     testing::internal::CaptureStdout();
     const INT_PTR result = dlg.DoModal();

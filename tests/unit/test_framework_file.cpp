@@ -47,8 +47,7 @@ TEST_F(FrameworkFileTest, WrittenBytesReachTheDiskUnchanged)
     };
     for (const Case& c : cases) {
         CStdioFile file;
-        ASSERT_TRUE(file.Open(m_path.c_str(), CStdioFile::modeCreate | CStdioFile::modeWrite | c.extraFlags))
-            << c.name;
+        ASSERT_TRUE(file.Open(m_path.c_str(), CStdioFile::modeCreate | CStdioFile::modeWrite | c.extraFlags)) << c.name;
         file.WriteString(c.text.c_str());
         file.Close();
         EXPECT_EQ(c.text, ReadRaw()) << c.name;
@@ -95,7 +94,8 @@ TEST_F(FrameworkFileTest, OpenFailureFillsTheCause)
         int cause;
         LONG osError;
     } cases[] = {
-        {"missing file", m_dir + "\\none.txt", CStdioFile::modeRead, CFileException::fileNotFound, ERROR_FILE_NOT_FOUND},
+        {"missing file", m_dir + "\\none.txt", CStdioFile::modeRead, CFileException::fileNotFound,
+         ERROR_FILE_NOT_FOUND},
         {"missing folder", m_dir + "\\none\\x.txt", CStdioFile::modeCreate | CStdioFile::modeWrite,
          CFileException::badPath, ERROR_PATH_NOT_FOUND},
         {"file held exclusively", m_path, CStdioFile::modeRead, CFileException::sharingViolation,

@@ -29,34 +29,56 @@ struct Case {
 TEST(FrameworkHandle, EachHandleIsReleasedOnceByItsLastOwner)
 {
     const Case cases[] = {
-        {"none", [] { Counted h; }, {}},
-        {"invalid value", [] { Counted h(-1); }, {}},
-        {"owned", [] { Counted h(7); }, {7}},
-        {"moved-from releases nothing", [] {
+        {"none",
+         [] {
+             Counted h;
+         },
+         {}},
+        {"invalid value",
+         [] {
+             Counted h(-1);
+         },
+         {}},
+        {"owned",
+         [] {
+             Counted h(7);
+         },
+         {7}},
+        {"moved-from releases nothing",
+         [] {
              Counted a(7);
              Counted b(std::move(a));
              EXPECT_FALSE(a.Valid());
-         }, {7}},
-        {"move-assigned releases what it held", [] {
+         },
+         {7}},
+        {"move-assigned releases what it held",
+         [] {
              Counted a(7);
              Counted b(8);
              b = std::move(a);
              EXPECT_EQ(7, b.Get());
-         }, {8, 7}},
-        {"reset releases the old one", [] {
+         },
+         {8, 7}},
+        {"reset releases the old one",
+         [] {
              Counted a(7);
              a.Reset(9);
-         }, {7, 9}},
-        {"detached is the caller's", [] {
+         },
+         {7, 9}},
+        {"detached is the caller's",
+         [] {
              Counted a(7);
              EXPECT_EQ(7, a.Detach());
-         }, {}},
-        {"self-move keeps it", [] {
+         },
+         {}},
+        {"self-move keeps it",
+         [] {
              Counted a(7);
              Counted& same = a;
              a = std::move(same);
              EXPECT_EQ(7, a.Get());
-         }, {7}},
+         },
+         {7}},
     };
     for (const Case& c : cases) {
         g_released.clear();

@@ -10,8 +10,8 @@ namespace {
 
 TEST(FrameworkMenuTest, OnlyOwnedMenusAreDestroyed)
 {
-    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_SYSMENU | WS_CAPTION, 0, 0, 50, 50, nullptr,
-                                  nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_SYSMENU | WS_CAPTION, 0, 0, 50, 50, nullptr, nullptr,
+                                  nullptr, nullptr);
     ASSERT_TRUE(window != nullptr);
     CMenu parent;  // owns sub, and destroys it at the end
     ASSERT_TRUE(parent.CreatePopupMenu());
@@ -23,7 +23,13 @@ TEST(FrameworkMenuTest, OnlyOwnedMenusAreDestroyed)
         std::function<HMENU()> scope;  // returns the menu to look at once the wrappers are gone
         bool alive;
     } cases[] = {
-        {"created popup", [] { CMenu m; m.CreatePopupMenu(); return m.m_hMenu; }, false},
+        {"created popup",
+         [] {
+             CMenu m;
+             m.CreatePopupMenu();
+             return m.m_hMenu;
+         },
+         false},
         {"borrowed submenu",
          [&parent, sub] {
              CMenu borrowed = parent.GetSubMenu(0);
@@ -31,7 +37,11 @@ TEST(FrameworkMenuTest, OnlyOwnedMenusAreDestroyed)
              return sub;
          },
          true},
-        {"system menu", [window] { CWnd* wnd = CWnd::FromHandle(window); return wnd->GetSystemMenu(FALSE).m_hMenu; },
+        {"system menu",
+         [window] {
+             CWnd* wnd = CWnd::FromHandle(window);
+             return wnd->GetSystemMenu(FALSE).m_hMenu;
+         },
          true},
         {"moved-from owner",
          [] {

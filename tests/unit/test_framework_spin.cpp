@@ -45,7 +45,8 @@ TEST(FrameworkSpinTest, TextOutsideTheRangeOrNotADecimalKeepsThePreviousValue)
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, SpinValueFromText(c.text, c.previous, c.lower, c.upper))
-            << '"' << (c.text ? c.text : "(null)") << "\" previous " << c.previous << " range " << c.lower << ".." << c.upper;
+            << '"' << (c.text ? c.text : "(null)") << "\" previous " << c.previous << " range " << c.lower << ".."
+            << c.upper;
     }
 }
 
@@ -69,9 +70,10 @@ protected:
         m_parent = m_parentWnd.m_hWnd;
         m_edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_BORDER | ES_AUTOHSCROLL, 10, 10, 60, 20, m_parent,
                                  reinterpret_cast<HMENU>(1026), nullptr, nullptr);
-        HWND spin = CreateWindowExA(0, UPDOWN_CLASSA, "",
-                                    WS_CHILD | UDS_AUTOBUDDY | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
-                                    0, 0, 10, 20, m_parent, reinterpret_cast<HMENU>(1027), nullptr, nullptr);
+        HWND spin = CreateWindowExA(
+            0, UPDOWN_CLASSA, "",
+            WS_CHILD | UDS_AUTOBUDDY | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 10, 20,
+            m_parent, reinterpret_cast<HMENU>(1027), nullptr, nullptr);
         ASSERT_TRUE(m_spin.SubclassWindow(spin));
     }
     void TearDown() override

@@ -202,9 +202,27 @@ TEST(FrameworkStringTest, FormatCopiesDoubleByteText)
         CString got;
         const char* expected;
     } cases[] = {
-        {"%s of double-byte text", [] { CString r; r.Format("[%s]", "表示"); return r; }(), "[表示]"},
-        {"width counts bytes", [] { CString r; r.Format("%-6s|", "表示"); return r; }(), "表示  |"},
-        {"number and 5C trail byte", [] { CString r; r.Format("%d%s", 5, "ソ"); return r; }(), "5ソ"},
+        {"%s of double-byte text",
+         [] {
+             CString r;
+             r.Format("[%s]", "表示");
+             return r;
+         }(),
+         "[表示]"},
+        {"width counts bytes",
+         [] {
+             CString r;
+             r.Format("%-6s|", "表示");
+             return r;
+         }(),
+         "表示  |"},
+        {"number and 5C trail byte",
+         [] {
+             CString r;
+             r.Format("%d%s", 5, "ソ");
+             return r;
+         }(),
+         "5ソ"},
         {"own value as argument", self, "表示\\ソ"},
     };
     for (const Case& c : cases)

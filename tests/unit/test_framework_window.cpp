@@ -64,8 +64,16 @@ BOOL CreateTestWindow(CWnd& wnd, DWORD style = WS_POPUP)
 
 class CBaseWnd : public CWnd {
 protected:
-    LRESULT OnShared(WPARAM, LPARAM) { g_log.push_back("base shared"); return 1; }
-    LRESULT OnBaseOnly(WPARAM w, LPARAM l) { g_log.push_back("base only"); return static_cast<LRESULT>(w) + l; }
+    LRESULT OnShared(WPARAM, LPARAM)
+    {
+        g_log.push_back("base shared");
+        return 1;
+    }
+    LRESULT OnBaseOnly(WPARAM w, LPARAM l)
+    {
+        g_log.push_back("base only");
+        return static_cast<LRESULT>(w) + l;
+    }
     void OnBaseCommand() { g_log.push_back("base command"); }
     DECLARE_MESSAGE_MAP()
 };
@@ -90,14 +98,22 @@ public:
     }
 
 protected:
-    LRESULT OnShared(WPARAM, LPARAM) { g_log.push_back("derived shared"); return 2; }
+    LRESULT OnShared(WPARAM, LPARAM)
+    {
+        g_log.push_back("derived shared");
+        return 2;
+    }
     LRESULT OnCallsDefault(WPARAM, LPARAM)
     {
         const LRESULT r = Default();
         g_log.push_back("after Default");
         return r + 1;
     }
-    LRESULT OnRegistered(WPARAM w, LPARAM) { g_log.push_back("registered"); return static_cast<LRESULT>(w) * 2; }
+    LRESULT OnRegistered(WPARAM w, LPARAM)
+    {
+        g_log.push_back("registered");
+        return static_cast<LRESULT>(w) * 2;
+    }
     void OnDerivedCommand() { g_log.push_back("derived command"); }
     void OnEditChange() { g_log.push_back("edit change"); }
     void OnListClick(NMHDR* hdr, LRESULT* result)
@@ -334,15 +350,30 @@ TEST(FrameworkLifetimeTest, SelfDeletingWindowIsFreedOnceAfterItsOutermostMessag
         const char* seenInHandlers;
     } cases[] = {
         {"DestroyWindow inside a nested message",
-         [](HWND h) { return SendMessageA(h, WM_NESTED_DESTROY, 0, 0); }, 5, 1,
-         "inner: PostNcDestroy 0, no window, outer: PostNcDestroy 0, alive"},
-        {"DestroyWindow inside its own message", [](HWND h) { return SendMessageA(h, WM_DESTROY_NOW, 0, 0); }, 6, 1,
-         "inner: PostNcDestroy 0, no window"},
-        {"DestroyWindow from outside", [](HWND h) { return LRESULT(DestroyWindow(h)); }, TRUE, 1, ""},
-        {"delete this while the window lives", [](HWND h) { return SendMessageA(h, WM_DELETE_NOW, 0, 0); }, 7, 0,
-         ""},
-        {"delete this inside a nested message", [](HWND h) { return SendMessageA(h, WM_NESTED_DELETE, 0, 0); }, 8,
-         0, "outer: no window"},
+         [](HWND h) {
+             return SendMessageA(h, WM_NESTED_DESTROY, 0, 0);
+         },
+         5, 1, "inner: PostNcDestroy 0, no window, outer: PostNcDestroy 0, alive"},
+        {"DestroyWindow inside its own message",
+         [](HWND h) {
+             return SendMessageA(h, WM_DESTROY_NOW, 0, 0);
+         },
+         6, 1, "inner: PostNcDestroy 0, no window"},
+        {"DestroyWindow from outside",
+         [](HWND h) {
+             return LRESULT(DestroyWindow(h));
+         },
+         TRUE, 1, ""},
+        {"delete this while the window lives",
+         [](HWND h) {
+             return SendMessageA(h, WM_DELETE_NOW, 0, 0);
+         },
+         7, 0, ""},
+        {"delete this inside a nested message",
+         [](HWND h) {
+             return SendMessageA(h, WM_NESTED_DELETE, 0, 0);
+         },
+         8, 0, "outer: no window"},
     };
     for (const Case& c : cases) {
         g_postNcDestroyCalls = 0;

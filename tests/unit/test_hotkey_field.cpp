@@ -67,39 +67,65 @@ TEST(HotKeyField, StateMachineOverKeyEvents)
         std::vector<Event> events;
         HotKeyFieldState expected;
     } cases[] = {
-        {"Ctrl alone, pressed and released, leaves the field empty", empty,
-         {{true, VK_CONTROL}, {false, VK_CONTROL}}, Shown(0, 0, 0, 0, 1)},
-        {"Ctrl held shows the modifier without a key", empty, {{true, VK_LCONTROL}},
+        {"Ctrl alone, pressed and released, leaves the field empty",
+         empty,
+         {{true, VK_CONTROL}, {false, VK_CONTROL}},
+         Shown(0, 0, 0, 0, 1)},
+        {"Ctrl held shows the modifier without a key",
+         empty,
+         {{true, VK_LCONTROL}},
          Shown(0, kFieldControl, 0, kFieldControl, 0)},
-        {"Ctrl W, W up, Ctrl up gives Ctrl+W", empty,
-         {{true, VK_CONTROL}, {true, W}, {false, W}, {false, VK_CONTROL}}, Shown(W, kFieldControl, 0, 0, 1)},
-        {"Ctrl W, Ctrl up, W up gives W alone", empty,
-         {{true, VK_CONTROL}, {true, W}, {false, VK_CONTROL}, {false, W}}, Shown(W, 0, 0, 0, 1)},
+        {"Ctrl W, W up, Ctrl up gives Ctrl+W",
+         empty,
+         {{true, VK_CONTROL}, {true, W}, {false, W}, {false, VK_CONTROL}},
+         Shown(W, kFieldControl, 0, 0, 1)},
+        {"Ctrl W, Ctrl up, W up gives W alone",
+         empty,
+         {{true, VK_CONTROL}, {true, W}, {false, VK_CONTROL}, {false, W}},
+         Shown(W, 0, 0, 0, 1)},
         {"a bare key may be chosen", empty, {{true, W}, {false, W}}, Shown(W, 0, 0, 0, 1)},
-        {"the application key counts as Win", empty, {{true, VK_APPS}, {true, W}, {false, W}, {false, VK_APPS}},
+        {"the application key counts as Win",
+         empty,
+         {{true, VK_APPS}, {true, W}, {false, W}, {false, VK_APPS}},
          Shown(W, kFieldWin, 0, 0, 1)},
-        {"left and right Win are one modifier", empty, {{true, VK_LWIN}, {true, VK_RWIN}, {true, W}},
+        {"left and right Win are one modifier",
+         empty,
+         {{true, VK_LWIN}, {true, VK_RWIN}, {true, W}},
          Shown(W, kFieldWin, W, kFieldWin, 0)},
-        {"releasing one of both Shift keys clears Shift", empty,
-         {{true, VK_LSHIFT}, {true, VK_RSHIFT}, {false, VK_LSHIFT}, {true, W}}, Shown(W, 0, W, 0, 0)},
-        {"Shift Ctrl Alt Win with a key", empty,
+        {"releasing one of both Shift keys clears Shift",
+         empty,
+         {{true, VK_LSHIFT}, {true, VK_RSHIFT}, {false, VK_LSHIFT}, {true, W}},
+         Shown(W, 0, W, 0, 0)},
+        {"Shift Ctrl Alt Win with a key",
+         empty,
          {{true, VK_SHIFT}, {true, VK_RCONTROL}, {true, VK_LMENU}, {true, VK_RWIN}, {true, 'Q'}},
          Shown('Q', kFieldShift | kFieldControl | kFieldAlt | kFieldWin, 'Q', 0x17, 0)},
-        {"Tab, Esc and Enter are keys like any other", empty, {{true, VK_TAB}, {false, VK_TAB}},
+        {"Tab, Esc and Enter are keys like any other",
+         empty,
+         {{true, VK_TAB}, {false, VK_TAB}},
          Shown(VK_TAB, 0, 0, 0, 1)},
         {"the preset stays until the first event", Preset(W, kFieldWin), {}, Shown(W, kFieldWin, 0, 0, 1)},
-        {"tabbing in: the Tab release empties a preset", Preset(W, kFieldWin), {{false, VK_TAB}},
-         Shown(0, 0, 0, 0, 1)},
-        {"a new key after a finished combination starts afresh", Preset(W, kFieldWin),
-         {{true, VK_MENU}, {true, 'A'}}, Shown('A', kFieldAlt, 'A', kFieldAlt, 0)},
-        {"the release of a key that is not held keeps the held one", empty, {{true, 'A'}, {false, 'B'}},
+        {"tabbing in: the Tab release empties a preset", Preset(W, kFieldWin), {{false, VK_TAB}}, Shown(0, 0, 0, 0, 1)},
+        {"a new key after a finished combination starts afresh",
+         Preset(W, kFieldWin),
+         {{true, VK_MENU}, {true, 'A'}},
+         Shown('A', kFieldAlt, 'A', kFieldAlt, 0)},
+        {"the release of a key that is not held keeps the held one",
+         empty,
+         {{true, 'A'}, {false, 'B'}},
          Shown('A', 0, 'A', 0, 0)},
-        {"a second key replaces the first", empty, {{true, VK_CONTROL}, {true, 'A'}, {true, 'B'}, {false, 'A'}},
+        {"a second key replaces the first",
+         empty,
+         {{true, VK_CONTROL}, {true, 'A'}, {true, 'B'}, {false, 'A'}},
          Shown('B', kFieldControl, 'B', kFieldControl, 0)},
-        {"modifiers after the key keep the last combination with a key", empty,
-         {{true, W}, {false, W}, {true, VK_SHIFT}}, Shown(0, kFieldShift, 0, kFieldShift, 0)},
-        {"releasing the key first keeps the combination while a modifier is down", empty,
-         {{true, VK_SHIFT}, {true, W}, {false, W}}, Shown(W, kFieldShift, 0, kFieldShift, 0)},
+        {"modifiers after the key keep the last combination with a key",
+         empty,
+         {{true, W}, {false, W}, {true, VK_SHIFT}},
+         Shown(0, kFieldShift, 0, kFieldShift, 0)},
+        {"releasing the key first keeps the combination while a modifier is down",
+         empty,
+         {{true, VK_SHIFT}, {true, W}, {false, W}},
+         Shown(W, kFieldShift, 0, kFieldShift, 0)},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Text(c.expected), Text(Feed(c.start, c.events))) << c.name;
@@ -120,10 +146,9 @@ TEST(HotKeyField, CombinationBits)
         WORD held;
         WORD bit;
     } cases[] = {
-        {0, 0x0001},    {0x01, 0x0002}, {0x02, 0x0004}, {0x03, 0x0010}, {0x04, 0x0008}, {0x05, 0x0020},
-        {0x06, 0x0040}, {0x07, 0x0080}, {0x10, 0x0100}, {0x11, 0x0200}, {0x12, 0x0400}, {0x13, 0x1000},
-        {0x14, 0x0800}, {0x15, 0x2000}, {0x16, 0x4000}, {0x17, 0x8000}, {0x08, 0},      {0x20, 0},
-        {0x18, 0},      {0xFFFF, 0},
+        {0, 0x0001},    {0x01, 0x0002}, {0x02, 0x0004}, {0x03, 0x0010}, {0x04, 0x0008}, {0x05, 0x0020}, {0x06, 0x0040},
+        {0x07, 0x0080}, {0x10, 0x0100}, {0x11, 0x0200}, {0x12, 0x0400}, {0x13, 0x1000}, {0x14, 0x0800}, {0x15, 0x2000},
+        {0x16, 0x4000}, {0x17, 0x8000}, {0x08, 0},      {0x20, 0},      {0x18, 0},      {0xFFFF, 0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.bit, CombinationBit(c.held)) << "held 0x" << std::hex << c.held;
@@ -262,7 +287,7 @@ TEST(HotKeyFieldWindow, HookLivesFromFocusToKillFocusDestroyOrDestructor)
 {
     struct Case {
         const char* name;
-        int end;  // 0 focus moves on, 1 the window is destroyed, 2 the object is deleted
+        int end;           // 0 focus moves on, 1 the window is destroyed, 2 the object is deleted
         bool noKillFocus;  // WM_KILLFOCUS never reaches the field, so only WM_DESTROY can release
     } cases[] = {
         {"kill focus", 0, false},
@@ -284,19 +309,19 @@ TEST(HotKeyFieldWindow, HookLivesFromFocusToKillFocusDestroyOrDestructor)
         EXPECT_EQ(host.m_fieldWnd, g_hHotKeyTarget) << c.name;
         EXPECT_EQ(0, field->m_wHeldKey) << c.name << ": the held key is cleared with the new hook";
         switch (c.end) {
-        case 0:
-            SetFocus(host.m_other);
-            EXPECT_FALSE(field->HasHook()) << c.name;
-            delete field;
-            break;
-        case 1:
-            DestroyWindow(host.m_fieldWnd);
-            EXPECT_EQ(nullptr, g_hKeyboardHook) << c.name << ": the hook outlives the window";
-            delete field;
-            break;
-        case 2:
-            delete field;
-            break;
+            case 0:
+                SetFocus(host.m_other);
+                EXPECT_FALSE(field->HasHook()) << c.name;
+                delete field;
+                break;
+            case 1:
+                DestroyWindow(host.m_fieldWnd);
+                EXPECT_EQ(nullptr, g_hKeyboardHook) << c.name << ": the hook outlives the window";
+                delete field;
+                break;
+            case 2:
+                delete field;
+                break;
         }
         EXPECT_EQ(nullptr, g_hKeyboardHook) << c.name;
         EXPECT_EQ(nullptr, g_hHotKeyTarget) << c.name;
@@ -324,7 +349,8 @@ TEST(HotKeyFieldWindow, PresetComesBackInRegisterHotKeyBits)
 TEST(HotKeyFieldWindow, HookPassesKeysOnWhenItsTargetIsGone)
 {
     FieldHost host;
-    HWND dead = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND dead =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     DestroyWindow(dead);
     KBDLLHOOKSTRUCT key = {};
     key.vkCode = W;

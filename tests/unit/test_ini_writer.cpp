@@ -11,9 +11,13 @@
 
 namespace {
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-std::string ProfileText(const std::string& path, const char* section, const char* key) {
+std::string ProfileText(const std::string& path, const char* section, const char* key)
+{
     char buffer[1024] = {};
     GetPrivateProfileStringA(section, key, "<none>", buffer, sizeof buffer, path.c_str());
     return buffer;
@@ -21,17 +25,21 @@ std::string ProfileText(const std::string& path, const char* section, const char
 
 class IniWriterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char temp[MAX_PATH] = {};
         GetTempPathA(sizeof temp, temp);
         m_folder = std::string(temp) + "kv_ini_writer_" + std::to_string(GetCurrentProcessId());
         ASSERT_TRUE(CreateDirectoryA(m_folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     }
-    void TearDown() override {
-        for (const std::string& path : m_files) DeleteFileA(path.c_str());
+    void TearDown() override
+    {
+        for (const std::string& path : m_files)
+            DeleteFileA(path.c_str());
         RemoveDirectoryA(m_folder.c_str());
     }
-    std::string Path(const std::string& name) {
+    std::string Path(const std::string& name)
+    {
         m_files.push_back(m_folder + "\\" + name);
         return m_files.back();
     }
@@ -46,27 +54,33 @@ struct Write {
     const char* value;
 };
 
-TEST_F(IniWriterTest, SequentialFileBytes) {
+TEST_F(IniWriterTest, SequentialFileBytes)
+{
     struct Case {
         const char* name;
         std::vector<Write> writes;
         std::string expected;
     } cases[] = {
-        {"sections A, A, B, A", {{"A", "k1", "1"}, {"A", "k2", "2"}, {"B", "k3", "3"}, {"A", "k4", "4"}},
+        {"sections A, A, B, A",
+         {{"A", "k1", "1"}, {"A", "k2", "2"}, {"B", "k3", "3"}, {"A", "k4", "4"}},
          "[A]\r\nk1=1\r\nk2=2\r\n[B]\r\nk3=3\r\n[A]\r\nk4=4\r\n"},
         {"no values", {}, ""},
         {"empty value", {{"S", "k", ""}}, "[S]\r\nk=\r\n"},
         {"empty first section has no header", {{"", "k", "v"}, {"S", "k", "v"}}, "k=v\r\n[S]\r\nk=v\r\n"},
-        {"the store's first lines", {{"SYSTEM", "EXCLUSIONNUM", "1"}, {"ITEM0", "TITLEFLAG", "1"}},
+        {"the store's first lines",
+         {{"SYSTEM", "EXCLUSIONNUM", "1"}, {"ITEM0", "TITLEFLAG", "1"}},
          "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\n"},
         {"equals sign and inner blanks kept", {{"S", "k", "a = b"}}, "[S]\r\nk=a = b\r\n"},
         // 表示 is 95 5C 8E A6: the 5C trail byte is no backslash to escape.
         {"double-byte text verbatim", {{"表示", "キー", "表示"}}, "[表示]\r\nキー=表示\r\n"},
-        {"blank at either end is quoted", {{"S", "a", " x"}, {"S", "b", "x "}, {"S", "c", "\tx"}, {"S", "d", "  "}},
+        {"blank at either end is quoted",
+         {{"S", "a", " x"}, {"S", "b", "x "}, {"S", "c", "\tx"}, {"S", "d", "  "}},
          "[S]\r\na=\" x\"\r\nb=\"x \"\r\nc=\"\tx\"\r\nd=\"  \"\r\n"},
-        {"a quote pair the reader strips is quoted", {{"S", "a", "\"q\""}, {"S", "b", "'q'"}, {"S", "c", "\" q \""}},
+        {"a quote pair the reader strips is quoted",
+         {{"S", "a", "\"q\""}, {"S", "b", "'q'"}, {"S", "c", "\" q \""}},
          "[S]\r\na=\"\"q\"\"\r\nb=\"'q'\"\r\nc=\"\" q \"\"\r\n"},
-        {"unpaired quotes are kept", {{"S", "a", "\"q"}, {"S", "b", "q'"}, {"S", "c", "\""}, {"S", "d", "\"q'"}},
+        {"unpaired quotes are kept",
+         {{"S", "a", "\"q"}, {"S", "b", "q'"}, {"S", "c", "\""}, {"S", "d", "\"q'"}},
          "[S]\r\na=\"q\r\nb=q'\r\nc=\"\r\nd=\"q'\r\n"},
         {"CR and LF become blanks", {{"S", "k", "a\r\nb=c\r\n[X]"}}, "[S]\r\nk=a  b=c  [X]\r\n"},
         {"a line end at the edge becomes a quoted blank", {{"S", "k", "x\n"}}, "[S]\r\nk=\"x \"\r\n"},
@@ -79,15 +93,18 @@ TEST_F(IniWriterTest, SequentialFileBytes) {
         CWriteIniFile writer;
         writer.m_nMode = 1;
         ASSERT_TRUE(writer.openFile(path.c_str())) << c.name;
-        for (const Write& w : c.writes) EXPECT_TRUE(writer.WriteIniValue(w.section, w.key, w.value, nullptr)) << c.name;
+        for (const Write& w : c.writes)
+            EXPECT_TRUE(writer.WriteIniValue(w.section, w.key, w.value, nullptr)) << c.name;
         writer.closeFile();
         const std::string got = FileBytes(path);
-        EXPECT_EQ(c.expected, got) << c.name << "\n  expected: " << Escaped(c.expected) << "\n  actual:   " << Escaped(got);
+        EXPECT_EQ(c.expected, got) << c.name << "\n  expected: " << Escaped(c.expected)
+                                   << "\n  actual:   " << Escaped(got);
     }
 }
 
 // What the writer puts down, the system's profile reader gives back, in either mode.
-TEST_F(IniWriterTest, ValuesReadBackThroughTheProfileReader) {
+TEST_F(IniWriterTest, ValuesReadBackThroughTheProfileReader)
+{
     struct Case {
         const char* name;
         const char* value;
@@ -129,7 +146,8 @@ TEST_F(IniWriterTest, ValuesReadBackThroughTheProfileReader) {
     }
 }
 
-TEST_F(IniWriterTest, MissingFolderTracesAndWritesNothing) {
+TEST_F(IniWriterTest, MissingFolderTracesAndWritesNothing)
+{
     const std::string folder = m_folder + "\\missing";
     const std::string path = folder + "\\x.ini";
     CWriteIniFile writer;
@@ -146,7 +164,8 @@ TEST_F(IniWriterTest, MissingFolderTracesAndWritesNothing) {
     EXPECT_FALSE(Exists(folder));
 }
 
-TEST_F(IniWriterTest, ClosedWriterWritesNothing) {
+TEST_F(IniWriterTest, ClosedWriterWritesNothing)
+{
     const std::string first = Path("first.ini");
     const std::string second = Path("second.ini");
     CWriteIniFile writer;
@@ -165,7 +184,8 @@ TEST_F(IniWriterTest, ClosedWriterWritesNothing) {
     EXPECT_EQ("k=3\r\n", FileBytes(second));
 }
 
-TEST_F(IniWriterTest, ProfileModeOpensNoFile) {
+TEST_F(IniWriterTest, ProfileModeOpensNoFile)
+{
     const std::string path = Path("profile.ini");
     CWriteIniFile writer;
     ASSERT_EQ(0, writer.m_nMode);
@@ -178,11 +198,13 @@ TEST_F(IniWriterTest, ProfileModeOpensNoFile) {
 }
 
 // Z: is the Unix root under Wine, and /dev/full fails every write as a full disk does.
-TEST_F(IniWriterTest, FailedWriteRaisesFileException) {
+TEST_F(IniWriterTest, FailedWriteRaisesFileException)
+{
     const char* full = "Z:\\dev\\full";
     CWriteIniFile writer;
     writer.m_nMode = 1;
-    if (!writer.openFile(full)) GTEST_SKIP() << "no " << full;
+    if (!writer.openFile(full))
+        GTEST_SKIP() << "no " << full;
     int cause = CFileException::none;
     try {
         writer.WriteIniValue("S", "k", "v", nullptr);

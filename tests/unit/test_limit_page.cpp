@@ -80,9 +80,10 @@ TEST(ExclusionPage, AnAddedRuleIsSavedAtOnce)
     EXPECT_EQ("<missing>", FileBytes("ExclusionData.ini"));
     page.AddExclusionRule("無題 - メモ帳", "notepad.exe");
     const std::string saved = FileBytes("ExclusionData.ini");
-    EXPECT_EQ("[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
-              "TITLE=無題 - メモ帳\r\nPNAME=notepad.exe\r\nTPART=\r\n",
-              saved);
+    EXPECT_EQ(
+        "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
+        "TITLE=無題 - メモ帳\r\nPNAME=notepad.exe\r\nTPART=\r\n",
+        saved);
     delete ExclusionStore::m_pInstance;
     EXPECT_EQ(saved, FileBytes("ExclusionData.ini")) << "the exit's save";
 
@@ -102,8 +103,9 @@ TEST(ExclusionPage, RulesOfAFileReadLateStayThroughTheNextChange)
     const std::string folder = std::string(temp) + "kv_page_late_" + std::to_string(::GetCurrentProcessId());
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     ASSERT_TRUE(::SetCurrentDirectoryA(folder.c_str()));
-    const std::string old = "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
-                            "TITLE=old\r\nPNAME=old.exe\r\nTPART=\r\n";
+    const std::string old =
+        "[SYSTEM]\r\nEXCLUSIONNUM=1\r\n[ITEM0]\r\nTITLEFLAG=1\r\nPNAMEFLAG=1\r\nFULLNAMEFLAG=1\r\n"
+        "TITLE=old\r\nPNAME=old.exe\r\nTPART=\r\n";
     ASSERT_TRUE(WriteFileBytes("ExclusionData.ini", old));
 
     HANDLE holder = ::CreateFileA("ExclusionData.ini", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -25,10 +25,13 @@ std::string Folder()
     return folder;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-const char* const kKeys[] = {"LOCATION", "SIZE",        "LEFTMARGIN", "TOPMARGIN", "RIGHTMARGIN", "BOTTOMMARGIN",
-                             "TRANSPARENT", "LIMIT",    "INTERVAL",   "FRAME",     "HVHOTKEY",    "HVMODIFIERS"};
+const char* const kKeys[] = {"LOCATION",    "SIZE",  "LEFTMARGIN", "TOPMARGIN", "RIGHTMARGIN", "BOTTOMMARGIN",
+                             "TRANSPARENT", "LIMIT", "INTERVAL",   "FRAME",     "HVHOTKEY",    "HVMODIFIERS"};
 const int kValues[] = {3, 0, -3, 50, 5, 6, 70, 3, 9, 1, 87, 2};
 
 void SetPage(CControlDlg& page, const std::string& path)
@@ -74,7 +77,8 @@ TEST(SettingsFile, SavedWholeAndByteIdenticalToPlainProfileWrites)
         std::string staleTemp;
     } cases[] = {
         {"fresh file", "<missing>", ""},
-        {"other sections and keys survive", "[OTHER]\r\nA=1\r\n[SYSTEM]\r\nLIMIT=16\r\nEXTRA=x\r\n[LAST]\r\nB=2\r\n", ""},
+        {"other sections and keys survive", "[OTHER]\r\nA=1\r\n[SYSTEM]\r\nLIMIT=16\r\nEXTRA=x\r\n[LAST]\r\nB=2\r\n",
+         ""},
         {"every key already there", DirectWrite("<missing>"), ""},
         {"a copy left by a crash is not written into", "[SYSTEM]\r\nSIZE=1\r\n", "[JUNK]\r\nZ=9\r\n"},
     };
@@ -185,7 +189,9 @@ struct FakeSystem {
                 SetLastError(ERROR_HOTKEY_ALREADY_REGISTERED);
             return ok;
         };
-        c.unregisterKey = [this] { calls.push_back("unregister"); };
+        c.unregisterKey = [this] {
+            calls.push_back("unregister");
+        };
         c.reportFailure = [this](DWORD error) {
             calls.push_back("report " + std::to_string(error));
             return pageAfterReport;
@@ -211,12 +217,24 @@ TEST(HoverHotKey, RegisterAndUnregisterOrder)
         {"start-up", false, {TRUE}, TRUE, "unregister, register 8/87", MOD_WIN},
         {"start-up, key taken", false, {FALSE}, TRUE, "unregister, register 8/87, report 1409", MOD_WIN},
         {"new key", true, {TRUE}, TRUE, "unregister, register 2/87", MOD_CONTROL},
-        {"new key taken: the old one comes back", true, {FALSE, TRUE}, TRUE,
-         "unregister, register 2/87, report 1409, unregister, register 8/87", MOD_WIN},
-        {"new key taken, the old one too", true, {FALSE, FALSE}, TRUE,
-         "unregister, register 2/87, report 1409, unregister, register 8/87", MOD_WIN},
-        {"new key taken, the page gone during the box", true, {FALSE}, FALSE,
-         "unregister, register 2/87, report 1409", MOD_WIN},
+        {"new key taken: the old one comes back",
+         true,
+         {FALSE, TRUE},
+         TRUE,
+         "unregister, register 2/87, report 1409, unregister, register 8/87",
+         MOD_WIN},
+        {"new key taken, the old one too",
+         true,
+         {FALSE, FALSE},
+         TRUE,
+         "unregister, register 2/87, report 1409, unregister, register 8/87",
+         MOD_WIN},
+        {"new key taken, the page gone during the box",
+         true,
+         {FALSE},
+         FALSE,
+         "unregister, register 2/87, report 1409",
+         MOD_WIN},
     };
     for (const Case& c : cases) {
         FakeSystem system;
@@ -250,16 +268,28 @@ struct FakePage {
     {
         std::vector<std::string>& log = system.calls;
         PropertyApplyCalls c;
-        c.takeLayout = [&log](const PropertyValues& v) { log.push_back("layout " + std::to_string(v.location)); };
-        c.takeNumbers = [&log](const PropertyValues& v) { log.push_back("numbers " + std::to_string(v.limit)); };
-        c.takeFrame = [&log](int frame) { log.push_back("frame " + std::to_string(frame)); };
-        c.updateTaskBar = [&log] { log.push_back("taskbar"); };
-        c.updateLabels = [&log] { log.push_back("labels"); };
+        c.takeLayout = [&log](const PropertyValues& v) {
+            log.push_back("layout " + std::to_string(v.location));
+        };
+        c.takeNumbers = [&log](const PropertyValues& v) {
+            log.push_back("numbers " + std::to_string(v.limit));
+        };
+        c.takeFrame = [&log](int frame) {
+            log.push_back("frame " + std::to_string(frame));
+        };
+        c.updateTaskBar = [&log] {
+            log.push_back("taskbar");
+        };
+        c.updateLabels = [&log] {
+            log.push_back("labels");
+        };
         c.arrange = [this, &log] {
             log.push_back("arrange");
             arranged = true;
         };
-        c.pageAlive = [this] { return !arranged || aliveAfterArrange; };
+        c.pageAlive = [this] {
+            return !arranged || aliveAfterArrange;
+        };
         c.hoverKey = system.Calls();
         c.takeHoverKey = [this, &log](const HoverKey& k) {
             log.push_back("key " + std::to_string(k.modifiers) + "/" + std::to_string(k.key));
@@ -292,19 +322,47 @@ TEST(PropertyApply, StepsInOrderFrameBeforeTheGridAndTheOldKeyKeptWhenTheNewIsTa
         const char* saved;  // the key in the file; "" when nothing is saved
     } cases[] = {
         {"nothing changed: the file only", preset, {}, true, "save", "8/87"},
-        {"only the hot key: the whole apply", with([](PropertyValues& v) { v.modifiers = MOD_CONTROL; }), {}, true,
-         "layout 1, numbers 16, taskbar, labels, arrange, unregister, register 2/87, key 2/87, save", "2/87"},
-        {"the frame ticked: the thumbnails before the grid", with([](PropertyValues& v) { v.frame = 1; }), {}, true,
-         "layout 1, numbers 16, frame 1, taskbar, labels, arrange, unregister, register 8/87, key 8/87, save", "8/87"},
-        {"the limit: the frame left alone", with([](PropertyValues& v) { v.limit = 3; }), {}, true,
-         "layout 1, numbers 3, taskbar, labels, arrange, unregister, register 8/87, key 8/87, save", "8/87"},
+        {"only the hot key: the whole apply",
+         with([](PropertyValues& v) {
+             v.modifiers = MOD_CONTROL;
+         }),
+         {},
+         true,
+         "layout 1, numbers 16, taskbar, labels, arrange, unregister, register 2/87, key 2/87, save",
+         "2/87"},
+        {"the frame ticked: the thumbnails before the grid",
+         with([](PropertyValues& v) {
+             v.frame = 1;
+         }),
+         {},
+         true,
+         "layout 1, numbers 16, frame 1, taskbar, labels, arrange, unregister, register 8/87, key 8/87, save",
+         "8/87"},
+        {"the limit: the frame left alone",
+         with([](PropertyValues& v) {
+             v.limit = 3;
+         }),
+         {},
+         true,
+         "layout 1, numbers 3, taskbar, labels, arrange, unregister, register 8/87, key 8/87, save",
+         "8/87"},
         {"the new key taken: the old one stays in the page and the file",
-         with([](PropertyValues& v) { v.modifiers = MOD_CONTROL; }), {FALSE, TRUE}, true,
+         with([](PropertyValues& v) {
+             v.modifiers = MOD_CONTROL;
+         }),
+         {FALSE, TRUE},
+         true,
          "layout 1, numbers 16, taskbar, labels, arrange, unregister, register 2/87, report 1409, unregister, "
          "register 8/87, key 8/87, save",
          "8/87"},
-        {"the page gone in the arrange", with([](PropertyValues& v) { v.limit = 3; }), {}, false,
-         "layout 1, numbers 3, taskbar, labels, arrange", ""},
+        {"the page gone in the arrange",
+         with([](PropertyValues& v) {
+             v.limit = 3;
+         }),
+         {},
+         false,
+         "layout 1, numbers 3, taskbar, labels, arrange",
+         ""},
     };
     for (const Case& c : cases) {
         FakePage page;

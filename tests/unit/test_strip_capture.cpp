@@ -22,22 +22,22 @@ namespace {
 LRESULT CALLBACK PatternProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_ERASEBKGND:
-    case WM_PRINTCLIENT: {
-        RECT client;
-        GetClientRect(hwnd, &client);
-        kv::PaintPattern(reinterpret_cast<HDC>(wParam), client, 0);
-        return message == WM_ERASEBKGND ? 1 : 0;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        RECT client;
-        GetClientRect(hwnd, &client);
-        kv::PaintPattern(dc, client, 0);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
+        case WM_ERASEBKGND:
+        case WM_PRINTCLIENT: {
+            RECT client;
+            GetClientRect(hwnd, &client);
+            kv::PaintPattern(reinterpret_cast<HDC>(wParam), client, 0);
+            return message == WM_ERASEBKGND ? 1 : 0;
+        }
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            RECT client;
+            GetClientRect(hwnd, &client);
+            kv::PaintPattern(dc, client, 0);
+            EndPaint(hwnd, &ps);
+            return 0;
+        }
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -50,7 +50,10 @@ HWND MakeSource(const RECT& r)
     return hwnd;
 }
 
-WindowEntry EntryFor(HWND source) { return SourceEntry(source, "capture source"); }
+WindowEntry EntryFor(HWND source)
+{
+    return SourceEntry(source, "capture source");
+}
 
 const RECT kSlot = {100, 600, 260, 720};
 
@@ -110,26 +113,79 @@ TEST_F(CapturedImage, ShowsTheSourceOrWhatOfItIsOnTheScreen)
         SIZE size;  // 0 x 0: the thumbnail's client size
         std::vector<Probe> probes;
     } cases[] = {
-        {"PrintWindow: the whole source at the client's size", kPrint, {100, 100, 500, 400}, 100, false, TRUE,
-         {0, 0}, {{0.25, 0.25, 0}, {0.75, 0.25, 1}, {0.25, 0.75, 2}, {0.75, 0.75, 3}}},
-        {"PrintWindow zoomed across: the source's own width", kPrint, {100, 100, 500, 400}, 50, false, TRUE,
-         {400, 120}, {{0.25, 0.25, 0}, {0.75, 0.75, 3}}},
-        {"screen copy of a source on the screen", kScreen, {100, 100, 500, 400}, 100, false, TRUE, {0, 0},
+        {"PrintWindow: the whole source at the client's size",
+         kPrint,
+         {100, 100, 500, 400},
+         100,
+         false,
+         TRUE,
+         {0, 0},
          {{0.25, 0.25, 0}, {0.75, 0.25, 1}, {0.25, 0.75, 2}, {0.75, 0.75, 3}}},
-        {"screen copy cut off at the left: its right part", kScreen, {-100, 100, 300, 400}, 100, false, TRUE, {0, 0},
+        {"PrintWindow zoomed across: the source's own width",
+         kPrint,
+         {100, 100, 500, 400},
+         50,
+         false,
+         TRUE,
+         {400, 120},
+         {{0.25, 0.25, 0}, {0.75, 0.75, 3}}},
+        {"screen copy of a source on the screen",
+         kScreen,
+         {100, 100, 500, 400},
+         100,
+         false,
+         TRUE,
+         {0, 0},
+         {{0.25, 0.25, 0}, {0.75, 0.25, 1}, {0.25, 0.75, 2}, {0.75, 0.75, 3}}},
+        {"screen copy cut off at the left: its right part",
+         kScreen,
+         {-100, 100, 300, 400},
+         100,
+         false,
+         TRUE,
+         {0, 0},
          {{0.15, 0.25, 0}, {0.6, 0.25, 1}, {0.15, 0.75, 2}, {0.6, 0.75, 3}}},
-        {"screen copy cut off at the top: its bottom part", kScreen, {100, -150, 500, 150}, 100, false, TRUE, {0, 0},
+        {"screen copy cut off at the top: its bottom part",
+         kScreen,
+         {100, -150, 500, 150},
+         100,
+         false,
+         TRUE,
+         {0, 0},
          {{0.25, 0.1, 2}, {0.75, 0.1, 3}, {0.25, 0.9, 2}, {0.75, 0.9, 3}}},
-        {"screen copy cut off on every side: the middle", kScreen, {-50, -60, 1330, 1090}, 100, false, TRUE, {0, 0},
+        {"screen copy cut off on every side: the middle",
+         kScreen,
+         {-50, -60, 1330, 1090},
+         100,
+         false,
+         TRUE,
+         {0, 0},
          {{0.46, 0.46, 0}, {0.54, 0.46, 1}, {0.46, 0.56, 2}, {0.54, 0.56, 3}}},
-        {"screen copy of a source off the screen: no image", kScreen, {3000, 100, 3400, 400}, 100, false, FALSE,
-         {0, 0}, {}},
-        {"PrintWindow of a source without area: no image", kPrint, {100, 100, 100, 100}, 100, false, FALSE, {0, 0},
+        {"screen copy of a source off the screen: no image",
+         kScreen,
+         {3000, 100, 3400, 400},
+         100,
+         false,
+         FALSE,
+         {0, 0},
          {}},
-        {"PrintWindow into a thumbnail without area: no image", kPrint, {100, 100, 500, 400}, 100, true, FALSE,
-         {0, 0}, {}},
-        {"screen copy into a thumbnail without area: no image", kScreen, {100, 100, 500, 400}, 100, true, FALSE,
-         {0, 0}, {}},
+        {"PrintWindow of a source without area: no image", kPrint, {100, 100, 100, 100}, 100, false, FALSE, {0, 0}, {}},
+        {"PrintWindow into a thumbnail without area: no image",
+         kPrint,
+         {100, 100, 500, 400},
+         100,
+         true,
+         FALSE,
+         {0, 0},
+         {}},
+        {"screen copy into a thumbnail without area: no image",
+         kScreen,
+         {100, 100, 500, 400},
+         100,
+         true,
+         FALSE,
+         {0, 0},
+         {}},
     };
     for (const Case& c : cases) {
         HWND source = MakeSource(c.source);
@@ -216,7 +272,8 @@ TEST_F(CapturedImage, ImageIsKeptWhileItsSizeStaysAndTheScratchServesEverySource
     first->m_nZoomX = 50;  // the image takes the source's own width
     ASSERT_TRUE(first->CaptureByPrintWindow());
     EXPECT_EQ(320, first->m_nBitmapWidth);
-    EXPECT_EQ(gdiThumbnails + 2 * kImageObjects + kScratchObjects, AfxGdiLiveCount()) << "a new size replaces the image";
+    EXPECT_EQ(gdiThumbnails + 2 * kImageObjects + kScratchObjects, AfxGdiLiveCount())
+        << "a new size replaces the image";
     const COLORREF want = kv::PatternColor(0, 3);
     const COLORREF got = ImagePixel(first, 0.75, 0.75);
     EXPECT_TRUE(NearColor(want, got)) << "after the small source: expected " << ColorHex(want) << ", got "
@@ -302,7 +359,8 @@ TEST_F(CapturedImage, ThousandStepsHoldNoMoreGdiObjectsThanTen)
         if (step == 10)
             afterTen = AfxGdiLiveCount();
     }
-    EXPECT_EQ(gdiThumbnail + kImageObjects + kScratchObjects, afterTen) << "after 10 steps: the image and the scratch only";
+    EXPECT_EQ(gdiThumbnail + kImageObjects + kScratchObjects, afterTen)
+        << "after 10 steps: the image and the scratch only";
     EXPECT_EQ(afterTen, AfxGdiLiveCount()) << "after 1000 steps";
     CloseThumbnail(thumb, THUMB_CLOSE);
     EXPECT_EQ(gdiBefore, AfxGdiLiveCount()) << "the image went with the thumbnail";
@@ -340,7 +398,10 @@ TEST_F(CapturedImage, ImageAndItsDCGoWithTheWindow)
 
 namespace {
 
-HWND MakeThreadSource() { return MakeSource({100, 100, 500, 400}); }
+HWND MakeThreadSource()
+{
+    return MakeSource({100, 100, 500, 400});
+}
 
 // While set, the source thread stops answering right after it has answered PrintWindow.
 SourceThread* g_hangAfterPrint = nullptr;

@@ -38,7 +38,10 @@ LRESULT CALLBACK HalvesProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-HWND MakeHalves() { return MakeSourceWindow({50, 60, 450, 360}, "halves", &HalvesProc, WS_POPUP); }
+HWND MakeHalves()
+{
+    return MakeSourceWindow({50, 60, 450, 360}, "halves", &HalvesProc, WS_POPUP);
+}
 
 // Composition on or off for one test, through the fake DWM, which gives every source 400 x 300.
 class Composition : public ScopedFakeDwm {
@@ -141,7 +144,10 @@ TEST(ThumbnailCopy, AThumbnailWithoutAreaCopiesNothing)
     }
 }
 
-HWND MakeHalvesOnThread() { return MakeHalves(); }
+HWND MakeHalvesOnThread()
+{
+    return MakeHalves();
+}
 
 TEST(ThumbnailCopy, WithCompositionAHungSourceIsAskedFirstAndNothingIsCopied)
 {

@@ -19,7 +19,10 @@ namespace {
 
 const RECT kSlot = {100, 200, 260, 320};
 
-HWND MakeSource() { return MakeSourceWindow({300, 300, 620, 540}, "source"); }
+HWND MakeSource()
+{
+    return MakeSourceWindow({300, 300, 620, 540}, "source");
+}
 
 // The states of the three web-reload items, read when the menu opens; the menu is then closed.
 struct MenuSpy {

@@ -27,8 +27,14 @@ HICON FakeFileIcon(const char* path)
     return CopyIcon(LoadIconA(nullptr, IDI_APPLICATION));
 }
 
-HICON FakeErrorIcon() { return g_error; }
-HICON FakeDesktopIcon() { return g_noDesktop ? nullptr : LoadIconA(nullptr, IDI_INFORMATION); }
+HICON FakeErrorIcon()
+{
+    return g_error;
+}
+HICON FakeDesktopIcon()
+{
+    return g_noDesktop ? nullptr : LoadIconA(nullptr, IDI_INFORMATION);
+}
 
 void FakeDestroy(HICON icon)
 {
@@ -72,10 +78,12 @@ TEST(IconCache, EachKeyAsksTheShellOnceAndKeepsItsPosition)
         {"the empty path is one key", {{"", 0}, {"C:\\b.exe", 1}, {"", 0}}, {"", "C:\\b.exe"}, 2},
         {"refused, then the next key at its position",
          {{"C:\\a.exe", -1, true}, {"C:\\b.exe", 0}, {"C:\\a.exe", 1}},
-         {"C:\\a.exe", "C:\\b.exe", "C:\\a.exe"}, 2},
+         {"C:\\a.exe", "C:\\b.exe", "C:\\a.exe"},
+         2},
         {"an image off its position is not cached",
          {{"C:\\a.exe", 0}, {"C:\\b.exe", -1, false, true}, {"C:\\c.exe", 1}},
-         {"C:\\a.exe", "C:\\b.exe", "C:\\c.exe"}, 2},
+         {"C:\\a.exe", "C:\\b.exe", "C:\\c.exe"},
+         2},
         {"DESKTOP asks no shell", {{"DESKTOP", 0}, {"DESKTOP", 0}}, {}, 1},
     };
     for (const Case& c : cases) {

@@ -12,7 +12,10 @@
 
 namespace {
 
-std::string Text(SIZE s) { return std::to_string(s.cx) + "x" + std::to_string(s.cy); }
+std::string Text(SIZE s)
+{
+    return std::to_string(s.cx) + "x" + std::to_string(s.cy);
+}
 
 const RECT kDesktop = {0, 0, 1280, 1024};
 

@@ -101,7 +101,8 @@ LRESULT CALLBACK CountingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 class WatchedThumbnail : public Cthumbnail {
 public:
     WatchedThumbnail(WindowEntry entry, RECT slot, CControlDlg* page, int index)
-        : Cthumbnail(entry, slot, 255, page), m_page(page), m_index(index) {}
+        : Cthumbnail(entry, slot, 255, page), m_page(page), m_index(index)
+    {}
     BOOL DestroyWindow() override
     {
         if (m_index < static_cast<int>(m_page->m_slots.size()))
@@ -149,7 +150,10 @@ BOOL CALLBACK AnswerBox(HWND hwnd, LPARAM)
     return TRUE;
 }
 
-void CALLBACK AnswerBoxes(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), &AnswerBox, 0); }
+void CALLBACK AnswerBoxes(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), &AnswerBox, 0);
+}
 
 class ThumbnailListPage : public ::testing::Test {
 protected:
@@ -338,12 +342,17 @@ TEST_F(ThumbnailListPage, AMoveAndAnArrangementPlaceEveryThumbnailInOneBatch)
         void (*act)(CControlDlg&, HWND last);
         const char* after;
     } cases[] = {
-        {"the last of 16 to the front", [](CControlDlg& p, HWND last) { p.moveToTop(last); },
+        {"the last of 16 to the front",
+         [](CControlDlg& p, HWND last) {
+             p.moveToTop(last);
+         },
          "P A B C D E F G H I J K L M N O"},
-        {"an arrangement on another edge", [](CControlDlg& p, HWND) {
+        {"an arrangement on another edge",
+         [](CControlDlg& p, HWND) {
              p.m_nLocation = kEdgeTop;
              p.ArrangeThumbnails();
-         }, "P A B C D E F G H I J K L M N O"},
+         },
+         "P A B C D E F G H I J K L M N O"},
     };
     m_page.m_nThumbWidth = 60;
     m_page.m_nThumbHeight = 45;
@@ -379,10 +388,26 @@ TEST_F(ThumbnailListPage, ListenerMovesStopAtTheEndsOfTheGrid)
         void (*press)(CControlDlg&);
         const char* after;
     } cases[] = {
-        {0, [](CControlDlg& p) { p.moveToTop(p.RowHandle(0)); }, "A B -"},
-        {1, [](CControlDlg& p) { p.moveToEnd(p.RowHandle(1)); }, "A B -"},
-        {1, [](CControlDlg& p) { p.moveBackward(p.RowHandle(1)); }, "A B -"},
-        {0, [](CControlDlg& p) { p.moveBackward(p.RowHandle(0)); }, "B A -"},
+        {0,
+         [](CControlDlg& p) {
+             p.moveToTop(p.RowHandle(0));
+         },
+         "A B -"},
+        {1,
+         [](CControlDlg& p) {
+             p.moveToEnd(p.RowHandle(1));
+         },
+         "A B -"},
+        {1,
+         [](CControlDlg& p) {
+             p.moveBackward(p.RowHandle(1));
+         },
+         "A B -"},
+        {0,
+         [](CControlDlg& p) {
+             p.moveBackward(p.RowHandle(0));
+         },
+         "B A -"},
     };
     for (const Case& c : cases) {
         Select(c.row);

@@ -16,9 +16,15 @@
 
 namespace {
 
-HWND MakeSource(int width, int height) { return MakeSourceWindow({50, 60, 50 + width, 60 + height}, "live source"); }
+HWND MakeSource(int width, int height)
+{
+    return MakeSourceWindow({50, 60, 50 + width, 60 + height}, "live source");
+}
 
-WindowEntry EntryFor(HWND source) { return SourceEntry(source, "live source"); }
+WindowEntry EntryFor(HWND source)
+{
+    return SourceEntry(source, "live source");
+}
 
 const RECT kSlot = {100, 200, 260, 320};
 
@@ -50,8 +56,8 @@ protected:
 
 TEST_F(LiveThumbnail, RegistersTheWholeSourceAndTakesItsAspect)
 {
-    const DWORD kAll = DWM_TNP_RECTDESTINATION | DWM_TNP_RECTSOURCE | DWM_TNP_OPACITY | DWM_TNP_VISIBLE |
-                       DWM_TNP_SOURCECLIENTAREAONLY;
+    const DWORD kAll =
+        DWM_TNP_RECTDESTINATION | DWM_TNP_RECTSOURCE | DWM_TNP_OPACITY | DWM_TNP_VISIBLE | DWM_TNP_SOURCECLIENTAREAONLY;
     struct Case {
         const char* name;
         int frame;             // FRAME: the thumbnail has its resize frame
@@ -69,8 +75,15 @@ TEST_F(LiveThumbnail, RegistersTheWholeSourceAndTakesItsAspect)
         {"a source without width keeps the size", 0, {0, 500}, S_OK, S_OK, S_OK, 0, true, true},
         {"an unreadable source size keeps the size", 0, {1000, 500}, E_FAIL, S_OK, S_OK, 0, true, true},
         {"a refused registration changes nothing", 0, {1000, 500}, S_OK, E_FAIL, S_OK, 0, false, false},
-        {"refused properties: no live source; the next size message adjusts", 0, {1000, 500}, S_OK, S_OK, E_FAIL,
-         0.5, true, false},
+        {"refused properties: no live source; the next size message adjusts",
+         0,
+         {1000, 500},
+         S_OK,
+         S_OK,
+         E_FAIL,
+         0.5,
+         true,
+         false},
     };
     for (const Case& c : cases) {
         g_fake = FakeDwm();
@@ -145,9 +158,9 @@ TEST_F(LiveThumbnail, HandlesAreUnregisteredOnceAndReplacedWhenCompositionReturn
 {
     struct Step {
         const char* name;
-        BOOL composition;     // what the DWM says from this step on; -1: close the thumbnail
-        UINT_PTR handle;      // m_hThumbnail afterwards
-        const char* gone;     // handles unregistered so far
+        BOOL composition;  // what the DWM says from this step on; -1: close the thumbnail
+        UINT_PTR handle;   // m_hThumbnail afterwards
+        const char* gone;  // handles unregistered so far
     } steps[] = {
         {"created with composition", TRUE, 0x100, "[]"},
         {"composition changed, still on: a new handle", TRUE, 0x101, "[256]"},
@@ -192,7 +205,12 @@ TEST_F(LiveThumbnail, SourceRectangleFollowsTheViewAndIsSentOnlyWhenItChanges)
         {"the visible frame, in the window's coordinates", 100, 0, S_OK, S_OK, {7, 0, 393, 293}, {7, 0, 393, 293}},
         {"the same again: nothing sent", 100, 0, S_OK, S_OK, {}, {7, 0, 393, 293}},
         {"zoomed: the view, moved by the frame's offset", 50, 0, S_OK, S_OK, {103, 73, 296, 219}, {103, 73, 296, 219}},
-        {"panned 20: 20 source pixels, whatever a capture left as scale", 50, 20, S_OK, E_FAIL, {123, 73, 316, 219},
+        {"panned 20: 20 source pixels, whatever a capture left as scale",
+         50,
+         20,
+         S_OK,
+         E_FAIL,
+         {123, 73, 316, 219},
          {103, 73, 296, 219}},
         {"refused, so offered again at the next paint", 50, 20, S_OK, S_OK, {123, 73, 316, 219}, {123, 73, 316, 219}},
         {"zoomed without frame bounds: the whole window", 50, 20, E_FAIL, S_OK, {0, 0, 400, 300}, {0, 0, 400, 300}},

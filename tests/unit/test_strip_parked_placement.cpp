@@ -123,16 +123,33 @@ TEST(ParkedPlacement, MarkIsAppliedOnlyAsFarAsItIsSafe)
          Now(parkedLook, WS_EX_LAYERED, {100, 90, 500, 390}, 0, LWA_ALPHA), kShown, WS_EX_LAYERED, 255, normal},
         {"sound, layered without attributes: opaque", State(kParkedInPlace, kShown, WS_EX_LAYERED, normal, 0, 0), true,
          Now(parkedLook, WS_EX_LAYERED, {100, 90, 500, 390}, 0, LWA_ALPHA), kShown, WS_EX_LAYERED, 255, normal},
-        {"sound, stored at 30000: centred", State(kParkedOffScreen, kShown, 0, {30000, 30000, 30400, 30300}), true,
-         Now(parkedLook, 0, offScreen), kShown, 0, 255, {440, 342, 840, 642}},
+        {"sound, stored at 30000: centred",
+         State(kParkedOffScreen, kShown, 0, {30000, 30000, 30400, 30300}),
+         true,
+         Now(parkedLook, 0, offScreen),
+         kShown,
+         0,
+         255,
+         {440, 342, 840, 642}},
         {"forged marker alone: its own look, enabled, shown, opaque, centred",
-         State(kParkedOffScreen, 0, 0, {0, 0, 0, 0}, 0, 0), false, Now(parkedLook, WS_EX_LAYERED, offScreen, 0, LWA_ALPHA),
-         kShown, 0, 255, {440, 342, 840, 642}},
+         State(kParkedOffScreen, 0, 0, {0, 0, 0, 0}, 0, 0),
+         false,
+         Now(parkedLook, WS_EX_LAYERED, offScreen, 0, LWA_ALPHA),
+         kShown,
+         0,
+         255,
+         {440, 342, 840, 642}},
         {"partial mark on a hidden window in place: where it is", State(kParkedInPlace, 0, 0, {0, 0, 0, 0}), false,
          Now(WS_OVERLAPPEDWINDOW | WS_DISABLED, WS_EX_LAYERED | WS_EX_WINDOWEDGE, {100, 90, 500, 390}, 0, LWA_ALPHA),
          kShown, WS_EX_WINDOWEDGE, 255, normal},
-        {"tool window: screen coordinates", State(kParkedOffScreen, kShown, WS_EX_TOOLWINDOW, {100, 10, 500, 310}),
-         true, Now(parkedLook, WS_EX_TOOLWINDOW, offScreen), kShown, WS_EX_TOOLWINDOW, 255, {440, 382, 840, 682}},
+        {"tool window: screen coordinates",
+         State(kParkedOffScreen, kShown, WS_EX_TOOLWINDOW, {100, 10, 500, 310}),
+         true,
+         Now(parkedLook, WS_EX_TOOLWINDOW, offScreen),
+         kShown,
+         WS_EX_TOOLWINDOW,
+         255,
+         {440, 382, 840, 682}},
     };
     for (const Case& c : cases) {
         const ParkedState s = SafeStateToPutBack(c.mark, c.sound, c.now, kOne);
@@ -226,7 +243,10 @@ TEST(ParkedPlacement, OnlyAWholeMarkOfOursIsRead)
 
 namespace {
 
-std::vector<MonitorArea> TopTaskbar() { return kOne; }
+std::vector<MonitorArea> TopTaskbar()
+{
+    return kOne;
+}
 
 class FakeMonitors {
 public:
@@ -331,8 +351,8 @@ TEST(ParkedPlacement, WindowLayeredByItselfWhileParkedKeepsItsAlpha)
         CMultiDisplay::GetInstance()->m_nMonitorCount = 1;
         LayeredMode = c.layered;
         CControlDlg page;
-        HWND src = CreateWindowExA(0, "STATIC", "parked", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 120, 400, 300,
-                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        HWND src = CreateWindowExA(0, "STATIC", "parked", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 120, 400, 300, nullptr,
+                                   nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_TRUE(src != nullptr) << c.name;
         ShowWindow(src, SW_SHOWMINNOACTIVE);
         Cthumbnail* thumb = new Cthumbnail(SourceEntry(src, "parked"), {100, 200, 260, 320}, 153, nullptr);

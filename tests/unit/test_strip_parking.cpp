@@ -36,7 +36,8 @@ TEST(Parking, MethodFollowsMonitorsAndLayeredMode)
         {0, 0, false}, {1, 0, false}, {2, 0, true}, {1, 1, true}, {3, 1, true},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(c.inPlace, UseInPlaceParking(c.monitors, c.layered)) << c.monitors << " monitors, layered " << c.layered;
+        EXPECT_EQ(c.inPlace, UseInPlaceParking(c.monitors, c.layered))
+            << c.monitors << " monitors, layered " << c.layered;
 }
 
 TEST(Parking, SourceOnScreenByTheLastPolledRectangle)
@@ -108,11 +109,26 @@ TEST(Parking, MarkKeepsEveryValueAWindowNeedsBack)
         UINT placementFlags;
         POINT maxPosition;
     } cases[] = {
-        {"off screen, ordinary", kParkedOffScreen, WS_OVERLAPPEDWINDOW | WS_VISIBLE, WS_EX_WINDOWEDGE, 0, 255,
-         LWA_ALPHA, {100, 50, 500, 350}, 0, {-1, -1}},
-        {"in place, popup with the top bit, own alpha and key", kParkedInPlace, WS_POPUP | WS_VISIBLE | WS_DISABLED,
-         WS_EX_LAYERED | WS_EX_TOOLWINDOW, RGB(255, 0, 255), 200, LWA_ALPHA | LWA_COLORKEY, {-1500, -20, -900, 420},
-         WPF_RESTORETOMAXIMIZED, {-8, -8}},
+        {"off screen, ordinary",
+         kParkedOffScreen,
+         WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+         WS_EX_WINDOWEDGE,
+         0,
+         255,
+         LWA_ALPHA,
+         {100, 50, 500, 350},
+         0,
+         {-1, -1}},
+        {"in place, popup with the top bit, own alpha and key",
+         kParkedInPlace,
+         WS_POPUP | WS_VISIBLE | WS_DISABLED,
+         WS_EX_LAYERED | WS_EX_TOOLWINDOW,
+         RGB(255, 0, 255),
+         200,
+         LWA_ALPHA | LWA_COLORKEY,
+         {-1500, -20, -900, 420},
+         WPF_RESTORETOMAXIMIZED,
+         {-8, -8}},
         {"zero everywhere it can be", kParkedOffScreen, 0, 0, 0, 0, 0, {0, 0, 0, 0}, 0, {0, 0}},
     };
     HWND window = CreateWindowExA(0, "STATIC", "marked", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
@@ -168,7 +184,12 @@ TEST(Parking, NormalPositionNeverTheIconicRectangle)
         {"minimised, reported right (Windows)", normal, true, iconic, true, true, normal},
         {"minimised, reported iconic (Wine): the last one seen", iconic, true, iconic, true, true, seen},
         {"minimised, reported iconic, none seen: unknown", iconic, true, iconic, false, false, {}},
-        {"iconic at the bottom left without a taskbar", {0, 980, 160, 1004}, true, {0, 980, 160, 1004}, true, true,
+        {"iconic at the bottom left without a taskbar",
+         {0, 980, 160, 1004},
+         true,
+         {0, 980, 160, 1004},
+         true,
+         true,
          seen},
     };
     for (const Case& c : cases) {
@@ -210,8 +231,14 @@ public:
     explicit ThreadSource(int show, DWORD exStyle = 0, int alpha = -1, bool refuseOpen = false)
         : m_refuseOpen(refuseOpen)
     {
-        m_thread = std::thread([=] { Run(show, exStyle, alpha); });
-        if (!PollFor([this] { return m_ready.load(); }, 5000))
+        m_thread = std::thread([=] {
+            Run(show, exStyle, alpha);
+        });
+        if (!PollFor(
+                [this] {
+                    return m_ready.load();
+                },
+                5000))
             ADD_FAILURE() << "the source window did not open";
     }
     ~ThreadSource()
@@ -225,7 +252,11 @@ public:
     {
         m_hung = false;
         PostMessageA(m_hwnd, kHang, ms, 0);
-        if (!PollFor([this] { return m_hung.load(); }, 5000))
+        if (!PollFor(
+                [this] {
+                    return m_hung.load();
+                },
+                5000))
             ADD_FAILURE() << "the source did not take the hang message";
     }
     // The thread stops answering for ms at a moment of the caller's work: once it has taken the write
@@ -285,8 +316,8 @@ private:
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = "KvParkingSource";
         RegisterClassA(&wc);
-        m_hwnd = CreateWindowExA(exStyle, "KvParkingSource", "parked", WS_OVERLAPPEDWINDOW, 150, 120, 400, 300,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        m_hwnd = CreateWindowExA(exStyle, "KvParkingSource", "parked", WS_OVERLAPPEDWINDOW, 150, 120, 400, 300, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
         SetWindowLongPtrA(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         if (alpha >= 0)
             SetLayeredWindowAttributes(m_hwnd, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
@@ -307,19 +338,29 @@ private:
     std::atomic<int> m_restores{0};
 };
 
-WindowEntry EntryFor(HWND source) { return SourceEntry(source, "parked"); }
+WindowEntry EntryFor(HWND source)
+{
+    return SourceEntry(source, "parked");
+}
 
 const RECT kSlot = {100, 200, 260, 320};
 const RECT kNormal = {150, 120, 550, 420};
 
-DWORD Style(HWND h) { return static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)); }
-DWORD ExStyle(HWND h) { return static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE)); }
+DWORD Style(HWND h)
+{
+    return static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE));
+}
+DWORD ExStyle(HWND h)
+{
+    return static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE));
+}
 
 int Alpha(HWND h)
 {
     BYTE alpha = 0;
     DWORD flags = 0;
-    if (!(ExStyle(h) & WS_EX_LAYERED) || !GetLayeredWindowAttributes(h, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA))
+    if (!(ExStyle(h) & WS_EX_LAYERED) || !GetLayeredWindowAttributes(h, nullptr, &alpha, &flags) ||
+        !(flags & LWA_ALPHA))
         return -1;
     return alpha;
 }
@@ -422,7 +463,10 @@ TEST(Parking, SourceNoLongerMinimisedIsNotParked)
         ShowWindow(src, SW_SHOWMINNOACTIVE);
         std::thread restorer;
         if (c.restoreDuringWait)
-            restorer = std::thread([src] { Sleep(20); ShowWindow(src, SW_SHOWNOACTIVATE); });
+            restorer = std::thread([src] {
+                Sleep(20);
+                ShowWindow(src, SW_SHOWNOACTIVATE);
+            });
         else
             ShowWindow(src, SW_SHOWNOACTIVATE);
         const BOOL parked = thumb->ParkMinimisedSource();
@@ -474,7 +518,12 @@ TEST(Parking, SourceThatCannotBeParkedCostsOneWaitPerMinimise)
 
         if (c.hung) {
             // Parked by a later step, once it answers again.
-            EXPECT_TRUE(PollFor([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
+            EXPECT_TRUE(PollFor(
+                [&] {
+                    return thumb->ParkMinimisedSource() != FALSE;
+                },
+                10000))
+                << c.name;
             EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
             EXPECT_FALSE(IsWindowEnabled(src)) << c.name;
         }
@@ -506,15 +555,24 @@ TEST(Parking, HungSourceIsStillPutBackWhenItsThumbnailGoes)
         const DWORD took = GetTickCount() - start;
         EXPECT_LT(took, 2000u) << c.name << ": the close waited for the hung source";
         // Enabled and opaque well before the source answers at 3000 ms.
-        EXPECT_TRUE(PollFor([&] { return IsWindowEnabled(src) != FALSE; }, 2000 - (GetTickCount() - start)))
+        EXPECT_TRUE(PollFor(
+            [&] {
+                return IsWindowEnabled(src) != FALSE;
+            },
+            2000 - (GetTickCount() - start)))
             << c.name << ": still disabled while it does not answer";
         const int alphaNow = Alpha(src);
-        EXPECT_TRUE(alphaNow == -1 || alphaNow == 255) << c.name << ": alpha " << alphaNow << " while it does not answer";
+        EXPECT_TRUE(alphaNow == -1 || alphaNow == 255)
+            << c.name << ": alpha " << alphaNow << " while it does not answer";
         EXPECT_TRUE(IsMarkedParked(src)) << c.name << ": the mark went before its styles were back";
         // Once it answers it is minimised, with its own styles, the extended one too, and unmarked.
-        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
-                              10000))
-            << c.name << ": ex " << Hex(ExStyle(src)) << ", expected " << Hex(exBefore) << (IsIconic(src) ? "" : ", not minimised");
+        EXPECT_TRUE(PollFor(
+            [&] {
+                return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src);
+            },
+            10000))
+            << c.name << ": ex " << Hex(ExStyle(src)) << ", expected " << Hex(exBefore)
+            << (IsIconic(src) ? "" : ", not minimised");
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
     }
@@ -551,7 +609,11 @@ TEST(Parking, SourceMinimisedWhileParkedRestoresWhereItWasAfterItsThumbnailGoes)
             source.Hang(2000);
             CloseThumbnail(thumb, THUMB_CLOSE);
         }
-        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && IsWindowEnabled(src) && !IsMarkedParked(src); }, 10000))
+        EXPECT_TRUE(PollFor(
+            [&] {
+                return IsIconic(src) && IsWindowEnabled(src) && !IsMarkedParked(src);
+            },
+            10000))
             << c.name << ": " << Hex(Style(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name << ": its restore position";
         ShowWindow(src, SW_RESTORE);
@@ -639,7 +701,8 @@ TEST(Parking, OnlyAMarkedWindowIsRecoveredWhenItGetsAThumbnail)
         if (c.iconicAfter) {
             EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
             EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
-            EXPECT_EQ(Hex(styleBefore & ~WS_MINIMIZE), Hex(thumb->m_dwSavedStyle)) << c.name << ": saved its parked look";
+            EXPECT_EQ(Hex(styleBefore & ~WS_MINIMIZE), Hex(thumb->m_dwSavedStyle))
+                << c.name << ": saved its parked look";
         } else {
             EXPECT_EQ(Text(c.expected), Text(WindowRect(src))) << c.name;
         }
@@ -681,8 +744,8 @@ TEST(Parking, ParkedSourceIsCheckedAfresh)
         int layered;
         bool activeWhenMinimised;  // the foreground window when the user minimised it
         Event event;
-        int state;          // of the thumbnail after the check
-        bool iconic;        // of the source after it
+        int state;    // of the thumbnail after the check
+        bool iconic;  // of the source after it
         bool enabled;
     } cases[] = {
         {"off screen, nothing happened, before any poll", 0, false, kNothing, THUMB_PARKED, false, false},
@@ -703,7 +766,12 @@ TEST(Parking, ParkedSourceIsCheckedAfresh)
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 900, 100, 100, 50, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     auto bringToFront = [](HWND hwnd) {
-        return PollFor([&] { SetForegroundWindow(hwnd); return GetForegroundWindow() == hwnd; }, 3000);
+        return PollFor(
+            [&] {
+                SetForegroundWindow(hwnd);
+                return GetForegroundWindow() == hwnd;
+            },
+            3000);
     };
     for (const Case& c : cases) {
         Method method(1, c.layered);
@@ -712,7 +780,7 @@ TEST(Parking, ParkedSourceIsCheckedAfresh)
         HWND src = source.Hwnd();
         const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
         Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
-        thumb->KillTimer(IDT_THUMB_POLL);  // the checks run here, not from the poll
+        thumb->KillTimer(IDT_THUMB_POLL);              // the checks run here, not from the poll
         GetWindowRect(src, &thumb->m_rcSourceWindow);  // the last poll saw it on the screen
         ASSERT_TRUE(bringToFront(c.activeWhenMinimised ? src : other)) << c.name;
         ShowWindow(src, SW_SHOWMINNOACTIVE);
@@ -723,24 +791,24 @@ TEST(Parking, ParkedSourceIsCheckedAfresh)
         }
 
         switch (c.event) {
-        case kNothing:
-            thumb->CheckParkedSource();
-            break;
-        case kForeground:
-            ASSERT_TRUE(bringToFront(src)) << c.name;
-            break;
-        case kAnotherThenForeground:
-            ASSERT_TRUE(bringToFront(other)) << c.name;
-            thumb->CheckParkedSource();
-            ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name << ": back while another window was in front";
-            ASSERT_TRUE(bringToFront(src)) << c.name;
-            break;
-        case kMinimisedAgain:
-            ShowWindow(src, SW_SHOWMINNOACTIVE);
-            break;
-        case kMovedOnScreen:
-            SetWindowPos(src, nullptr, 200, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            break;
+            case kNothing:
+                thumb->CheckParkedSource();
+                break;
+            case kForeground:
+                ASSERT_TRUE(bringToFront(src)) << c.name;
+                break;
+            case kAnotherThenForeground:
+                ASSERT_TRUE(bringToFront(other)) << c.name;
+                thumb->CheckParkedSource();
+                ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name << ": back while another window was in front";
+                ASSERT_TRUE(bringToFront(src)) << c.name;
+                break;
+            case kMinimisedAgain:
+                ShowWindow(src, SW_SHOWMINNOACTIVE);
+                break;
+            case kMovedOnScreen:
+                SetWindowPos(src, nullptr, 200, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                break;
         }
         thumb->CheckParkedSource();
         EXPECT_EQ(c.state, thumb->m_nState) << c.name;
@@ -783,7 +851,12 @@ TEST(Parking, HungParkedSourceStaysParkedUntilItAnswers)
     HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 900, 100, 100, 50, nullptr, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     auto bringToFront = [](HWND hwnd) {
-        return PollFor([&] { SetForegroundWindow(hwnd); return GetForegroundWindow() == hwnd; }, 3000);
+        return PollFor(
+            [&] {
+                SetForegroundWindow(hwnd);
+                return GetForegroundWindow() == hwnd;
+            },
+            3000);
     };
     for (const Case& c : cases) {
         Method method(1, c.layered);
@@ -804,10 +877,13 @@ TEST(Parking, HungParkedSourceStaysParkedUntilItAnswers)
         source.Hang(2500);
         thumb->CheckParkedSource();
         EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name << ": put back while it does not answer";
-        EXPECT_TRUE(PollFor([&] {
-            thumb->CheckParkedSource();
-            return thumb->m_nState == THUMB_NORMAL;
-        }, 10000)) << c.name << ": not put back once it answers";
+        EXPECT_TRUE(PollFor(
+            [&] {
+                thumb->CheckParkedSource();
+                return thumb->m_nState == THUMB_NORMAL;
+            },
+            10000))
+            << c.name << ": not put back once it answers";
         EXPECT_TRUE(IsWindowEnabled(src)) << c.name;
         EXPECT_EQ(Hex(StyleToWriteBack(styleBefore, Style(src))), Hex(Style(src))) << c.name;
         EXPECT_EQ(Hex(exBefore), Hex(ExStyle(src))) << c.name;
@@ -866,7 +942,10 @@ BOOL CALLBACK EndBox(HWND hwnd, LPARAM)
     return TRUE;
 }
 
-void CALLBACK CloseWhileBoxOpen(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), &EndBox, 0); }
+void CALLBACK CloseWhileBoxOpen(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), &EndBox, 0);
+}
 
 }  // namespace
 
@@ -895,7 +974,8 @@ TEST(Parking, ReturnFromParkingStopsWhenItsTaskbarBoxClosedTheThumbnail)
         // The double click puts the source back; its taskbar box closes the thumbnail meanwhile.
         SendMessageA(thumbWnd, WM_LBUTTONDBLCLK, 0, MAKELPARAM(10, 10));
         KillTimer(nullptr, timer);
-        EXPECT_TRUE(g_closeInBox == nullptr && !IsWindow(thumbWnd)) << c.name << ": the box did not close the thumbnail";
+        EXPECT_TRUE(g_closeInBox == nullptr && !IsWindow(thumbWnd))
+            << c.name << ": the box did not close the thumbnail";
         EXPECT_EQ(1, g_boxes) << c.name << ": taskbar boxes, one per put-back";
         // Put back minimised by the return, and left so: neither restored nor moved after the thumbnail went.
         EXPECT_TRUE(IsIconic(src)) << c.name << ": restored after its thumbnail was closed";
@@ -931,15 +1011,23 @@ TEST(Parking, SourceThatStopsAnsweringAfterTheQuestionIsNotParked)
         EXPECT_EQ(THUMB_NORMAL, thumb->m_nState) << c.name;
         EXPECT_TRUE(IsIconic(src)) << c.name << ": shown or moved by a park it did not answer";
         // Once it answers it is as the user left it: minimised, enabled, opaque, its own restore position.
-        EXPECT_TRUE(PollFor([&] { return IsWindowEnabled(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
-                              10000))
+        EXPECT_TRUE(PollFor(
+            [&] {
+                return IsWindowEnabled(src) && ExStyle(src) == exBefore && !IsMarkedParked(src);
+            },
+            10000))
             << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Hex(styleBefore | WS_MINIMIZE), Hex(Style(src))) << c.name;
         EXPECT_TRUE(IsIconic(src)) << c.name;
         EXPECT_EQ(restores, source.Restores()) << c.name << ": restored on the way back";
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
         // A later refresh step parks it.
-        EXPECT_TRUE(PollFor([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
+        EXPECT_TRUE(PollFor(
+            [&] {
+                return thumb->ParkMinimisedSource() != FALSE;
+            },
+            10000))
+            << c.name;
         EXPECT_FALSE(IsIconic(src) || IsWindowEnabled(src)) << c.name << ": not parked later";
         CloseThumbnail(thumb, THUMB_CLOSE);
         EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name;
@@ -963,7 +1051,11 @@ TEST(Parking, EveryPutBackWithoutAWaitEnablesTheWindow)
     for (int i = 0; i < kPutBacks; ++i) {
         SetWindowLongA(src, GWL_STYLE, static_cast<LONG>(Style(src) | WS_DISABLED));
         PutBackParkedWindow(src, state, false);
-        if (!PollFor([&] { return !PutBackPending(src); }, 5000))
+        if (!PollFor(
+                [&] {
+                    return !PutBackPending(src);
+                },
+                5000))
             break;  // a write that never ran: the put-back never ends
         ++finished;
         enabled += IsWindowEnabled(src) ? 1 : 0;
@@ -995,8 +1087,11 @@ TEST(Parking, SourceThatStopsAnsweringWhileItIsMinimisedIsPutBackWithoutAWait)
         const DWORD took = GetTickCount() - start;
         EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
         EXPECT_LT(took, 3500u) << c.name << ": the close waited for the source that stopped answering";
-        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); },
-                              15000))
+        EXPECT_TRUE(PollFor(
+            [&] {
+                return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src);
+            },
+            15000))
             << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
@@ -1026,10 +1121,13 @@ TEST(Parking, ParkedBrowserLeftEnabledByAReloadIsDisabledOnceItAnswers)
         SendMessageA(thumb->m_hWnd, WM_TIMER, IDT_WEB_RELOAD, 0);
         EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
         EXPECT_TRUE(IsWindowEnabled(src)) << c.name << ": written while it did not answer";
-        EXPECT_TRUE(PollFor([&] {
-            thumb->CheckParkedSource();
-            return !IsWindowEnabled(src);
-        }, 10000)) << c.name << ": left enabled, so it takes clicks while it is parked";
+        EXPECT_TRUE(PollFor(
+            [&] {
+                thumb->CheckParkedSource();
+                return !IsWindowEnabled(src);
+            },
+            10000))
+            << c.name << ": left enabled, so it takes clicks while it is parked";
         EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
         CloseThumbnail(thumb, THUMB_CLOSE);
         EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name << ": not put back after the close";

@@ -52,9 +52,9 @@ std::string Text(const Settings& s)
 
 Settings Of(const CControlDlg& page)
 {
-    return {page.m_nLocation,   page.m_nSize,        page.m_nLeftMargin, page.m_nTopMargin, page.m_nRightMargin,
-            page.m_nBottomMargin, page.m_nTransparent, page.m_nLimit,      page.m_nInterval,  page.m_bFrame,
-            page.m_nHoverHotKey, page.m_nHoverModifiers, page.m_nThumbWidth, page.m_nThumbHeight};
+    return {page.m_nLocation,     page.m_nSize,           page.m_nLeftMargin, page.m_nTopMargin,  page.m_nRightMargin,
+            page.m_nBottomMargin, page.m_nTransparent,    page.m_nLimit,      page.m_nInterval,   page.m_bFrame,
+            page.m_nHoverHotKey,  page.m_nHoverModifiers, page.m_nThumbWidth, page.m_nThumbHeight};
 }
 
 // Stand-ins for GetCurrentDirectoryA.
@@ -66,7 +66,10 @@ DWORD WINAPI FakeCurrentDirectory(DWORD size, LPSTR buffer)
     strcpy(buffer, g_folder.c_str());
     return static_cast<DWORD>(g_folder.size());
 }
-DWORD WINAPI FailingCurrentDirectory(DWORD, LPSTR) { return 0; }
+DWORD WINAPI FailingCurrentDirectory(DWORD, LPSTR)
+{
+    return 0;
+}
 
 }  // namespace
 
@@ -77,10 +80,12 @@ TEST(StripSettings, LoadTakesDefaultsForMissingKeysAndValuesAsRead)
         const char* file;  // nullptr: no file
         Settings expected;
     } cases[] = {
-        {"no file: LIMIT 16, not the constructor's 6", nullptr,
+        {"no file: LIMIT 16, not the constructor's 6",
+         nullptr,
          {1, 1, 20, 10, 10, 30, 60, 16, 5, 0, 'W', MOD_WIN, 160, 120}},
         {"section without keys", "[SYSTEM]\r\n", {1, 1, 20, 10, 10, 30, 60, 16, 5, 0, 'W', MOD_WIN, 160, 120}},
-        {"only HVHOTKEY: the Win modifier stays", "[SYSTEM]\r\nHVHOTKEY=65\r\n",
+        {"only HVHOTKEY: the Win modifier stays",
+         "[SYSTEM]\r\nHVHOTKEY=65\r\n",
          {1, 1, 20, 10, 10, 30, 60, 16, 5, 0, 65, MOD_WIN, 160, 120}},
         {"every key",
          "[SYSTEM]\r\nLOCATION=3\r\nSIZE=2\r\nLEFTMARGIN=1\r\nTOPMARGIN=2\r\nRIGHTMARGIN=3\r\nBOTTOMMARGIN=4\r\n"
@@ -90,7 +95,9 @@ TEST(StripSettings, LoadTakesDefaultsForMissingKeysAndValuesAsRead)
         {"out of range values stay; SIZE 7 leaves the slot size as it was",
          "[SYSTEM]\r\nLOCATION=9\r\nSIZE=7\r\nLEFTMARGIN=-5\r\nTRANSPARENT=0\r\nLIMIT=-1\r\nINTERVAL=0\r\n",
          {9, 7, -5, 10, 10, 30, 0, -1, 0, 0, 'W', MOD_WIN, 0, 0}},
-        {"another section only", "[OTHER]\r\nLIMIT=3\r\n", {1, 1, 20, 10, 10, 30, 60, 16, 5, 0, 'W', MOD_WIN, 160, 120}},
+        {"another section only",
+         "[OTHER]\r\nLIMIT=3\r\n",
+         {1, 1, 20, 10, 10, 30, 60, 16, 5, 0, 'W', MOD_WIN, 160, 120}},
     };
     for (const Case& c : cases) {
         IniFile ini(c.file);
@@ -125,8 +132,9 @@ TEST(StripSettings, SaveWritesTheTwelveKeysInOrderAsSignedDecimals)
     page.SaveSettings();
 
     const std::string text = ini.Read();
-    const char* keys[] = {"LOCATION=2", "SIZE=0", "LEFTMARGIN=-3", "TOPMARGIN=4", "RIGHTMARGIN=5", "BOTTOMMARGIN=6",
-                          "TRANSPARENT=70", "LIMIT=-1", "INTERVAL=9", "FRAME=1", "HVHOTKEY=65", "HVMODIFIERS=6"};
+    const char* keys[] = {"LOCATION=2",    "SIZE=0",         "LEFTMARGIN=-3",  "TOPMARGIN=4",
+                          "RIGHTMARGIN=5", "BOTTOMMARGIN=6", "TRANSPARENT=70", "LIMIT=-1",
+                          "INTERVAL=9",    "FRAME=1",        "HVHOTKEY=65",    "HVMODIFIERS=6"};
     size_t at = text.find("[SYSTEM]");
     ASSERT_NE(std::string::npos, at) << text;
     for (const char* key : keys) {
@@ -168,7 +176,7 @@ TEST(StripSettings, AlphaNeverWrapsNorVanishes)
         int percent;
         int alpha;
     } cases[] = {
-        {60, 153}, {80, 204}, {20, 51},  {100, 255}, {21, 53},      {99, 252},
+        {60, 153}, {80, 204}, {20, 51},  {100, 255}, {21, 53},       {99, 252},
         {19, 51},  {0, 51},   {-40, 51}, {101, 255}, {INT_MAX, 255}, {INT_MIN, 51},
     };
     for (const Case& c : cases)
@@ -216,13 +224,15 @@ TEST(StripSettings, AeroReadsTheCompositionValue)
     const bool keyExisted = RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &existing) == ERROR_SUCCESS;
     if (keyExisted) {
         DWORD size = 0;
-        const bool valueExisted = RegQueryValueExA(existing, "Composition", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+        const bool valueExisted =
+            RegQueryValueExA(existing, "Composition", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
         RegCloseKey(existing);
         if (valueExisted)
             GTEST_SKIP() << "the user's own Composition value is left alone";
     }
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     struct Case {
         const char* name;
         bool write;

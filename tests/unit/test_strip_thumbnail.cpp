@@ -113,10 +113,9 @@ TEST(Thumbnail, ParkedSourceIsPutBackWhicheverStateSaysSo)
         int state;
         bool putBack;
     } cases[] = {
-        {THUMB_PARKED, THUMB_CLOSE, true},         {THUMB_PARKED, THUMB_CLOSE_ANIMATED, true},
-        {THUMB_NEW, THUMB_PARKED, true},           {THUMB_PARKED, THUMB_PARKED, true},
-        {THUMB_NORMAL, THUMB_CLOSE, false},        {THUMB_NEW, THUMB_CLOSE, false},
-        {THUMB_NEW, THUMB_NEW, false},             {THUMB_NEW, THUMB_NORMAL, false},
+        {THUMB_PARKED, THUMB_CLOSE, true},  {THUMB_PARKED, THUMB_CLOSE_ANIMATED, true}, {THUMB_NEW, THUMB_PARKED, true},
+        {THUMB_PARKED, THUMB_PARKED, true}, {THUMB_NORMAL, THUMB_CLOSE, false},         {THUMB_NEW, THUMB_CLOSE, false},
+        {THUMB_NEW, THUMB_NEW, false},      {THUMB_NEW, THUMB_NORMAL, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.putBack, ShouldPutBackSource(c.prev, c.state)) << "previous " << c.prev << ", state " << c.state;
@@ -134,9 +133,17 @@ TEST(Thumbnail, CreatedFromItsSource)
     } cases[] = {
         {"ordinary source", SW_SHOWNORMAL, {400, 300}, 0, THUMB_NORMAL, {100, 200, 260, 320}},
         {"wider source", SW_SHOWNORMAL, {1000, 500}, 0, THUMB_NORMAL, {100, 220, 260, 300}},
-        {"minimised: parked, fitted by its restored size", SW_SHOWMINNOACTIVE, {600, 300}, 0, THUMB_PARKED,
+        {"minimised: parked, fitted by its restored size",
+         SW_SHOWMINNOACTIVE,
+         {600, 300},
+         0,
+         THUMB_PARKED,
          {100, 220, 260, 300}},
-        {"maximised: fitted by its normal position", SW_SHOWMAXIMIZED, {300, 300}, 0, THUMB_NORMAL,
+        {"maximised: fitted by its normal position",
+         SW_SHOWMAXIMIZED,
+         {300, 300},
+         0,
+         THUMB_NORMAL,
          {120, 200, 240, 320}},
         {"gone at creation: an empty window", -1, {400, 300}, 0, THUMB_NEW, {0, 0, 0, 0}},
         {"FRAME on: with its resize frame", SW_SHOWNORMAL, {400, 300}, 1, THUMB_NORMAL, {100, 200, 260, 320}},
@@ -286,22 +293,22 @@ TEST(Thumbnail, ParkedSourceIsPutBackWhicheverRoadTheThumbnailTakes)
         Cthumbnail* thumb = new ProbeThumbnail(EntryFor(source, "chrome.exe"), kSlot, kAlpha);
         HWND hwnd = thumb->m_hWnd;
         switch (c.road) {
-        case kClose:
-            CloseThumbnail(thumb, THUMB_CLOSE);
-            break;
-        case kCloseAnimated:
-            CloseThumbnail(thumb, THUMB_CLOSE_ANIMATED);
-            break;
-        case kDestroyedDirectly:
-            DestroyWindow(hwnd);
-            EXPECT_EQ(c.restores, g_restores) << c.name << ": not put back when the window went";
-            EXPECT_EQ(0, g_deleted) << c.name << ": the slot would point at a deleted object";
-            CloseThumbnail(thumb, THUMB_CLOSE);
-            break;
-        case kSourceGoneFirst:
-            DestroyWindow(source);
-            CloseThumbnail(thumb, THUMB_CLOSE);
-            break;
+            case kClose:
+                CloseThumbnail(thumb, THUMB_CLOSE);
+                break;
+            case kCloseAnimated:
+                CloseThumbnail(thumb, THUMB_CLOSE_ANIMATED);
+                break;
+            case kDestroyedDirectly:
+                DestroyWindow(hwnd);
+                EXPECT_EQ(c.restores, g_restores) << c.name << ": not put back when the window went";
+                EXPECT_EQ(0, g_deleted) << c.name << ": the slot would point at a deleted object";
+                CloseThumbnail(thumb, THUMB_CLOSE);
+                break;
+            case kSourceGoneFirst:
+                DestroyWindow(source);
+                CloseThumbnail(thumb, THUMB_CLOSE);
+                break;
         }
         EXPECT_EQ(c.restores, g_restores) << c.name;
         EXPECT_EQ(1, g_deleted) << c.name;
@@ -318,11 +325,17 @@ TEST(Thumbnail, AtRestItStaysBeneathOtherWindows)
         std::function<void(HWND)> raise;
     } cases[] = {
         {"asked to the top",
-         [](HWND h) { SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }},
+         [](HWND h) {
+             SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+         }},
         {"asked to be topmost",
-         [](HWND h) { SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }},
+         [](HWND h) {
+             SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+         }},
         {"refitted into its slot",
-         [](HWND h) { static_cast<Cthumbnail*>(CWnd::FromHandlePermanent(h))->SetSlot(kSlot); }},
+         [](HWND h) {
+             static_cast<Cthumbnail*>(CWnd::FromHandlePermanent(h))->SetSlot(kSlot);
+         }},
     };
     HWND source = MakeSource(400, 300, SW_SHOWNORMAL);
     HWND other = MakeSource(200, 200, SW_SHOWNORMAL);
@@ -368,7 +381,6 @@ TEST(Thumbnail, AnimationsDrawAFlatGreyOfTheFittedSize)
     CloseThumbnail(thumb, THUMB_CLOSE);
     DestroyWindow(source);
 }
-
 
 TEST(Thumbnail, TopEdgeOfTheFrameMovesInsteadOfResizing)
 {

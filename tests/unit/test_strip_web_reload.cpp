@@ -14,10 +14,17 @@ TEST(WebReload, MenuOffersReloadOnlyForTheThreeBrowsersByExactName)
         int reload;
         UINT on, off, interval;
     } cases[] = {
-        {"iexplore.exe", 0, E, G, E}, {"iexplore.exe", 1, G, E, E}, {"firefox.exe", 0, E, G, E},
-        {"firefox.exe", 1, G, E, E},  {"chrome.exe", 0, E, G, E},   {"chrome.exe", 1, G, E, E},
-        {"Firefox.exe", 0, G, G, G},  {"CHROME.EXE", 1, G, G, G},   {"other.exe", 0, G, G, G},
-        {"chrome.exe ", 0, G, G, G},  {"", 0, G, G, G},
+        {"iexplore.exe", 0, E, G, E},
+        {"iexplore.exe", 1, G, E, E},
+        {"firefox.exe", 0, E, G, E},
+        {"firefox.exe", 1, G, E, E},
+        {"chrome.exe", 0, E, G, E},
+        {"chrome.exe", 1, G, E, E},
+        {"Firefox.exe", 0, G, G, G},
+        {"CHROME.EXE", 1, G, G, G},
+        {"other.exe", 0, G, G, G},
+        {"chrome.exe ", 0, G, G, G},
+        {"", 0, G, G, G},
     };
     for (const Case& c : cases) {
         const ReloadMenuStates s = ReloadMenuFor(c.process, c.reload);
@@ -34,8 +41,8 @@ TEST(WebReload, IntervalIsClampedWhereTheTimerIsSet)
         int clamped;
         UINT periodMs;
     } cases[] = {
-        {0, 10, 10000},          {-5, 10, 10000},       {9, 10, 10000},       {10, 10, 10000},     {30, 30, 30000},
-        {1800, 1800, 1800000},   {1801, 1800, 1800000}, {2147483647, 1800, 1800000},
+        {0, 10, 10000},  {-5, 10, 10000},       {9, 10, 10000},        {10, 10, 10000},
+        {30, 30, 30000}, {1800, 1800, 1800000}, {1801, 1800, 1800000}, {2147483647, 1800, 1800000},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.clamped, ClampReloadInterval(c.seconds)) << c.seconds;
@@ -52,10 +59,8 @@ TEST(WebReload, KeyGoesOnlyToAWindowOfTheSameProcess)
         DWORD windowPid, sourcePid;
         bool post;
     } cases[] = {
-        {"on, same process", 1, true, 40, 40, true},
-        {"off", 0, true, 40, 40, false},
-        {"window gone", 1, false, 0, 40, false},
-        {"handle reused by another process", 1, true, 41, 40, false},
+        {"on, same process", 1, true, 40, 40, true}, {"off", 0, true, 40, 40, false},
+        {"window gone", 1, false, 0, 40, false},     {"handle reused by another process", 1, true, 41, 40, false},
         {"owner unknown", 1, true, 0, 0, false},
     };
     for (const Case& c : cases)
@@ -71,8 +76,10 @@ TEST(WebReload, OnlyTheDisabledBitIsWrittenBack)
     } cases[] = {
         {"parked: disabled again", base | WS_DISABLED, base, base | WS_DISABLED},
         {"not disabled: left enabled", base, base, base},
-        {"other bits changed meanwhile are kept", base | WS_DISABLED, base | WS_MAXIMIZE, base | WS_MAXIMIZE | WS_DISABLED},
-        {"a bit cleared meanwhile stays cleared", base | WS_DISABLED, base & ~WS_VISIBLE, (base & ~WS_VISIBLE) | WS_DISABLED},
+        {"other bits changed meanwhile are kept", base | WS_DISABLED, base | WS_MAXIMIZE,
+         base | WS_MAXIMIZE | WS_DISABLED},
+        {"a bit cleared meanwhile stays cleared", base | WS_DISABLED, base & ~WS_VISIBLE,
+         (base & ~WS_VISIBLE) | WS_DISABLED},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.expected, StyleAfterReload(c.before, c.current)) << c.name;

@@ -35,7 +35,15 @@ TEST(ZoomView, ComputesTheViewAndWritesThePanBackAtEachEdge)
     } cases[] = {
         {"90/90 of 1000x600: centred", {1000, 600}, 90, 90, 0, 0, 1, 1, TRUE, {50, 30, 900, 540, 0, 0}},
         {"0/0: one pixel in the middle", {1000, 600}, 0, 0, 0, 0, 1, 1, TRUE, {499, 299, 1, 1, 0, 0}},
-        {"whole across: a stored pan across is written back to 0", {1000, 600}, 100, 50, 30, 0, 1, 1, TRUE,
+        {"whole across: a stored pan across is written back to 0",
+         {1000, 600},
+         100,
+         50,
+         30,
+         0,
+         1,
+         1,
+         TRUE,
          {0, 150, 1000, 300, 0, 0}},
         {"panned inside the image", {1000, 600}, 50, 50, 100, -100, 1, 1, TRUE, {350, 50, 500, 300, 100, -100}},
         {"past the left edge", {1000, 600}, 50, 50, -10000, 0, 1, 1, TRUE, {0, 150, 500, 300, -250, 0}},
@@ -43,13 +51,36 @@ TEST(ZoomView, ComputesTheViewAndWritesThePanBackAtEachEdge)
         {"past the top edge", {1000, 600}, 50, 50, 0, -10000, 1, 1, TRUE, {250, 0, 500, 300, 0, -150}},
         {"past the bottom edge", {1000, 600}, 50, 50, 0, 10000, 1, 1, TRUE, {250, 300, 500, 300, 0, 150}},
         {"odd leftover: the right edge", {1001, 600}, 50, 50, 10000, 0, 1, 1, TRUE, {501, 150, 500, 300, 250, 0}},
-        {"one step back from the right edge moves at once", {1001, 600}, 50, 50, 246, 0, 1, 1, TRUE,
+        {"one step back from the right edge moves at once",
+         {1001, 600},
+         50,
+         50,
+         246,
+         0,
+         1,
+         1,
+         TRUE,
          {496, 150, 500, 300, 246, 0}},
-        {"a pan unit of half a pixel", {1000, 600}, 50, 50, 100, -10000, 0.5, 0.5, TRUE,
-         {300, 0, 500, 300, 100, -300}},
-        {"a tiny scale: the written-back pan stays in range", {1000, 600}, 50, 50, INT_MIN, INT_MAX, 0.001, 0.001, TRUE,
+        {"a pan unit of half a pixel", {1000, 600}, 50, 50, 100, -10000, 0.5, 0.5, TRUE, {300, 0, 500, 300, 100, -300}},
+        {"a tiny scale: the written-back pan stays in range",
+         {1000, 600},
+         50,
+         50,
+         INT_MIN,
+         INT_MAX,
+         0.001,
+         0.001,
+         TRUE,
          {0, 300, 500, 300, -10000, 10000}},
-        {"a huge scale does not overflow", {1000, 600}, 50, 50, 10000, -10000, 1e12, 1e12, TRUE,
+        {"a huge scale does not overflow",
+         {1000, 600},
+         50,
+         50,
+         10000,
+         -10000,
+         1e12,
+         1e12,
+         TRUE,
          {500, 0, 500, 300, 0, 0}},
         {"scale 0 counts as 1", {1000, 600}, 50, 50, 100, 100, 0, 0, TRUE, {350, 250, 500, 300, 100, 100}},
         {"a negative scale counts as 1", {1000, 600}, 50, 50, 100, 100, -2, -2, TRUE, {350, 250, 500, 300, 100, 100}},
@@ -99,7 +130,7 @@ TEST(ZoomView, KeyStepFollowsTheArrow)
         BOOL pans;
         POINT step;
     } cases[] = {
-        {VK_LEFT, FALSE, TRUE, {-4, 0}}, {VK_UP, FALSE, TRUE, {0, -4}}, {VK_RIGHT, FALSE, TRUE, {4, 0}},
+        {VK_LEFT, FALSE, TRUE, {-4, 0}}, {VK_UP, FALSE, TRUE, {0, -4}},  {VK_RIGHT, FALSE, TRUE, {4, 0}},
         {VK_DOWN, FALSE, TRUE, {0, 4}},  {VK_LEFT, TRUE, TRUE, {-1, 0}}, {VK_DOWN, TRUE, TRUE, {0, 1}},
         {VK_HOME, FALSE, FALSE, {7, 7}}, {'A', TRUE, FALSE, {7, 7}},
     };
@@ -157,7 +188,10 @@ TEST(ZoomView, ClampedAddSaturates)
 
 namespace {
 
-HWND MakeSource() { return MakeSourceWindow({50, 60, 450, 360}, "zoom source"); }
+HWND MakeSource()
+{
+    return MakeSourceWindow({50, 60, 450, 360}, "zoom source");
+}
 
 const RECT kSlot = {100, 200, 260, 320};  // a 400x300 source fits it whole: 160x120
 
@@ -180,7 +214,10 @@ protected:
     }
 };
 
-LPARAM At(int x, int y) { return MAKELPARAM(x, y); }
+LPARAM At(int x, int y)
+{
+    return MAKELPARAM(x, y);
+}
 
 }  // namespace
 
@@ -210,9 +247,23 @@ TEST(ThumbnailZoom, WheelAndKeysActOnlyWhileHoveredAndThePaintClampsThePan)
         RECT view;                     // left, top, width, height once painted
     } steps[] = {
         {"the wheel without hover: nothing", 0, WM_MOUSEWHEEL, MAKEWPARAM(0, 1200), 100, 100, 0, 0, {0, 0, 0, 0}},
-        {"an arrow on the whole view: the pan is kept, nothing shows it", 1, WM_KEYDOWN, VK_DOWN, 100, 100, 0, 4,
+        {"an arrow on the whole view: the pan is kept, nothing shows it",
+         1,
+         WM_KEYDOWN,
+         VK_DOWN,
+         100,
+         100,
+         0,
+         4,
          {0, 0, 0, 0}},
-        {"ten notches away: the view shows the kept pan", 1, WM_MOUSEWHEEL, MAKEWPARAM(0, 1200), 90, 90, 0, 4,
+        {"ten notches away: the view shows the kept pan",
+         1,
+         WM_MOUSEWHEEL,
+         MAKEWPARAM(0, 1200),
+         90,
+         90,
+         0,
+         4,
          {50, 34, 900, 540}},
         {"the arrow back", 1, WM_KEYDOWN, VK_UP, 90, 90, 0, 0, {50, 30, 900, 540}},
         {"a delta of 119: nothing", 1, WM_MOUSEWHEEL, MAKEWPARAM(0, 119), 90, 90, 0, 0, {50, 30, 900, 540}},
@@ -221,8 +272,15 @@ TEST(ThumbnailZoom, WheelAndKeysActOnlyWhileHoveredAndThePaintClampsThePan)
         {"another key: nothing", 1, WM_KEYDOWN, VK_HOME, 90, 90, 4, 0, {54, 30, 900, 540}},
         {"far past the right edge: written back", 1, WM_NULL, 9000, 90, 90, 50, 0, {100, 30, 900, 540}},
         {"one step back moves at once", 1, WM_KEYDOWN, VK_LEFT, 90, 90, 46, 0, {96, 30, 900, 540}},
-        {"Control with the wheel: the width only, the pan clamped anew", 1, WM_MOUSEWHEEL,
-         MAKEWPARAM(MK_CONTROL, 0xFF88), 91, 90, 45, 0, {90, 30, 910, 540}},
+        {"Control with the wheel: the width only, the pan clamped anew",
+         1,
+         WM_MOUSEWHEEL,
+         MAKEWPARAM(MK_CONTROL, 0xFF88),
+         91,
+         90,
+         45,
+         0,
+         {90, 30, 910, 540}},
     };
     HWND source = MakeSource();
     Cthumbnail* thumb = new Cthumbnail(SourceEntry(source, "zoom source"), kSlot, 255, nullptr);
@@ -242,8 +300,8 @@ TEST(ThumbnailZoom, WheelAndKeysActOnlyWhileHoveredAndThePaintClampsThePan)
         EXPECT_EQ(s.zoomY, thumb->m_nZoomY) << s.name;
         EXPECT_EQ(s.panX, thumb->m_nPanX) << s.name;
         EXPECT_EQ(s.panY, thumb->m_nPanY) << s.name;
-        EXPECT_EQ(Text(s.view), Text(RECT{thumb->m_nViewLeft, thumb->m_nViewTop, thumb->m_nViewWidth,
-                                          thumb->m_nViewHeight}))
+        EXPECT_EQ(Text(s.view),
+                  Text(RECT{thumb->m_nViewLeft, thumb->m_nViewTop, thumb->m_nViewWidth, thumb->m_nViewHeight}))
             << s.name;
     }
     // A new slot shows the whole source again.

@@ -9,7 +9,8 @@
 
 namespace {
 
-TEST(WindowEntryTest, DefaultEntryIsEmpty) {
+TEST(WindowEntryTest, DefaultEntryIsEmpty)
+{
     WindowEntry entry;
     EXPECT_TRUE(entry.hwnd == nullptr);
     EXPECT_EQ(0u, entry.processId);
@@ -17,7 +18,8 @@ TEST(WindowEntryTest, DefaultEntryIsEmpty) {
     EXPECT_TRUE(entry.processName.IsEmpty());
 }
 
-TEST(WindowEntryTest, CopiesAreIndependent) {
+TEST(WindowEntryTest, CopiesAreIndependent)
+{
     WindowEntry original;
     original.hwnd = reinterpret_cast<HWND>(0x1234);
     original.processId = 42;
@@ -37,7 +39,8 @@ TEST(WindowEntryTest, CopiesAreIndependent) {
     EXPECT_EQ(CString("notepad.exe"), original.processName);
 }
 
-TEST(ProcessNameTest, PathBaseName) {
+TEST(ProcessNameTest, PathBaseName)
+{
     struct Case {
         const char* name;
         const char* path;
@@ -58,7 +61,8 @@ TEST(ProcessNameTest, PathBaseName) {
     }
 }
 
-std::string OwnExecutableName() {
+std::string OwnExecutableName()
+{
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, sizeof path);
     const char* slash = std::strrchr(path, '\\');  // the test's own path is plain ASCII
@@ -67,16 +71,19 @@ std::string OwnExecutableName() {
 
 // The module reads a process may give: none, as for a 64-bit process read from 32 bits, or another
 // name than the image path's, which shows the road taken.
-bool NoModules(HANDLE, ModuleName, char* name, DWORD) {
+bool NoModules(HANDLE, ModuleName, char* name, DWORD)
+{
     name[0] = '\0';
     return false;
 }
-bool OtherModule(HANDLE, ModuleName part, char* name, DWORD size) {
+bool OtherModule(HANDLE, ModuleName part, char* name, DWORD size)
+{
     lstrcpynA(name, part == kModuleBaseName ? "module.exe" : "C:\\m\\module.exe", static_cast<int>(size));
     return true;
 }
 
-TEST(ProcessNameTest, NameFromProcessId) {
+TEST(ProcessNameTest, NameFromProcessId)
+{
     const std::string ownName = OwnExecutableName();
     const bool imagePath = GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA") != nullptr;
     bool (*const real)(HANDLE, ModuleName, char*, DWORD) = ReadFirstModuleName;
@@ -104,7 +111,8 @@ TEST(ProcessNameTest, NameFromProcessId) {
 }
 
 // The route for processes whose modules cannot be listed (64-bit ones); it works on any process.
-TEST(ProcessNameTest, ImageBaseNameFallback) {
+TEST(ProcessNameTest, ImageBaseNameFallback)
+{
     if (!GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA"))
         GTEST_SKIP() << "no image-path query before Vista";
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId());

@@ -12,7 +12,10 @@
 
 namespace {
 
-HWND H(int n) { return reinterpret_cast<HWND>(static_cast<UINT_PTR>(n)); }
+HWND H(int n)
+{
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(n));
+}
 
 WindowEntry Entry(int n)
 {
@@ -87,7 +90,11 @@ struct Fixture {
     std::vector<std::string> log;
     Recorder a{&log, ""};
     FakeDesktopPage page;
-    Fixture() { page.m_listeners.push_back(&a); a.page = &page; }
+    Fixture()
+    {
+        page.m_listeners.push_back(&a);
+        a.page = &page;
+    }
     std::vector<std::string> TickWith(std::vector<int> desktop)
     {
         page.desktop = desktop;
@@ -162,16 +169,28 @@ TEST(WindowTracking, SuspendInsideACallbackDiscardsTheTick)
         Log tick;
         Log afterResume;  // every tick after resume on the same desktop, joined
     } cases[] = {
-        {"removal in a scan", {1}, "del", {2, 3},
+        {"removal in a scan",
+         {1},
+         "del",
+         {2, 3},
          {"del 1", "del 2 3", "b:del 2 3", "b:del 1"},
          {"add 2", "b:add 2", "add 3", "b:add 3"}},
-        {"addition in a scan", {}, "add", {1, 2},
+        {"addition in a scan",
+         {},
+         "add",
+         {1, 2},
          {"add 1", "del 1 2", "b:del 1 2"},
          {"add 1", "b:add 1", "add 2", "b:add 2"}},
-        {"a pending addition", {1, 2, 3}, "add", {1, 2, 3},
+        {"a pending addition",
+         {1, 2, 3},
+         "add",
+         {1, 2, 3},
          {"add 2", "del 1 2 3", "b:del 1 2 3"},
          {"add 1", "b:add 1", "add 2", "b:add 2", "add 3", "b:add 3"}},
-        {"a closed window's removal", {1, 2, 3}, "del", {2, 3},
+        {"a closed window's removal",
+         {1, 2, 3},
+         "del",
+         {2, 3},
          {"del 1", "del 2 3", "b:del 2 3", "b:del 1"},
          {"add 2", "b:add 2", "add 3", "b:add 3"}},
     };
@@ -291,7 +310,7 @@ TEST(WindowTracking, AResumeAndTickInsideACallbackLeaveOneThumbnailPerWindow)
         std::vector<int> before;  // the desktop of the ticks before
         int ticksBefore;
         std::vector<int> desktop;  // from then on
-        bool suspend;  // the removal is goSuspend's, not the next tick's
+        bool suspend;              // the removal is goSuspend's, not the next tick's
     } cases[] = {
         {"the suspension's removals", {1}, 1, {1, 2}, true},
         {"a scan's removals", {1, 2, 3}, 4, {3, 4, 5}, false},

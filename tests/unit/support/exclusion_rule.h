@@ -3,7 +3,8 @@
 #include "tracking/ExclusionRule.h"
 
 inline ExclusionRule Rule(int useTitle, int useProcessName, const char* title, const char* processName,
-                          int fullNameMatch, const char* titlePattern) {
+                          int fullNameMatch, const char* titlePattern)
+{
     ExclusionRule rule;
     rule.useTitle = useTitle;
     rule.useProcessName = useProcessName;

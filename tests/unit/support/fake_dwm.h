@@ -68,8 +68,13 @@ inline HRESULT WINAPI FakeQueryThumbnailSourceSize(HTHUMBNAIL, PSIZE size)
 }
 
 inline const DwmFunctions kFakeDwm = {
-    FakeIsCompositionEnabled,  FakeGetWindowAttribute,       FakeUpdateThumbnailProperties, FakeRegisterThumbnail,
-    FakeUnregisterThumbnail,   FakeQueryThumbnailSourceSize, nullptr,
+    FakeIsCompositionEnabled,
+    FakeGetWindowAttribute,
+    FakeUpdateThumbnailProperties,
+    FakeRegisterThumbnail,
+    FakeUnregisterThumbnail,
+    FakeQueryThumbnailSourceSize,
+    nullptr,
 };
 
 // Windows 7 with composition through the fake, from a fresh fake, for one scope; with on false the

@@ -15,7 +15,10 @@ inline std::string Text(const RECT& r)
            std::to_string(r.bottom) + ")";
 }
 
-inline std::string Text(const POINT& p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
+inline std::string Text(const POINT& p)
+{
+    return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")";
+}
 
 // The entry the tracker would make for a source window of this process.
 inline WindowEntry SourceEntry(HWND source, const char* title, const char* processName = "notepad.exe")
