@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PKGS=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils x11-apps
-      netpbm xdotool locales fonts-ipafont-gothic googletest cmake make)
+      netpbm xdotool locales fonts-ipafont-gothic googletest cmake make clang-format)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"

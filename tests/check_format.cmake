@@ -1,0 +1,26 @@
+# Fails when a source differs from what clang-format makes of it under the root's .clang-format.
+# Run: cmake -DKV_ROOT=<source dir> -DKV_CLANG_FORMAT=<clang-format> -P check_format.cmake
+if(NOT KV_CLANG_FORMAT)
+  message(FATAL_ERROR "clang-format not found: tools/install-deps.sh installs it")
+endif()
+set(files "")
+foreach(folder framework desktop tracking strip app tests)
+  file(GLOB_RECURSE found ${KV_ROOT}/${folder}/*.h ${KV_ROOT}/${folder}/*.cpp)
+  list(APPEND files ${found})
+endforeach()
+list(SORT files)
+execute_process(COMMAND ${KV_CLANG_FORMAT} --dry-run --Werror ${files}
+                WORKING_DIRECTORY ${KV_ROOT} RESULT_VARIABLE status ERROR_VARIABLE report)
+if(NOT status EQUAL 0)
+  # One line per file that differs: the full report repeats every changed line.
+  string(REGEX MATCHALL "[^\n]*: error: code should be clang-formatted" lines "${report}")
+  set(names "")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE ":[0-9]+:[0-9]+: error:.*" "" name "${line}")
+    file(RELATIVE_PATH name ${KV_ROOT} ${name})
+    list(APPEND names ${name})
+  endforeach()
+  list(REMOVE_DUPLICATES names)
+  list(JOIN names "\n  " text)
+  message(FATAL_ERROR "not formatted (run clang-format -i on them):\n  ${text}")
+endif()
