@@ -662,6 +662,21 @@ int AlphaOf(HWND hwnd)
     return alpha;
 }
 
+DWORD StyleOf(HWND hwnd)
+{
+    return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE));
+}
+
+DWORD ExStyleOf(HWND hwnd)
+{
+    return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_EXSTYLE));
+}
+
+int LayeredAlpha(HWND hwnd)
+{
+    return (ExStyleOf(hwnd) & WS_EX_LAYERED) ? AlphaOf(hwnd) : -1;
+}
+
 namespace {
 
 COLORREF ScreenPixel(POINT p)

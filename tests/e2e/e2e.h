@@ -144,6 +144,11 @@ bool IsThumbnail(HWND hwnd);
 std::vector<HWND> Thumbnails(DWORD pid);
 // The layered alpha of hwnd; -1 when it has none.
 int AlphaOf(HWND hwnd);
+// Another process's window styles, read afresh.
+DWORD StyleOf(HWND hwnd);
+DWORD ExStyleOf(HWND hwnd);
+// The alpha, -1 unless the window has the layered style now.
+int LayeredAlpha(HWND hwnd);
 // "" when thumb shows kv_helper's picture of this pattern for source, else what it shows instead.
 std::string PatternMismatch(HWND source, HWND thumb, int pattern);
 

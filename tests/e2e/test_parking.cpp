@@ -33,21 +33,6 @@ HWND OnlyThumbnail(DWORD pid)
     return count == 1 ? found : nullptr;
 }
 
-DWORD Style(HWND h)
-{
-    return static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE));
-}
-DWORD ExStyle(HWND h)
-{
-    return static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE));
-}
-
-// The alpha, -1 unless the window has the layered style now.
-int LayeredAlpha(HWND hwnd)
-{
-    return (ExStyle(hwnd) & WS_EX_LAYERED) ? AlphaOf(hwnd) : -1;
-}
-
 RECT Moved(const RECT& r, int dx, int dy)
 {
     return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
@@ -87,16 +72,16 @@ bool NeverLongerThan(const std::function<bool()>& cond, DWORD maxMs, DWORD perio
 
 bool Topmost(HWND h)
 {
-    return (ExStyle(h) & WS_EX_TOPMOST) != 0;
+    return (ExStyleOf(h) & WS_EX_TOPMOST) != 0;
 }
 bool Framed(HWND h)
 {
-    return (Style(h) & WS_THICKFRAME) != 0;
+    return (StyleOf(h) & WS_THICKFRAME) != 0;
 }
 
 std::string StateText(HWND h)
 {
-    return RectText(WindowRectOf(h)) + " style " + Hex(Style(h)) + " ex " + Hex(ExStyle(h)) + " alpha " +
+    return RectText(WindowRectOf(h)) + " style " + Hex(StyleOf(h)) + " ex " + Hex(ExStyleOf(h)) + " alpha " +
            std::to_string(LayeredAlpha(h)) + (IsIconic(h) ? " minimised" : "");
 }
 
@@ -151,7 +136,7 @@ KV_E2E_TEST(parked_off_screen_and_put_back_on_every_road)
                     5000),
                 "%s: the helper did not open", c.name);
         // Its styles while shown normally; under Wine another process cannot read its normal position.
-        const Original original = {Style(h) | WS_MINIMIZE, ExStyle(h)};
+        const Original original = {StyleOf(h) | WS_MINIMIZE, ExStyleOf(h)};
 
         App kestrova = StartApp(AppWithSettings(s, s.Folder("app" + std::to_string(n++))), "", s.Root());
         const DWORD pid = kestrova.proc.Pid();
@@ -202,7 +187,7 @@ KV_E2E_TEST(parked_off_screen_and_put_back_on_every_road)
             const Original shown = {original.style & ~WS_MINIMIZE, original.exStyle};
             Expect(WaitFor(
                        [&] {
-                           return Style(h) == shown.style && ExStyle(h) == shown.exStyle;
+                           return StyleOf(h) == shown.style && ExStyleOf(h) == shown.exStyle;
                        },
                        3000),
                    "%s: its styles not back (%s, expected %s %s)", c.name, StateText(h).c_str(),
@@ -214,12 +199,12 @@ KV_E2E_TEST(parked_off_screen_and_put_back_on_every_road)
                        1000),
                    "%s: moved or disabled again: %s", c.name, StateText(h).c_str());
             Expect(ExitByTray(kestrova), "%s: still running after the tray's exit", c.name);
-            Expect(!IsIconic(h) && SameRect(WindowRectOf(h), there) && Style(h) == shown.style,
+            Expect(!IsIconic(h) && SameRect(WindowRectOf(h), there) && StyleOf(h) == shown.style,
                    "%s: touched at the exit: %s", c.name, StateText(h).c_str());
         } else {
             Expect(WaitFor(
                        [&] {
-                           return IsIconic(h) && Style(h) == original.style && ExStyle(h) == original.exStyle;
+                           return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle;
                        },
                        5000),
                    "%s: not minimised with its own styles: %s, expected style %s ex %s", c.name, StateText(h).c_str(),
@@ -255,7 +240,7 @@ KV_E2E_TEST(parked_in_place_with_layered_switch)
                 },
                 5000),
             "the helper did not open");
-    const Original original = {Style(h) | WS_MINIMIZE, ExStyle(h)};
+    const Original original = {StyleOf(h) | WS_MINIMIZE, ExStyleOf(h)};
     App kestrova = StartApp(AppWithSettings(s, s.Folder("app")), "-LAYERED", s.Root());
     Require(WaitFor(
                 [&] {
@@ -275,7 +260,7 @@ KV_E2E_TEST(parked_in_place_with_layered_switch)
     Expect(ExitByTray(kestrova), "still running after the tray's exit");
     Expect(WaitFor(
                [&] {
-                   return IsIconic(h) && Style(h) == original.style && ExStyle(h) == original.exStyle;
+                   return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle;
                },
                5000),
            "not minimised with its own styles: %s, expected style %s ex %s", StateText(h).c_str(),
@@ -303,7 +288,7 @@ KV_E2E_TEST(parked_chrome_window_is_restored_at_its_position)
                 },
                 5000),
             "the helper did not open");
-    const DWORD style = Style(h), exStyle = ExStyle(h);
+    const DWORD style = StyleOf(h), exStyle = ExStyleOf(h);
     App kestrova = StartApp(AppWithSettings(s, s.Folder("app")), "", s.Root());
     Require(WaitFor(
                 [&] {
@@ -321,8 +306,8 @@ KV_E2E_TEST(parked_chrome_window_is_restored_at_its_position)
     Expect(ExitByTray(kestrova), "still running after the tray's exit");
     Expect(WaitFor(
                [&] {
-                   return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal) && Style(h) == style &&
-                          ExStyle(h) == exStyle;
+                   return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal) && StyleOf(h) == style &&
+                          ExStyleOf(h) == exStyle;
                },
                5000),
            "not restored at %s with its own styles: %s, expected style %s ex %s", RectText(kNormal).c_str(),
@@ -424,7 +409,7 @@ void StartParked(const Scratch& s, const char* title, const char* args, const st
                 },
                 5000),
             "%s: the helper did not open", title);
-    p->original = {Style(p->h) | WS_MINIMIZE, ExStyle(p->h)};
+    p->original = {StyleOf(p->h) | WS_MINIMIZE, ExStyleOf(p->h)};
     p->kestrova = StartApp(AppWithSettings(s, folder), args, s.Root());
     Require(WaitFor(
                 [&] {
@@ -450,7 +435,7 @@ void ExpectPutBack(HWND h, const Original& original, const char* what, DWORD tim
 {
     Expect(WaitFor(
                [&] {
-                   return IsIconic(h) && Style(h) == original.style && ExStyle(h) == original.exStyle;
+                   return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle;
                },
                timeoutMs),
            "%s: not minimised with its own styles: %s, expected style %s ex %s", what, StateText(h).c_str(),
@@ -549,8 +534,8 @@ KV_E2E_TEST(parked_window_brought_to_the_front_comes_back)
         Expect(Foreground(p.h), "%s: cannot bring the parked helper to the front", c.name);
         const Original shown = {p.original.style & ~WS_MINIMIZE, p.original.exStyle};
         auto back = [&] {
-            return !IsIconic(p.h) && SameRect(WindowRectOf(p.h), kNormal) && Style(p.h) == shown.style &&
-                   ExStyle(p.h) == shown.exStyle;
+            return !IsIconic(p.h) && SameRect(WindowRectOf(p.h), kNormal) && StyleOf(p.h) == shown.style &&
+                   ExStyleOf(p.h) == shown.exStyle;
         };
         Expect(WaitFor(back, 3000), "%s: not back on the screen, enabled and opaque: %s", c.name,
                StateText(p.h).c_str());

@@ -16,24 +16,11 @@ const char kSettings[] =
     "BOTTOMMARGIN=50\r\nTRANSPARENT=60\r\nLIMIT=10\r\nINTERVAL=1\r\n";
 const RECT kNormal = {300, 150, 620, 390};
 
-DWORD Style(HWND h)
-{
-    return static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE));
-}
-DWORD ExStyle(HWND h)
-{
-    return static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE));
-}
-int LayeredAlpha(HWND h)
-{
-    return (ExStyle(h) & WS_EX_LAYERED) ? AlphaOf(h) : -1;
-}
-
 std::string StateText(HWND h)
 {
     char text[128];
-    snprintf(text, sizeof(text), " style 0x%08lx ex 0x%08lx alpha %d%s", static_cast<unsigned long>(Style(h)),
-             static_cast<unsigned long>(ExStyle(h)), LayeredAlpha(h), IsIconic(h) ? " minimised" : "");
+    snprintf(text, sizeof(text), " style 0x%08lx ex 0x%08lx alpha %d%s", static_cast<unsigned long>(StyleOf(h)),
+             static_cast<unsigned long>(ExStyleOf(h)), LayeredAlpha(h), IsIconic(h) ? " minimised" : "");
     return RectText(WindowRectOf(h)) + text;
 }
 
@@ -72,8 +59,8 @@ void StartSources(int count, int minimised, const char* extra, std::vector<Sourc
                     },
                     10000),
                 "%s did not open", title.c_str());
-        s.style = Style(s.h) | WS_MINIMIZE;
-        s.exStyle = ExStyle(s.h);
+        s.style = StyleOf(s.h) | WS_MINIMIZE;
+        s.exStyle = ExStyleOf(s.h);
     }
     // Minimised in the background: a minimised foreground window is another road.
     if (count > minimised)
@@ -88,7 +75,7 @@ void ExpectBack(const Source& s, const char* what, DWORD timeoutMs)
     const std::string title = TextOf(s.h);
     Expect(WaitFor(
                [&] {
-                   return IsIconic(s.h) && Style(s.h) == s.style && ExStyle(s.h) == s.exStyle;
+                   return IsIconic(s.h) && StyleOf(s.h) == s.style && ExStyleOf(s.h) == s.exStyle;
                },
                timeoutMs),
            "%s, %s: not minimised with its own styles: %s", what, title.c_str(), StateText(s.h).c_str());

@@ -210,11 +210,6 @@ int Width(HWND hwnd)
     return r.right - r.left;
 }
 
-DWORD StyleOf(HWND hwnd)
-{
-    return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE));
-}
-
 // ---- the rules file ----
 
 const char kCanonicalRules[] =
