@@ -156,14 +156,8 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int cmdShow)
                                                  ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_HOTKEY_CLASS};
     ::InitCommonControlsEx(&icc);
 
-    const BOOL started = AfxCallGuarded("InitInstance", FALSE, [&] {
-        return app->InitInstance();
-    });
+    const BOOL started = AfxCallGuarded("InitInstance", FALSE, [&] { return app->InitInstance(); });
     if (!started)
-        return AfxCallGuarded("ExitInstance", 0, [&] {
-            return app->ExitInstance();
-        });
-    return AfxCallGuarded("Run", 0, [&] {
-        return app->Run();
-    });
+        return AfxCallGuarded("ExitInstance", 0, [&] { return app->ExitInstance(); });
+    return AfxCallGuarded("Run", 0, [&] { return app->Run(); });
 }

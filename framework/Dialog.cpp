@@ -24,9 +24,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM, LPARAM)
     CDialog* dlg = dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(hwnd));
     if (!dlg)
         return TRUE;
-    return AfxCallGuarded("OnInitDialog", INT_PTR(TRUE), [&] {
-        return static_cast<INT_PTR>(dlg->OnInitDialog());
-    });
+    return AfxCallGuarded("OnInitDialog", INT_PTR(TRUE), [&] { return static_cast<INT_PTR>(dlg->OnInitDialog()); });
 }
 
 BOOL CDialog::CreateFromTemplate(HWND owner)

@@ -104,11 +104,9 @@ void PushModalDialog(CDialog* dialog)
 
 void PopModalDialog(CDialog* dialog)
 {
-    g_modals.erase(std::remove_if(g_modals.begin(), g_modals.end(),
-                                  [dialog](const ModalEntry& e) {
-                                      return e.dialog == dialog;
-                                  }),
-                   g_modals.end());
+    g_modals.erase(
+        std::remove_if(g_modals.begin(), g_modals.end(), [dialog](const ModalEntry& e) { return e.dialog == dialog; }),
+        g_modals.end());
 }
 
 void EndModalsInside(CDialog* dialog)

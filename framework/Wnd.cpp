@@ -80,9 +80,8 @@ LRESULT CALLBACK StdWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     ++g_dispatchDepth;
     ++WndAccess::MsgDepth(wnd);
 
-    const LRESULT result = AfxCallGuarded("window procedure", LRESULT(0), [&] {
-        return wnd->WindowProc(message, wParam, lParam);
-    });
+    const LRESULT result =
+        AfxCallGuarded("window procedure", LRESULT(0), [&] { return wnd->WindowProc(message, wParam, lParam); });
 
     g_innermost = frame.outer;
     --g_dispatchDepth;

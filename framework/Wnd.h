@@ -165,9 +165,8 @@ namespace afx {
 template <class T, class Crack>
 MessageEntry Msg(UINT message, Crack crack)
 {
-    return {MessageEntry::Message, message, 0, 0, [crack](CCmdTarget* t, UINT, WPARAM w, LPARAM l) -> LRESULT {
-                return crack(static_cast<T*>(t), w, l);
-            }};
+    return {MessageEntry::Message, message, 0, 0,
+            [crack](CCmdTarget* t, UINT, WPARAM w, LPARAM l) -> LRESULT { return crack(static_cast<T*>(t), w, l); }};
 }
 
 template <class T>
@@ -192,9 +191,7 @@ MessageEntry Notify(UINT code, UINT id, void (T::*fn)(NMHDR*, LRESULT*))
 template <class T>
 MessageEntry Message(UINT message, LRESULT (T::*fn)(WPARAM, LPARAM))
 {
-    return Msg<T>(message, [fn](T* t, WPARAM w, LPARAM l) {
-        return (t->*fn)(w, l);
-    });
+    return Msg<T>(message, [fn](T* t, WPARAM w, LPARAM l) { return (t->*fn)(w, l); });
 }
 
 template <class T>
@@ -259,10 +256,9 @@ MessageEntry CtlColorEntry(std::function<HBRUSH(CCmdTarget*, CDC*, CWnd*, UINT)>
 #define ON_WM_NCHITTEST() KV_MSG(WM_NCHITTEST, return t->OnNcHitTest(CPoint::FromLParam(l));)
 #define ON_WM_SETCURSOR() \
     KV_MSG(WM_SETCURSOR, return t->OnSetCursor(CWnd::FromHandle(reinterpret_cast<HWND>(w)), LOWORD(l), HIWORD(l));)
-#define ON_WM_CTLCOLOR()                                                 \
-    ::afx::CtlColorEntry([](CCmdTarget* t, CDC* dc, CWnd* wnd, UINT c) { \
-        return static_cast<ThisClass*>(t)->OnCtlColor(dc, wnd, c);       \
-    }),
+#define ON_WM_CTLCOLOR()  \
+    ::afx::CtlColorEntry( \
+        [](CCmdTarget* t, CDC* dc, CWnd* wnd, UINT c) { return static_cast<ThisClass*>(t)->OnCtlColor(dc, wnd, c); }),
 
 #define ON_MESSAGE(message, memberFxn) ::afx::Message<ThisClass>(message, memberFxn),
 // The message's number is known only at run time: the row reads the variable at each message.

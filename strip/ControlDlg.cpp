@@ -224,9 +224,7 @@ HoverKeyCalls CControlDlg::HoverKeyCallsFor(const char* failureText)
     calls.registerKey = [page, hoverKey](const HoverKey& key) {
         return hoverKey->Register(page, IDHK_HOVER, static_cast<UINT>(key.modifiers), static_cast<UINT>(key.key));
     };
-    calls.unregisterKey = [hoverKey] {
-        hoverKey->Unregister();
-    };
+    calls.unregisterKey = [hoverKey] { hoverKey->Unregister(); };
     calls.reportFailure = [page, failureText](DWORD error) {
         AfxTrace("RegisterHotKey() Error=%d\n", static_cast<int>(error));
         AfxMessageBox(failureText, MB_OK);
@@ -430,9 +428,7 @@ void CControlDlg::AddThumbnail(WindowEntry entry)
     const bool layered = (exStyle & WS_EX_LAYERED) != 0;
     std::function<bool()> allowed;
     if (m_pLimitDlg)
-        allowed = [&] {
-            return m_pLimitDlg->IsWindowAllowed(entry.title, entry.processName) != 0;
-        };
+        allowed = [&] { return m_pLimitDlg->IsWindowAllowed(entry.title, entry.processName) != 0; };
     const AdmitDecision decision = DecideAdmission(layered, UsedFlags(m_slots), m_nLimit, allowed);
     switch (decision.verdict) {
         case kIgnoreLayered:

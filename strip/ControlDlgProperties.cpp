@@ -53,23 +53,15 @@ void CControlDlg::OnChangeProperties()
         if (CTaskBarControl* taskBar = CTaskBarControl::GetInstance())
             taskBar->m_bEnableDeleteTab = m_bEnableDeleteTab;
     };
-    calls.updateLabels = [this] {
-        UpdateStatusLabels();
-    };
-    calls.arrange = [this] {
-        ArrangeThumbnails();
-    };
-    calls.pageAlive = [page] {
-        return ::IsWindow(page) != FALSE;
-    };
+    calls.updateLabels = [this] { UpdateStatusLabels(); };
+    calls.arrange = [this] { ArrangeThumbnails(); };
+    calls.pageAlive = [page] { return ::IsWindow(page) != FALSE; };
     calls.hoverKey = HoverKeyCallsFor("ホットキーの登録が重複しています.他のキーに変更してください ");
     calls.takeHoverKey = [this](const HoverKey& kept) {
         m_nHoverHotKey = kept.key;
         m_nHoverModifiers = kept.modifiers;
     };
-    calls.save = [this] {
-        SaveSettings();
-    };
+    calls.save = [this] { SaveSettings(); };
     ApplyPropertyValues(preset, result, calls);
 }
 

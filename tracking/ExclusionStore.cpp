@@ -371,9 +371,7 @@ bool ExclusionStore::KeepDamagedBytes()
 bool ExclusionStore::SaveTo(const CString& path)
 {
     try {
-        if (WriteFileWhole(path, FALSE, [&](const CString& tempPath) {
-                return WriteRules(tempPath, rules);
-            }))
+        if (WriteFileWhole(path, FALSE, [&](const CString& tempPath) { return WriteRules(tempPath, rules); }))
             return true;
         AfxTrace("ExclusionStore::Save(%s) Error! %lu\n", path.GetString(), GetLastError());
     } catch (const CException& e) {

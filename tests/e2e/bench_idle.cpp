@@ -96,12 +96,8 @@ App StartKestrova(const std::string& exe, const std::string& cwd, std::vector<Pl
 {
     App kestrova = StartApp(exe, "", cwd);
     const DWORD pid = kestrova.proc.Pid();
-    Require(WaitFor(
-                [&] {
-                    return static_cast<int>(Thumbnails(pid).size()) == kSources;
-                },
-                40000),
-            "%d thumbnails of %d", static_cast<int>(Thumbnails(pid).size()), kSources);
+    Require(WaitFor([&] { return static_cast<int>(Thumbnails(pid).size()) == kSources; }, 40000), "%d thumbnails of %d",
+            static_cast<int>(Thumbnails(pid).size()), kSources);
     Pump(2000);  // the last one's show animation and first steps
     // The floor's thumbnails take the same places and alphas; which shows which source costs the same.
     places->clear();
@@ -144,12 +140,9 @@ KV_BENCH(idle_cpu)
                 WriteBytes(rectsFile, text);
                 Process p = Start(floorExe, "\"" + rectsFile + "\"");
                 HWND main = nullptr;
-                Require(WaitFor(
-                            [&] {
-                                return (main = FindTopWindow(p.Pid(), "KvIdleFloor", nullptr)) != nullptr;
-                            },
-                            20000),
-                        "the idle floor did not start");
+                Require(
+                    WaitFor([&] { return (main = FindTopWindow(p.Pid(), "KvIdleFloor", nullptr)) != nullptr; }, 20000),
+                    "the idle floor did not start");
                 Pump(2000);
                 floor.push_back(MeasurePeriod("kv_idle_floor.exe"));
                 PostMessageA(main, WM_CLOSE, 0, 0);

@@ -19,11 +19,7 @@ KV_BENCH(list_move)
                 std::to_string(20 + 7 * i) + "," + std::to_string(10 + 4 * i);
     }
     Process helper = Start(BuiltFile("kv_helper.exe"), args);
-    Require(WaitFor(
-                [&] {
-                    return TopWindows(helper.Pid()).size() >= size_t(kSources);
-                },
-                30000),
+    Require(WaitFor([&] { return TopWindows(helper.Pid()).size() >= size_t(kSources); }, 30000),
             "the sources did not open");
     Require(helper.WaitIdle(10000), "the sources never went idle");
     Scratch s;

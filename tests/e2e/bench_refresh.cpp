@@ -54,9 +54,7 @@ void MeasureSources(int count)
     Expect(result["steps_out_of_turn"] == 0, "%d sources: %.0f steps refreshed another source than the floor's", count,
            result["steps_out_of_turn"]);
     const std::string n = std::to_string(count) + " sources: ";
-    auto line = [&](const std::string& what) {
-        return n + what;
-    };
+    auto line = [&](const std::string& what) { return n + what; };
     BenchReport(line("measured steps").c_str(), result["measured_steps"], "steps");
     BenchReport(line("captures, each side").c_str(), result["kestrova_captures"], "PrintWindow calls");
     BenchFloor(("refresh step with paint, " + std::to_string(count) + " sources of 800x600").c_str(),

@@ -94,23 +94,15 @@ KV_BENCH(tracking)
     for (int p = 0; p < kProcesses; ++p)
         helpers.push_back(Start(helper, HelperArgs(p)));
     const int wanted = kProcesses * kWindowsEach;
-    Require(WaitFor(
-                [&] {
-                    return Windows(helpers, true) == wanted;
-                },
-                30000),
-            "%d of %d helper windows showed", Windows(helpers, true), wanted);
+    Require(WaitFor([&] { return Windows(helpers, true) == wanted; }, 30000), "%d of %d helper windows showed",
+            Windows(helpers, true), wanted);
     MeasureDesktop(s, "100 windows");
 
     std::vector<Process> hidden;
     for (int p = 0; p < kHiddenProcesses; ++p)
         hidden.push_back(Start(helper, HiddenArgs(p)));
     const int wantedHidden = kHiddenProcesses * kHiddenEach;
-    Require(WaitFor(
-                [&] {
-                    return Windows(hidden, false) >= wantedHidden;
-                },
-                60000),
-            "%d of %d hidden windows made", Windows(hidden, false), wantedHidden);
+    Require(WaitFor([&] { return Windows(hidden, false) >= wantedHidden; }, 60000), "%d of %d hidden windows made",
+            Windows(hidden, false), wantedHidden);
     MeasureDesktop(s, "100 visible + 900 hidden windows");
 }

@@ -398,11 +398,7 @@ bool Process::Running() const
 
 bool Process::WaitExit(DWORD timeoutMs) const
 {
-    return WaitFor(
-        [&] {
-            return !Running();
-        },
-        timeoutMs);
+    return WaitFor([&] { return !Running(); }, timeoutMs);
 }
 
 DWORD Process::ExitCode() const
@@ -622,11 +618,7 @@ void MoveCursor(int x, int y)
 {
     SetCursorPos(x, y);
     // Another process sees the move a little later still; each test waits for what it needs of it.
-    WaitFor(
-        [&] {
-            return CursorAt(x, y);
-        },
-        2000);
+    WaitFor([&] { return CursorAt(x, y); }, 2000);
 }
 
 void ParkCursor()
@@ -734,11 +726,7 @@ App StartApp(const std::string& exePath, const std::string& args, const std::str
     App app;
     app.proc = Start(exePath, args, cwd);
     const DWORD pid = app.proc.Pid();
-    bool found = WaitFor(
-        [&] {
-            return (app.main = MainWindowOf(pid)) != nullptr || !app.proc.Running();
-        },
-        15000);
+    bool found = WaitFor([&] { return (app.main = MainWindowOf(pid)) != nullptr || !app.proc.Running(); }, 15000);
     Require(found && app.main, "Kestrova %s: no main window (running: %d, exit code %lu)", args.c_str(),
             app.proc.Running(), app.proc.ExitCode());
     Require(app.proc.WaitIdle(10000), "Kestrova %s never went idle", args.c_str());
@@ -761,11 +749,7 @@ bool ExitByTray(const App& app, DWORD timeoutMs)
 HWND WaitMessageBox(DWORD pid, const char* caption, DWORD timeoutMs)
 {
     HWND box = nullptr;
-    WaitFor(
-        [&] {
-            return (box = FindTopWindow(pid, "#32770", caption)) && IsWindowVisible(box);
-        },
-        timeoutMs);
+    WaitFor([&] { return (box = FindTopWindow(pid, "#32770", caption)) && IsWindowVisible(box); }, timeoutMs);
     return box && IsWindowVisible(box) ? box : nullptr;
 }
 

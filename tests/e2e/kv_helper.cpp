@@ -102,34 +102,13 @@ const Option kOptions[] = {
          w.className = a;
          return *a != 0;
      }},
-    {"--style", true,
-     [](WindowDesc& w, const char* a) {
-         return ParseFlags(a, kStyles, &w.style);
-     }},
-    {"--late-style", true,
-     [](WindowDesc& w, const char* a) {
-         return ParseFlags(a, kStyles, &w.lateStyle);
-     }},
-    {"--exstyle", true,
-     [](WindowDesc& w, const char* a) {
-         return ParseFlags(a, kExStyles, &w.exStyle);
-     }},
-    {"--size", true,
-     [](WindowDesc& w, const char* a) {
-         return sscanf(a, "%dx%d", &w.cx, &w.cy) == 2;
-     }},
-    {"--pos", true,
-     [](WindowDesc& w, const char* a) {
-         return sscanf(a, "%d,%d", &w.x, &w.y) == 2;
-     }},
-    {"--pattern", true,
-     [](WindowDesc& w, const char* a) {
-         return sscanf(a, "%d", &w.pattern) == 1;
-     }},
-    {"--alpha", true,
-     [](WindowDesc& w, const char* a) {
-         return sscanf(a, "%d", &w.alpha) == 1;
-     }},
+    {"--style", true, [](WindowDesc& w, const char* a) { return ParseFlags(a, kStyles, &w.style); }},
+    {"--late-style", true, [](WindowDesc& w, const char* a) { return ParseFlags(a, kStyles, &w.lateStyle); }},
+    {"--exstyle", true, [](WindowDesc& w, const char* a) { return ParseFlags(a, kExStyles, &w.exStyle); }},
+    {"--size", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%dx%d", &w.cx, &w.cy) == 2; }},
+    {"--pos", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%d,%d", &w.x, &w.y) == 2; }},
+    {"--pattern", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%d", &w.pattern) == 1; }},
+    {"--alpha", true, [](WindowDesc& w, const char* a) { return sscanf(a, "%d", &w.alpha) == 1; }},
     {"--minimized", false,
      [](WindowDesc& w, const char*) {
          w.show = SW_SHOWMINNOACTIVE;

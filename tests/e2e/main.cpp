@@ -55,13 +55,7 @@ int ShowPanel()
     if (!main)
         return 1;
     kv::PostTray(main, WM_LBUTTONDBLCLK);
-    return kv::WaitFor(
-               [&] {
-                   return IsWindowVisible(main) != FALSE;
-               },
-               5000)
-               ? 0
-               : 1;
+    return kv::WaitFor([&] { return IsWindowVisible(main) != FALSE; }, 5000) ? 0 : 1;
 }
 
 int WaitThumbnails(size_t count, DWORD timeoutMs)
@@ -69,11 +63,7 @@ int WaitThumbnails(size_t count, DWORD timeoutMs)
     std::vector<DWORD> pids = RunningApps();
     if (pids.empty())
         return 1;
-    const bool shown = kv::WaitFor(
-        [&] {
-            return kv::Thumbnails(pids.front()).size() >= count;
-        },
-        timeoutMs);
+    const bool shown = kv::WaitFor([&] { return kv::Thumbnails(pids.front()).size() >= count; }, timeoutMs);
     printf("%u thumbnails\n", unsigned(kv::Thumbnails(pids.front()).size()));
     return shown ? 0 : 1;
 }

@@ -84,12 +84,7 @@ HWND ThumbnailOf(const Running& r, const char* title)
 HWND WaitDialog(DWORD pid, const char* caption)
 {
     HWND dlg = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (dlg = DialogOf(pid, caption)) != nullptr;
-                },
-                10000),
-            "no dialog %s", caption);
+    Require(WaitFor([&] { return (dlg = DialogOf(pid, caption)) != nullptr; }, 10000), "no dialog %s", caption);
     return dlg;
 }
 
@@ -103,19 +98,10 @@ void StartKestrova(Running& r, const Sources& s, bool hoverKeyTaken)
     SetCursorPos(1270, 600);
     r.proc = Start(r.scratch.InstallApp(r.folder), "", r.scratch.Root());
     const DWORD pid = r.Pid();
-    Require(WaitFor(
-                [&] {
-                    return (r.main = MainOf(pid)) != nullptr;
-                },
-                15000),
-            "no main window");
+    Require(WaitFor([&] { return (r.main = MainOf(pid)) != nullptr; }, 15000), "no main window");
     if (hoverKeyTaken)
         return;
-    Require(WaitFor(
-                [&] {
-                    return Thumbnails(pid).size() == 2 && Parked(s.parkedWnd);
-                },
-                15000),
+    Require(WaitFor([&] { return Thumbnails(pid).size() == 2 && Parked(s.parkedWnd); }, 15000),
             "%u thumbnails, parked source parked %d", unsigned(Thumbnails(pid).size()), Parked(s.parkedWnd));
 }
 
@@ -129,24 +115,10 @@ void OpenCurrentSettingBox(Running& r, const Sources&)
 void OpenReRegistrationBox(Running& r, const Sources& s)
 {
     HWND startBox = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (startBox = BoxSaying(r.Pid(), kHoverTaken)) != nullptr;
-                },
-                15000),
-            "no box at start");
+    Require(WaitFor([&] { return (startBox = BoxSaying(r.Pid(), kHoverTaken)) != nullptr; }, 15000), "no box at start");
     PressButton(startBox, IDOK);
-    Require(WaitFor(
-                [&] {
-                    return !IsWindow(startBox);
-                },
-                5000),
-            "the box at start stays");
-    Require(WaitFor(
-                [&] {
-                    return Thumbnails(r.Pid()).size() == 2 && Parked(s.parkedWnd);
-                },
-                15000),
+    Require(WaitFor([&] { return !IsWindow(startBox); }, 5000), "the box at start stays");
+    Require(WaitFor([&] { return Thumbnails(r.Pid()).size() == 2 && Parked(s.parkedWnd); }, 15000),
             "the strip did not fill");
     Click(r.main, 1008);
     HWND dlg = WaitDialog(r.Pid(), "プロパティ設定");
@@ -162,12 +134,7 @@ void OpenBusyBox(Running& r, const Sources& s)
     HWND thumb = ThumbnailOf(r, "box hung");
     Require(thumb != nullptr, "no thumbnail of the hung source");
     PostMessageA(s.hungWnd, kHelperHang, 8000, 0);
-    Require(WaitFor(
-                [&] {
-                    return !Answers(s.hungWnd);
-                },
-                5000),
-            "the source does not hang");
+    Require(WaitFor([&] { return !Answers(s.hungWnd); }, 5000), "the source does not hang");
     PostMessageA(thumb, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20));
 }
 
@@ -224,11 +191,7 @@ KV_E2E_TEST(tray_exit_while_a_message_box_is_open)
         Running r;
         StartKestrova(r, s, c.hoverKeyTaken);
         c.open(r, s);
-        const bool shown = WaitFor(
-            [&] {
-                return BoxSaying(r.Pid(), c.text) != nullptr;
-            },
-            10000);
+        const bool shown = WaitFor([&] { return BoxSaying(r.Pid(), c.text) != nullptr; }, 10000);
         if (Expect(shown, "%s: no box [%s]; boxes:%s", c.name, c.text, BoxesOf(r.Pid()).c_str())) {
             PostMessageA(r.main, WM_COMMAND, kCmdTrayExit, 0);
             const bool ended = r.proc.WaitExit(5000);
@@ -242,19 +205,11 @@ KV_E2E_TEST(tray_exit_while_a_message_box_is_open)
         }
         if (c.hoverKeyTaken)
             UnregisterHotKey(nullptr, 1);
-        Expect(WaitFor(
-                   [&] {
-                       return IsIconic(s.parkedWnd) && IsWindowEnabled(s.parkedWnd);
-                   },
-                   3000),
+        Expect(WaitFor([&] { return IsIconic(s.parkedWnd) && IsWindowEnabled(s.parkedWnd); }, 3000),
                "%s: the parked source is left iconic %d enabled %d at %s", c.name, IsIconic(s.parkedWnd),
                IsWindowEnabled(s.parkedWnd), RectText(WindowRectOf(s.parkedWnd)).c_str());
         const std::string rules = ReadBytes(r.folder + "\\ExclusionData.ini");
         Expect(rules.find(kRule) != std::string::npos, "%s: the rule is gone: [%s]", c.name, rules.c_str());
-        WaitFor(
-            [&] {
-                return Answers(s.hungWnd);
-            },
-            10000);
+        WaitFor([&] { return Answers(s.hungWnd); }, 10000);
     }
 }

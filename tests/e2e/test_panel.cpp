@@ -52,28 +52,16 @@ KV_E2E_TEST(panel_hidden_until_tray_double_click)
     int n = 0;
     for (const char* args : {"", "-D574"}) {
         App app = StartApp(s.InstallApp(s.Folder("case" + std::to_string(n++))), args, s.Root());
-        bool hidden = HoldsFor(
-            [&] {
-                return VisibleDialogs(app.proc.Pid()).empty();
-            },
-            1500);
+        bool hidden = HoldsFor([&] { return VisibleDialogs(app.proc.Pid()).empty(); }, 1500);
         Expect(hidden, "[%s]: after start-up these show: %s", args, VisibleDialogs(app.proc.Pid()).c_str());
 
         PostTray(app.main, WM_LBUTTONDOWN);
         PostTray(app.main, WM_LBUTTONUP);
-        Expect(HoldsFor(
-                   [&] {
-                       return !IsWindowVisible(app.main);
-                   },
-                   500),
-               "[%s]: a single click showed the panel", args);
+        Expect(HoldsFor([&] { return !IsWindowVisible(app.main); }, 500), "[%s]: a single click showed the panel",
+               args);
 
         PostTray(app.main, WM_LBUTTONDBLCLK);
-        bool shown = WaitFor(
-            [&] {
-                return ShownAtCorner(app.main);
-            },
-            5000);
+        bool shown = WaitFor([&] { return ShownAtCorner(app.main); }, 5000);
         Expect(shown, "[%s]: after the double click: %s", args, Placement(app.main).c_str());
         Expect(ExitByTray(app), "[%s]: still running after the tray's exit", args);
     }
@@ -90,21 +78,13 @@ KV_E2E_TEST(hidden_panel_comes_back_at_corner)
              Require(Foreground(w), "the panel never came to the front");
              SendKey(VK_ESCAPE);
          }},
-        {"close box",
-         [](HWND w) {
-             PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
-         }},
+        {"close box", [](HWND w) { PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }},
     };
     Scratch s;
     App app = StartApp(s.InstallApp(s.Folder("app")), "", s.Root());
     for (const Case& c : cases) {
         PostTray(app.main, WM_LBUTTONDBLCLK);
-        Require(WaitFor(
-                    [&] {
-                        return IsWindowVisible(app.main);
-                    },
-                    5000),
-                "%s: the panel did not show", c.name);
+        Require(WaitFor([&] { return IsWindowVisible(app.main); }, 5000), "%s: the panel did not show", c.name);
         // Away from the corner, so that the next double click must place it anew.
         SetWindowPos(app.main, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         bool moved = WaitFor(
@@ -116,18 +96,9 @@ KV_E2E_TEST(hidden_panel_comes_back_at_corner)
         Require(moved, "%s: cannot move the panel: %s", c.name, Placement(app.main).c_str());
 
         c.hide(app.main);
-        Expect(WaitFor(
-                   [&] {
-                       return !IsWindowVisible(app.main);
-                   },
-                   3000),
-               "%s: the panel stays", c.name);
+        Expect(WaitFor([&] { return !IsWindowVisible(app.main); }, 3000), "%s: the panel stays", c.name);
         PostTray(app.main, WM_LBUTTONDBLCLK);
-        bool shown = WaitFor(
-            [&] {
-                return ShownAtCorner(app.main);
-            },
-            5000);
+        bool shown = WaitFor([&] { return ShownAtCorner(app.main); }, 5000);
         Expect(shown, "%s, then double click: %s", c.name, Placement(app.main).c_str());
     }
     Expect(ExitByTray(app), "still running after the tray's exit");
@@ -197,12 +168,8 @@ KV_E2E_TEST(session_end_message)
             Expect(app.proc.ExitCode() == 0, "%s: exit code %lu", name, app.proc.ExitCode());
             Expect(FileExists(rules), "%s: no %s", name, kRulesFile);
         } else {
-            Expect(HoldsFor(
-                       [&] {
-                           return app.proc.Running() && IsWindow(app.main);
-                       },
-                       1500),
-                   "%s: the program ended", name);
+            Expect(HoldsFor([&] { return app.proc.Running() && IsWindow(app.main); }, 1500), "%s: the program ended",
+                   name);
             Expect(!FileExists(rules), "%s: %s written", name, kRulesFile);
             Expect(ExitByTray(app), "%s, then the tray's exit: still running", name);
         }
@@ -272,22 +239,12 @@ KV_E2E_TEST(tray_icon_through_the_shell)
     Scratch s;
     const std::string folder = s.Folder("app");
     App app = StartApp(s.InstallApp(folder), "", s.Root());
-    Expect(WaitFor(
-               [&] {
-                   return TrayIconThere(app.main);
-               },
-               3000),
-           "no tray icon after start-up");
+    Expect(WaitFor([&] { return TrayIconThere(app.main); }, 3000), "no tray icon after start-up");
 
     // Deleted from outside: IDT_TRAYCHECK adds it again within about a second.
     Require(DeleteTrayIcon(app.main), "cannot delete the icon");
     const DWORD deletedAt = GetTickCount();
-    Expect(WaitFor(
-               [&] {
-                   return TrayIconThere(app.main);
-               },
-               3000),
-           "the icon did not come back");
+    Expect(WaitFor([&] { return TrayIconThere(app.main); }, 3000), "the icon did not come back");
     const DWORD back = GetTickCount() - deletedAt;
     Log("back %lu ms after it was deleted", back);
     Expect(back <= 2000, "the icon came back only %lu ms after it was deleted", back);
@@ -300,19 +257,10 @@ KV_E2E_TEST(tray_icon_through_the_shell)
     Expect(TrayIconThere(app.main), "no icon at once after TaskbarCreated");
 
     // Its right-click menu, opened through the icon on the taskbar: the last item is 終了.
-    Require(WaitFor(
-                [&] {
-                    return TrayIconThere(app.main);
-                },
-                3000),
-            "no icon to click");
+    Require(WaitFor([&] { return TrayIconThere(app.main); }, 3000), "no icon to click");
     ClickAt(TrayIconCentre(), MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     HWND menu = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (menu = VisibleMenu(app.proc.Pid())) != nullptr;
-                },
-                5000),
+    Require(WaitFor([&] { return (menu = VisibleMenu(app.proc.Pid())) != nullptr; }, 5000),
             "no menu after a right click on the icon at (%ld,%ld)", TrayIconCentre().x, TrayIconCentre().y);
     Expect(!IsWindowVisible(app.main), "the right click showed the panel");
     const RECT m = WindowRectOf(menu);
@@ -331,27 +279,15 @@ KV_E2E_TEST(exit_leaves_no_thumbnail_behind)
     Process helper = Start(BuiltFile("kv_helper.exe"),
                            "--title \"exit one\" --pos 300,100 --size 320x240 --window "
                            "--title \"exit two\" --pos 400,300 --size 320x240 --minimized");
-    Require(WaitFor(
-                [&] {
-                    return FindTopWindow(helper.Pid(), nullptr, "exit two") != nullptr;
-                },
-                5000),
+    Require(WaitFor([&] { return FindTopWindow(helper.Pid(), nullptr, "exit two") != nullptr; }, 5000),
             "the helper did not open");
     App app = StartApp(s.InstallApp(s.Folder("app")), "-D574", s.Root());
     const DWORD pid = app.proc.Pid();
-    Require(WaitFor(
-                [&] {
-                    return Thumbnails(pid).size() == 2;
-                },
-                8000),
-            "%u thumbnails", unsigned(Thumbnails(pid).size()));
+    Require(WaitFor([&] { return Thumbnails(pid).size() == 2; }, 8000), "%u thumbnails",
+            unsigned(Thumbnails(pid).size()));
 
     PostMessageA(app.main, WM_COMMAND, kCmdTrayExit, 0);
-    const bool exiting = WaitFor(
-        [&] {
-            return !IsWindow(app.main) || !app.proc.Running();
-        },
-        10000);
+    const bool exiting = WaitFor([&] { return !IsWindow(app.main) || !app.proc.Running(); }, 10000);
     Require(exiting && app.proc.Running(), "the exit was not seen while it ran (main window %s, running %d)",
             IsWindow(app.main) ? "still there" : "gone", app.proc.Running());
     std::string left;
@@ -378,18 +314,10 @@ KV_E2E_TEST(debug_console_closed_takes_the_exit_road)
     Process helper =
         Start(BuiltFile("kv_helper.exe"), "--title \"console parked\" --pos 300,150 --size 320x240 --minimized");
     HWND h = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (h = FindTopWindow(helper.Pid(), nullptr, "console parked")) && IsIconic(h);
-                },
-                5000),
+    Require(WaitFor([&] { return (h = FindTopWindow(helper.Pid(), nullptr, "console parked")) && IsIconic(h); }, 5000),
             "the helper did not open minimised");
     App app = StartApp(s.InstallApp(folder), "-D574", s.Root());
-    const bool parked = WaitFor(
-        [&] {
-            return !IsWindowEnabled(h) && WindowRectOf(h).left >= 9000;
-        },
-        8000);
+    const bool parked = WaitFor([&] { return !IsWindowEnabled(h) && WindowRectOf(h).left >= 9000; }, 8000);
     Require(parked, "the helper was not parked: %s", RectText(WindowRectOf(h)).c_str());
 
     // As Windows delivers a console event: a thread of the process runs CtrlRoutine. Under Wine,
@@ -406,18 +334,9 @@ KV_E2E_TEST(debug_console_closed_takes_the_exit_road)
 
     const std::string rules = ReadBytes(folder + "\\" + kRulesFile);
     Expect(rules == "[SYSTEM]\r\nEXCLUSIONNUM=0\r\n", "%s holds [%s]", kRulesFile, rules.c_str());
-    Expect(WaitFor(
-               [&] {
-                   return IsIconic(h) && IsWindowEnabled(h);
-               },
-               3000),
-           "the helper is not back: %s, %s", RectText(WindowRectOf(h)).c_str(),
-           IsWindowEnabled(h) ? "enabled" : "disabled");
+    Expect(WaitFor([&] { return IsIconic(h) && IsWindowEnabled(h); }, 3000), "the helper is not back: %s, %s",
+           RectText(WindowRectOf(h)).c_str(), IsWindowEnabled(h) ? "enabled" : "disabled");
     PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
-    Expect(WaitFor(
-               [&] {
-                   return !IsIconic(h) && SameRect(WindowRectOf(h), normal);
-               },
-               3000),
+    Expect(WaitFor([&] { return !IsIconic(h) && SameRect(WindowRectOf(h), normal); }, 3000),
            "restored to %s, expected %s", RectText(WindowRectOf(h)).c_str(), RectText(normal).c_str());
 }

@@ -141,12 +141,7 @@ KV_E2E_TEST(parked_off_screen_and_put_back_on_every_road)
         App kestrova = StartApp(AppWithSettings(s, s.Folder("app" + std::to_string(n++))), "", s.Root());
         const DWORD pid = kestrova.proc.Pid();
         HWND thumb = nullptr;
-        Require(WaitFor(
-                    [&] {
-                        return (thumb = OnlyThumbnail(pid)) != nullptr;
-                    },
-                    8000),
-                "%s: no thumbnail", c.name);
+        Require(WaitFor([&] { return (thumb = OnlyThumbnail(pid)) != nullptr; }, 8000), "%s: no thumbnail", c.name);
         if (!c.minimisedAtStart) {
             Require(SameRect(WindowRectOf(h), kNormal), "%s: the helper at %s", c.name,
                     RectText(WindowRectOf(h)).c_str());
@@ -167,12 +162,7 @@ KV_E2E_TEST(parked_off_screen_and_put_back_on_every_road)
         switch (c.road) {
             case kSuspend:
                 PostMessageA(kestrova.main, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
-                Expect(WaitFor(
-                           [&] {
-                               return OnlyThumbnail(pid) == nullptr;
-                           },
-                           5000),
-                       "%s: the thumbnail stays", c.name);
+                Expect(WaitFor([&] { return OnlyThumbnail(pid) == nullptr; }, 5000), "%s: the thumbnail stays", c.name);
                 break;
             case kExit:
                 Expect(ExitByTray(kestrova), "%s: still running after the tray's exit", c.name);
@@ -185,37 +175,23 @@ KV_E2E_TEST(parked_off_screen_and_put_back_on_every_road)
         if (c.road == kBroughtBack) {
             const RECT there = {200, 100, 520, 340};
             const Original shown = {original.style & ~WS_MINIMIZE, original.exStyle};
-            Expect(WaitFor(
-                       [&] {
-                           return StyleOf(h) == shown.style && ExStyleOf(h) == shown.exStyle;
-                       },
-                       3000),
+            Expect(WaitFor([&] { return StyleOf(h) == shown.style && ExStyleOf(h) == shown.exStyle; }, 3000),
                    "%s: its styles not back (%s, expected %s %s)", c.name, StateText(h).c_str(),
                    Hex(shown.style).c_str(), Hex(shown.exStyle).c_str());
-            Expect(HoldsFor(
-                       [&] {
-                           return SameRect(WindowRectOf(h), there) && IsWindowEnabled(h);
-                       },
-                       1000),
+            Expect(HoldsFor([&] { return SameRect(WindowRectOf(h), there) && IsWindowEnabled(h); }, 1000),
                    "%s: moved or disabled again: %s", c.name, StateText(h).c_str());
             Expect(ExitByTray(kestrova), "%s: still running after the tray's exit", c.name);
             Expect(!IsIconic(h) && SameRect(WindowRectOf(h), there) && StyleOf(h) == shown.style,
                    "%s: touched at the exit: %s", c.name, StateText(h).c_str());
         } else {
-            Expect(WaitFor(
-                       [&] {
-                           return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle;
-                       },
-                       5000),
-                   "%s: not minimised with its own styles: %s, expected style %s ex %s", c.name, StateText(h).c_str(),
-                   Hex(original.style).c_str(), Hex(original.exStyle).c_str());
+            Expect(
+                WaitFor([&] { return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle; },
+                        5000),
+                "%s: not minimised with its own styles: %s, expected style %s ex %s", c.name, StateText(h).c_str(),
+                Hex(original.style).c_str(), Hex(original.exStyle).c_str());
             // Under Wine only its own restore shows the normal position it keeps.
             PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
-            Expect(WaitFor(
-                       [&] {
-                           return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal);
-                       },
-                       3000),
+            Expect(WaitFor([&] { return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal); }, 3000),
                    "%s: restored to %s, expected %s", c.name, RectText(WindowRectOf(h)).c_str(),
                    RectText(kNormal).c_str());
             Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "%s: restored disabled or layered: %s", c.name,
@@ -234,20 +210,13 @@ KV_E2E_TEST(parked_in_place_with_layered_switch)
     CursorAway();
     Process helper = Start(BuiltFile("kv_helper.exe"), HelperArgs("parking in place", false));
     HWND h = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (h = FindTopWindow(helper.Pid(), nullptr, "parking in place")) && IsWindowVisible(h);
-                },
+    Require(
+        WaitFor([&] { return (h = FindTopWindow(helper.Pid(), nullptr, "parking in place")) && IsWindowVisible(h); },
                 5000),
-            "the helper did not open");
+        "the helper did not open");
     const Original original = {StyleOf(h) | WS_MINIMIZE, ExStyleOf(h)};
     App kestrova = StartApp(AppWithSettings(s, s.Folder("app")), "-LAYERED", s.Root());
-    Require(WaitFor(
-                [&] {
-                    return OnlyThumbnail(kestrova.proc.Pid()) != nullptr;
-                },
-                8000),
-            "no thumbnail");
+    Require(WaitFor([&] { return OnlyThumbnail(kestrova.proc.Pid()) != nullptr; }, 8000), "no thumbnail");
     PostMessageA(h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
 
     Expect(WaitFor(
@@ -258,20 +227,13 @@ KV_E2E_TEST(parked_in_place_with_layered_switch)
                5000),
            "not parked in place, disabled, with alpha 0: %s", StateText(h).c_str());
     Expect(ExitByTray(kestrova), "still running after the tray's exit");
-    Expect(WaitFor(
-               [&] {
-                   return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle;
-               },
-               5000),
-           "not minimised with its own styles: %s, expected style %s ex %s", StateText(h).c_str(),
-           Hex(original.style).c_str(), Hex(original.exStyle).c_str());
+    Expect(
+        WaitFor([&] { return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle; }, 5000),
+        "not minimised with its own styles: %s, expected style %s ex %s", StateText(h).c_str(),
+        Hex(original.style).c_str(), Hex(original.exStyle).c_str());
     PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
-    Expect(WaitFor(
-               [&] {
-                   return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal);
-               },
-               3000),
-           "restored to %s", RectText(WindowRectOf(h)).c_str());
+    Expect(WaitFor([&] { return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal); }, 3000), "restored to %s",
+           RectText(WindowRectOf(h)).c_str());
     Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "restored disabled or layered: %s", StateText(h).c_str());
 }
 
@@ -282,27 +244,15 @@ KV_E2E_TEST(parked_chrome_window_is_restored_at_its_position)
     const std::string chrome = s.InstallHelper(s.Folder("browser"), "chrome.exe");
     Process helper = Start(chrome, HelperArgs("parking chrome", false));
     HWND h = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (h = FindTopWindow(helper.Pid(), nullptr, "parking chrome")) && IsWindowVisible(h);
-                },
-                5000),
+    Require(WaitFor([&] { return (h = FindTopWindow(helper.Pid(), nullptr, "parking chrome")) && IsWindowVisible(h); },
+                    5000),
             "the helper did not open");
     const DWORD style = StyleOf(h), exStyle = ExStyleOf(h);
     App kestrova = StartApp(AppWithSettings(s, s.Folder("app")), "", s.Root());
-    Require(WaitFor(
-                [&] {
-                    return OnlyThumbnail(kestrova.proc.Pid()) != nullptr;
-                },
-                8000),
-            "no thumbnail");
+    Require(WaitFor([&] { return OnlyThumbnail(kestrova.proc.Pid()) != nullptr; }, 8000), "no thumbnail");
     PostMessageA(h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    Require(WaitFor(
-                [&] {
-                    return SameRect(WindowRectOf(h), Moved(kNormal, 10000, 10000));
-                },
-                5000),
-            "not parked: %s", StateText(h).c_str());
+    Require(WaitFor([&] { return SameRect(WindowRectOf(h), Moved(kNormal, 10000, 10000)); }, 5000), "not parked: %s",
+            StateText(h).c_str());
     Expect(ExitByTray(kestrova), "still running after the tray's exit");
     Expect(WaitFor(
                [&] {
@@ -323,11 +273,7 @@ KV_E2E_TEST(thumbnail_rests_beneath_windows_and_rises_under_the_mouse)
                            "--title \"hover source\" --pos 300,150 --size 320x240 --window --title \"hover cover\" "
                            "--pos 50,760 --size 320x240");
     HWND cover = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (cover = FindTopWindow(helper.Pid(), nullptr, "hover cover")) != nullptr;
-                },
-                5000),
+    Require(WaitFor([&] { return (cover = FindTopWindow(helper.Pid(), nullptr, "hover cover")) != nullptr; }, 5000),
             "the helper did not open");
     App kestrova = StartApp(AppWithSettings(s, s.Folder("app")), "", s.Root());
     const DWORD pid = kestrova.proc.Pid();
@@ -343,15 +289,9 @@ KV_E2E_TEST(thumbnail_rests_beneath_windows_and_rises_under_the_mouse)
                 },
                 8000),
             "no thumbnail in slot 0");
-    auto beneath = [&] {
-        return ZIndex(thumb) > ZIndex(cover) && !Topmost(thumb);
-    };
+    auto beneath = [&] { return ZIndex(thumb) > ZIndex(cover) && !Topmost(thumb); };
     // Wine raises a window it activates, unasked: the next poll tick puts the thumbnail back.
-    Expect(WaitFor(beneath, 2000) && NeverLongerThan(
-                                         [&] {
-                                             return !beneath();
-                                         },
-                                         400, 1500),
+    Expect(WaitFor(beneath, 2000) && NeverLongerThan([&] { return !beneath(); }, 400, 1500),
            "at rest the thumbnail is not beneath the window over it (z %d, cover %d, topmost %d)", ZIndex(thumb),
            ZIndex(cover), Topmost(thumb));
     Expect(LayeredAlpha(thumb) == kRestAlpha && !Framed(thumb), "at rest: %s", StateText(thumb).c_str());
@@ -360,20 +300,12 @@ KV_E2E_TEST(thumbnail_rests_beneath_windows_and_rises_under_the_mouse)
     SetWindowPos(cover, nullptr, 700, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     MoveCursor(170, 900);
     MoveCursor(180, 910);
-    Expect(WaitFor(
-               [&] {
-                   return Topmost(thumb) && LayeredAlpha(thumb) == 255 && Framed(thumb);
-               },
-               3000),
+    Expect(WaitFor([&] { return Topmost(thumb) && LayeredAlpha(thumb) == 255 && Framed(thumb); }, 3000),
            "under the mouse: %s", StateText(thumb).c_str());
     Expect(ZIndex(thumb) < ZIndex(cover), "hovered, the thumbnail is not above the other window");
 
     CursorAway();
-    Expect(WaitFor(
-               [&] {
-                   return !Topmost(thumb) && LayeredAlpha(thumb) == kRestAlpha && !Framed(thumb);
-               },
-               3000),
+    Expect(WaitFor([&] { return !Topmost(thumb) && LayeredAlpha(thumb) == kRestAlpha && !Framed(thumb); }, 3000),
            "after the mouse left: %s", StateText(thumb).c_str());
     Expect(ZIndex(thumb) > ZIndex(cover), "after the hover, the thumbnail is not beneath the other window");
     Expect(ExitByTray(kestrova), "still running after the tray's exit");
@@ -403,50 +335,31 @@ void StartParked(const Scratch& s, const char* title, const char* args, const st
                  bool activeWhenMinimised = false, HWND behind = nullptr)
 {
     p->helper = Start(BuiltFile("kv_helper.exe"), HelperArgs(title, false));
-    Require(WaitFor(
-                [&] {
-                    return (p->h = FindTopWindow(p->helper.Pid(), nullptr, title)) && IsWindowVisible(p->h);
-                },
-                5000),
-            "%s: the helper did not open", title);
+    Require(
+        WaitFor([&] { return (p->h = FindTopWindow(p->helper.Pid(), nullptr, title)) && IsWindowVisible(p->h); }, 5000),
+        "%s: the helper did not open", title);
     p->original = {StyleOf(p->h) | WS_MINIMIZE, ExStyleOf(p->h)};
     p->kestrova = StartApp(AppWithSettings(s, folder), args, s.Root());
-    Require(WaitFor(
-                [&] {
-                    return OnlyThumbnail(p->kestrova.proc.Pid()) != nullptr;
-                },
-                8000),
-            "%s: no thumbnail", title);
+    Require(WaitFor([&] { return OnlyThumbnail(p->kestrova.proc.Pid()) != nullptr; }, 8000), "%s: no thumbnail", title);
     HWND front = activeWhenMinimised ? p->h : behind;
     if (front)
         Require(Foreground(front), "%s: cannot bring %s to the front", title, TextOf(front).c_str());
     PostMessageA(p->h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     const bool inPlace = *args != 0;
-    Require(WaitFor(
-                [&] {
-                    return ParkedLook(p->h, inPlace);
-                },
-                5000),
-            "%s: not parked: %s", title, StateText(p->h).c_str());
+    Require(WaitFor([&] { return ParkedLook(p->h, inPlace); }, 5000), "%s: not parked: %s", title,
+            StateText(p->h).c_str());
 }
 
 // Minimised with its own styles, and its own restore brings it back at kNormal, enabled and opaque.
 void ExpectPutBack(HWND h, const Original& original, const char* what, DWORD timeoutMs = 5000)
 {
-    Expect(WaitFor(
-               [&] {
-                   return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle;
-               },
-               timeoutMs),
+    Expect(WaitFor([&] { return IsIconic(h) && StyleOf(h) == original.style && ExStyleOf(h) == original.exStyle; },
+                   timeoutMs),
            "%s: not minimised with its own styles: %s, expected style %s ex %s", what, StateText(h).c_str(),
            Hex(original.style).c_str(), Hex(original.exStyle).c_str());
     PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
-    Expect(WaitFor(
-               [&] {
-                   return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal);
-               },
-               3000),
-           "%s: restored to %s", what, RectText(WindowRectOf(h)).c_str());
+    Expect(WaitFor([&] { return !IsIconic(h) && SameRect(WindowRectOf(h), kNormal); }, 3000), "%s: restored to %s",
+           what, RectText(WindowRectOf(h)).c_str());
     Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "%s: restored disabled or layered: %s", what,
            StateText(h).c_str());
 }
@@ -514,21 +427,13 @@ KV_E2E_TEST(parked_window_brought_to_the_front_comes_back)
             Require(GetForegroundWindow() == p.h, "%s: parked, but no longer the foreground window", c.name);
             // The minimise stands: still parked, and its thumbnail keeps capturing it.
             const UINT_PTR questions = QuestionsOf(p.h);
-            Expect(HoldsFor(
-                       [&] {
-                           return ParkedLook(p.h, inPlace) && OnlyThumbnail(p.kestrova.proc.Pid());
-                       },
-                       2000),
+            Expect(HoldsFor([&] { return ParkedLook(p.h, inPlace) && OnlyThumbnail(p.kestrova.proc.Pid()); }, 2000),
                    "%s: the minimise was undone: %s", c.name, StateText(p.h).c_str());
             Expect(QuestionsOf(p.h) >= questions + 5, "%s: captured %u times in 2 s", c.name,
                    unsigned(QuestionsOf(p.h) - questions));
             Expect(Foreground(elsewhere.hwnd), "%s: cannot bring another window to the front", c.name);
-            Expect(HoldsFor(
-                       [&] {
-                           return ParkedLook(p.h, inPlace);
-                       },
-                       500),
-                   "%s: back while behind: %s", c.name, StateText(p.h).c_str());
+            Expect(HoldsFor([&] { return ParkedLook(p.h, inPlace); }, 500), "%s: back while behind: %s", c.name,
+                   StateText(p.h).c_str());
         }
         // As the taskbar button or Alt+Tab would.
         Expect(Foreground(p.h), "%s: cannot bring the parked helper to the front", c.name);
@@ -556,24 +461,10 @@ KV_E2E_TEST(parked_window_minimised_again_is_parked_again)
     StartParked(s, "minimised again", "", s.Folder("app"), &p);
     // One click on its active taskbar button minimises it where it is parked.
     ShowWindow(p.h, SW_SHOWMINNOACTIVE);
-    Expect(WaitFor(
-               [&] {
-                   return IsIconic(p.h);
-               },
-               3000),
-           "not minimised: %s", StateText(p.h).c_str());
-    Expect(NeverLongerThan(
-               [&] {
-                   return IsIconic(p.h) && !IsWindowEnabled(p.h);
-               },
-               1000, 1500),
+    Expect(WaitFor([&] { return IsIconic(p.h); }, 3000), "not minimised: %s", StateText(p.h).c_str());
+    Expect(NeverLongerThan([&] { return IsIconic(p.h) && !IsWindowEnabled(p.h); }, 1000, 1500),
            "left minimised and disabled: %s", StateText(p.h).c_str());
-    Expect(WaitFor(
-               [&] {
-                   return ParkedLook(p.h, false);
-               },
-               5000),
-           "not parked again: %s", StateText(p.h).c_str());
+    Expect(WaitFor([&] { return ParkedLook(p.h, false); }, 5000), "not parked again: %s", StateText(p.h).c_str());
     Expect(ExitByTray(p.kestrova), "still running after the tray's exit");
     ExpectPutBack(p.h, p.original, "after the exit");
 }
@@ -615,18 +506,12 @@ KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
         ResetEvent(release);
         // It hangs on Kestrova's next question, so Kestrova is never caught inside a call without a time-out.
         SetPropA(p.h, kHelperHangOnNullProp, reinterpret_cast<HANDLE>(1));
-        auto hung = [&] {
-            return GetPropA(p.h, kHelperHungProp) != nullptr;
-        };
+        auto hung = [&] { return GetPropA(p.h, kHelperHungProp) != nullptr; };
         Require(WaitFor(hung, 5000), "%s: the helper does not hang", c.name);
         // A few refresh steps and polls of the hung source leave it parked.
         const bool inPlace = *c.args != 0;
-        Expect(HoldsFor(
-                   [&] {
-                       return hung() && ParkedLook(p.h, inPlace);
-                   },
-                   1500),
-               "%s: not left parked while hung: %s", c.name, StateText(p.h).c_str());
+        Expect(HoldsFor([&] { return hung() && ParkedLook(p.h, inPlace); }, 1500), "%s: not left parked while hung: %s",
+               c.name, StateText(p.h).c_str());
 
         // A wait on the hung source would slow every opening; a loaded machine may slow one of three.
         std::string times;
@@ -634,22 +519,14 @@ KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
         for (int attempt = 0; attempt < 3 && fastest >= 1500; ++attempt) {
             const DWORD start = GetTickCount();
             PostTray(p.kestrova.main, WM_LBUTTONDBLCLK);
-            Require(WaitFor(
-                        [&] {
-                            return IsWindowVisible(p.kestrova.main) != FALSE;
-                        },
-                        10000),
+            Require(WaitFor([&] { return IsWindowVisible(p.kestrova.main) != FALSE; }, 10000),
                     "%s: the panel did not open (after%s ms)", c.name, times.c_str());
             const DWORD opened = GetTickCount() - start;
             fastest = opened < fastest ? opened : fastest;
             times += " " + std::to_string(opened);
             PostMessageA(p.kestrova.main, WM_SYSCOMMAND, SC_CLOSE, 0);
-            Require(WaitFor(
-                        [&] {
-                            return !IsWindowVisible(p.kestrova.main);
-                        },
-                        10000),
-                    "%s: the panel did not close", c.name);
+            Require(WaitFor([&] { return !IsWindowVisible(p.kestrova.main); }, 10000), "%s: the panel did not close",
+                    c.name);
         }
         Expect(fastest < 1500, "%s: the panel took%s ms to open", c.name, times.c_str());
 
@@ -699,48 +576,29 @@ KV_E2E_TEST(parked_maximised_window_comes_back_maximised)
                 "%s: the helper did not open maximised", c.name);
         const RECT maximised = WindowRectOf(h);
         App kestrova = StartApp(AppWithSettings(s, s.Folder("app" + std::to_string(n++))), c.args, s.Root());
-        Require(WaitFor(
-                    [&] {
-                        return OnlyThumbnail(kestrova.proc.Pid()) != nullptr;
-                    },
-                    8000),
-                "%s: no thumbnail", c.name);
+        Require(WaitFor([&] { return OnlyThumbnail(kestrova.proc.Pid()) != nullptr; }, 8000), "%s: no thumbnail",
+                c.name);
         PostMessageA(h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        Require(WaitFor(
-                    [&] {
-                        return !IsIconic(h) && !IsWindowEnabled(h);
-                    },
-                    5000),
-                "%s: not parked: %s", c.name, StateText(h).c_str());
+        Require(WaitFor([&] { return !IsIconic(h) && !IsWindowEnabled(h); }, 5000), "%s: not parked: %s", c.name,
+                StateText(h).c_str());
         if (c.road == kExit) {
             Expect(ExitByTray(kestrova), "%s: still running after the tray's exit", c.name);
-            Expect(WaitFor(
-                       [&] {
-                           return IsIconic(h) && IsWindowEnabled(h);
-                       },
-                       5000),
-                   "%s: not minimised: %s", c.name, StateText(h).c_str());
+            Expect(WaitFor([&] { return IsIconic(h) && IsWindowEnabled(h); }, 5000), "%s: not minimised: %s", c.name,
+                   StateText(h).c_str());
             PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
         } else {
             // It was the foreground window when it was minimised: the user goes elsewhere, then back to it.
             Expect(Foreground(elsewhere.hwnd) && Foreground(h), "%s: cannot bring the parked helper to the front",
                    c.name);
         }
-        const bool back = WaitFor(
-            [&] {
-                return !IsIconic(h) && IsZoomed(h) && SameRect(WindowRectOf(h), maximised);
-            },
-            5000);
+        const bool back =
+            WaitFor([&] { return !IsIconic(h) && IsZoomed(h) && SameRect(WindowRectOf(h), maximised); }, 5000);
         Expect(back, "%s: not back maximised at %s: %s", c.name, RectText(maximised).c_str(), StateText(h).c_str());
         Expect(IsWindowEnabled(h) && LayeredAlpha(h) == -1, "%s: disabled or layered: %s", c.name,
                StateText(h).c_str());
         // Its own restore still goes to its normal position.
         PostMessageA(h, WM_SYSCOMMAND, SC_RESTORE, 0);
-        Expect(WaitFor(
-                   [&] {
-                       return !IsZoomed(h) && SameRect(WindowRectOf(h), kNormal);
-                   },
-                   3000),
+        Expect(WaitFor([&] { return !IsZoomed(h) && SameRect(WindowRectOf(h), kNormal); }, 3000),
                "%s: its restore went to %s", c.name, RectText(WindowRectOf(h)).c_str());
         if (kestrova.proc.Running())
             Expect(ExitByTray(kestrova), "%s: still running after the exit", c.name);

@@ -53,12 +53,11 @@ void StartSources(int count, int minimised, const char* extra, std::vector<Sourc
         const std::string title = "source " + std::to_string(i);
         s.process = Start(BuiltFile("kv_helper.exe"),
                           std::string(extra) + " --title \"" + title + "\" --pos 300,150 --size 320x240");
-        Require(WaitFor(
-                    [&] {
-                        return (s.h = FindTopWindow(s.process.Pid(), nullptr, title.c_str())) && IsWindowVisible(s.h);
-                    },
-                    10000),
-                "%s did not open", title.c_str());
+        Require(
+            WaitFor(
+                [&] { return (s.h = FindTopWindow(s.process.Pid(), nullptr, title.c_str())) && IsWindowVisible(s.h); },
+                10000),
+            "%s did not open", title.c_str());
         s.style = StyleOf(s.h) | WS_MINIMIZE;
         s.exStyle = ExStyleOf(s.h);
     }
@@ -73,18 +72,10 @@ void StartSources(int count, int minimised, const char* extra, std::vector<Sourc
 void ExpectBack(const Source& s, const char* what, DWORD timeoutMs)
 {
     const std::string title = TextOf(s.h);
-    Expect(WaitFor(
-               [&] {
-                   return IsIconic(s.h) && StyleOf(s.h) == s.style && ExStyleOf(s.h) == s.exStyle;
-               },
-               timeoutMs),
+    Expect(WaitFor([&] { return IsIconic(s.h) && StyleOf(s.h) == s.style && ExStyleOf(s.h) == s.exStyle; }, timeoutMs),
            "%s, %s: not minimised with its own styles: %s", what, title.c_str(), StateText(s.h).c_str());
     PostMessageA(s.h, WM_SYSCOMMAND, SC_RESTORE, 0);
-    Expect(WaitFor(
-               [&] {
-                   return !IsIconic(s.h) && SameRect(WindowRectOf(s.h), kNormal);
-               },
-               5000),
+    Expect(WaitFor([&] { return !IsIconic(s.h) && SameRect(WindowRectOf(s.h), kNormal); }, 5000),
            "%s, %s: restored to %s", what, title.c_str(), RectText(WindowRectOf(s.h)).c_str());
     Expect(IsWindowEnabled(s.h) && LayeredAlpha(s.h) == -1, "%s, %s: restored disabled or layered: %s", what,
            title.c_str(), StateText(s.h).c_str());
@@ -135,22 +126,13 @@ void BusySourcesHoldUpNeitherThePanelNorTheExit(const char* name, const char* ar
     for (int attempt = 0; attempt < 3 && fastest >= 500; ++attempt) {
         start = GetTickCount();
         PostTray(app.main, WM_LBUTTONDBLCLK);
-        Require(WaitFor(
-                    [&] {
-                        return IsWindowVisible(app.main) != FALSE;
-                    },
-                    10000),
+        Require(WaitFor([&] { return IsWindowVisible(app.main) != FALSE; }, 10000),
                 "%s: the panel did not open (after%s ms)", name, times.c_str());
         const DWORD opened = GetTickCount() - start;
         fastest = opened < fastest ? opened : fastest;
         times += " " + std::to_string(opened);
         PostMessageA(app.main, WM_SYSCOMMAND, SC_CLOSE, 0);
-        Require(WaitFor(
-                    [&] {
-                        return !IsWindowVisible(app.main);
-                    },
-                    10000),
-                "%s: the panel did not close", name);
+        Require(WaitFor([&] { return !IsWindowVisible(app.main); }, 10000), "%s: the panel did not close", name);
     }
     Log("%s: the panel opened in%s ms", name, times.c_str());
     Expect(fastest < 500, "%s: the panel took%s ms to open", name, times.c_str());
@@ -219,48 +201,25 @@ KV_E2E_TEST(exit_while_a_parked_source_hangs_then_a_quick_restart)
         WriteBytes(folder + "\\Kestrova.ini", kSettings);
         const std::string exe = scratch.InstallApp(folder);
         App first = StartApp(exe, method[1], scratch.Root());
-        Require(WaitFor(
-                    [&] {
-                        return ThumbnailCount(first.proc.Pid()) == 1;
-                    },
-                    8000),
-                "%s: no thumbnail", name);
+        Require(WaitFor([&] { return ThumbnailCount(first.proc.Pid()) == 1; }, 8000), "%s: no thumbnail", name);
         PostMessageA(s.h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        Require(WaitFor(
-                    [&] {
-                        return ParkedLook(s.h, inPlace);
-                    },
-                    5000),
-                "%s: not parked: %s", name, StateText(s.h).c_str());
+        Require(WaitFor([&] { return ParkedLook(s.h, inPlace); }, 5000), "%s: not parked: %s", name,
+                StateText(s.h).c_str());
 
         HANDLE release = CreateEventA(nullptr, TRUE, FALSE, kHelperRelease);
         ResetEvent(release);
         SetPropA(s.h, kHelperHangOnNullProp, reinterpret_cast<HANDLE>(1));
         // Once released, it takes the style writes well before the queued move and minimise.
         SetPropA(s.h, kHelperSentOnlyProp, reinterpret_cast<HANDLE>(1500));
-        Require(WaitFor(
-                    [&] {
-                        return GetPropA(s.h, kHelperHungProp) != nullptr;
-                    },
-                    5000),
-                "%s: no hang", name);
+        Require(WaitFor([&] { return GetPropA(s.h, kHelperHungProp) != nullptr; }, 5000), "%s: no hang", name);
         Expect(ExitByTray(first), "%s: the first run did not end", name);
         App second = StartApp(exe, method[1], scratch.Root());
-        Require(WaitFor(
-                    [&] {
-                        return ThumbnailCount(second.proc.Pid()) == 1;
-                    },
-                    8000),
-                "%s: no thumbnail again", name);
+        Require(WaitFor([&] { return ThumbnailCount(second.proc.Pid()) == 1; }, 8000), "%s: no thumbnail again", name);
         SetEvent(release);
         CloseHandle(release);
         // Back from the first run's put-back, then parked again by the second from its own normal position.
-        Expect(WaitFor(
-                   [&] {
-                       return ParkedLook(s.h, inPlace);
-                   },
-                   10000),
-               "%s: not parked again from its place: %s", name, StateText(s.h).c_str());
+        Expect(WaitFor([&] { return ParkedLook(s.h, inPlace); }, 10000), "%s: not parked again from its place: %s",
+               name, StateText(s.h).c_str());
         Expect(ExitByTray(second), "%s: the second run did not end", name);
         ExpectBack(s, name, 5000);
         PostMessageA(s.h, WM_CLOSE, 0, 0);
@@ -275,53 +234,27 @@ KV_E2E_TEST(maximised_window_left_parked_by_a_kill_comes_back_maximised)
     std::vector<Source> sources;
     StartSources(1, 0, "--maximized", &sources);
     const Source& s = sources[0];
-    Require(WaitFor(
-                [&] {
-                    return IsZoomed(s.h) && WindowRectOf(s.h).right - WindowRectOf(s.h).left > 1000;
-                },
-                5000),
+    Require(WaitFor([&] { return IsZoomed(s.h) && WindowRectOf(s.h).right - WindowRectOf(s.h).left > 1000; }, 5000),
             "not maximised");
     const RECT maximised = WindowRectOf(s.h);
     const std::string folder = scratch.Folder("app");
     WriteBytes(folder + "\\Kestrova.ini", kSettings);
     const std::string exe = scratch.InstallApp(folder);
     App first = StartApp(exe, "", scratch.Root());
-    Require(WaitFor(
-                [&] {
-                    return ThumbnailCount(first.proc.Pid()) == 1;
-                },
-                8000),
-            "no thumbnail");
+    Require(WaitFor([&] { return ThumbnailCount(first.proc.Pid()) == 1; }, 8000), "no thumbnail");
     PostMessageA(s.h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    Require(WaitFor(
-                [&] {
-                    return Parked(s.h);
-                },
-                5000),
-            "not parked: %s", StateText(s.h).c_str());
+    Require(WaitFor([&] { return Parked(s.h); }, 5000), "not parked: %s", StateText(s.h).c_str());
     Require(TerminateProcess(first.proc.Handle(), 1) && first.proc.WaitExit(5000), "not killed");
 
     // The next run puts it back, then parks it again as a minimised window; its exit puts it back again.
     App second = StartApp(exe, "", scratch.Root());
-    Require(WaitFor(
-                [&] {
-                    return ThumbnailCount(second.proc.Pid()) == 1 && Parked(s.h);
-                },
-                8000),
+    Require(WaitFor([&] { return ThumbnailCount(second.proc.Pid()) == 1 && Parked(s.h); }, 8000),
             "not parked by the second run: %s", StateText(s.h).c_str());
     Expect(ExitByTray(second), "the second run did not end");
-    Expect(WaitFor(
-               [&] {
-                   return IsIconic(s.h) && IsWindowEnabled(s.h);
-               },
-               5000),
-           "not minimised: %s", StateText(s.h).c_str());
+    Expect(WaitFor([&] { return IsIconic(s.h) && IsWindowEnabled(s.h); }, 5000), "not minimised: %s",
+           StateText(s.h).c_str());
     PostMessageA(s.h, WM_SYSCOMMAND, SC_RESTORE, 0);
-    Expect(WaitFor(
-               [&] {
-                   return !IsIconic(s.h) && IsZoomed(s.h) && SameRect(WindowRectOf(s.h), maximised);
-               },
-               5000),
+    Expect(WaitFor([&] { return !IsIconic(s.h) && IsZoomed(s.h) && SameRect(WindowRectOf(s.h), maximised); }, 5000),
            "not back maximised at %s: %s", RectText(maximised).c_str(), StateText(s.h).c_str());
     PostMessageA(s.h, WM_CLOSE, 0, 0);
     sources[0].process.WaitExit(3000);
@@ -342,12 +275,8 @@ void KilledDuringTheExit(KillPoint point)
     WriteBytes(folder + "\\Kestrova.ini", kSettings);
     const std::string exe = scratch.InstallApp(folder);
     App first = StartApp(exe, "-LAYERED", scratch.Root());
-    Require(WaitFor(
-                [&] {
-                    return ThumbnailCount(first.proc.Pid()) == 6;
-                },
-                15000),
-            "%d thumbnails", ThumbnailCount(first.proc.Pid()));
+    Require(WaitFor([&] { return ThumbnailCount(first.proc.Pid()) == 6; }, 15000), "%d thumbnails",
+            ThumbnailCount(first.proc.Pid()));
     for (const Source& s : sources)
         PostMessageA(s.h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     Require(WaitFor(
@@ -369,17 +298,9 @@ void KilledDuringTheExit(KillPoint point)
     };
     PostMessageA(first.main, WM_COMMAND, kCmdTrayExit, 0);
     if (point == kFirstBack)
-        WaitFor(
-            [&] {
-                return back() >= 1;
-            },
-            5000);
+        WaitFor([&] { return back() >= 1; }, 5000);
     else if (point == kHalfBack)
-        WaitFor(
-            [&] {
-                return back() >= 3;
-            },
-            5000);
+        WaitFor([&] { return back() >= 3; }, 5000);
     TerminateProcess(first.proc.Handle(), 1);
     Require(first.proc.WaitExit(5000), "not killed");
     Log("killed with %d of 6 windows on their way back", back());

@@ -100,11 +100,7 @@ HWND OpenProperties(const App& app)
     PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(kChangeProperties, BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
     HWND dlg = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (dlg = PropertyDialog(app.proc.Pid())) != nullptr;
-                },
-                10000),
+    Require(WaitFor([&] { return (dlg = PropertyDialog(app.proc.Pid())) != nullptr; }, 10000),
             "the property dialog did not open");
     return dlg;
 }
@@ -124,21 +120,11 @@ HWND ProgramBox(const App& app)
 void ExpectBox(const App& app, const char* text, const char* what)
 {
     HWND box = nullptr;
-    if (!Expect(WaitFor(
-                    [&] {
-                        return (box = ProgramBox(app)) != nullptr;
-                    },
-                    10000),
-                "%s: no message box", what))
+    if (!Expect(WaitFor([&] { return (box = ProgramBox(app)) != nullptr; }, 10000), "%s: no message box", what))
         return;
     Expect(MessageBoxText(box) == text, "%s: box [%s], expected [%s]", what, MessageBoxText(box).c_str(), text);
     PressButton(box, IDOK);
-    Expect(WaitFor(
-               [&] {
-                   return !IsWindow(box);
-               },
-               5000),
-           "%s: the box stays", what);
+    Expect(WaitFor([&] { return !IsWindow(box); }, 5000), "%s: the box stays", what);
 }
 
 bool Checked(HWND dlg, int id)
@@ -187,11 +173,7 @@ void FocusField(HWND dlg)
 {
     HWND field = GetDlgItem(dlg, kHotKeyField);
     PostMessageA(dlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
-    Require(WaitFor(
-                [&] {
-                    return FocusOf(dlg) == field;
-                },
-                5000),
+    Require(WaitFor([&] { return FocusOf(dlg) == field; }, 5000),
             "the hot-key field did not take the focus (focus on control %d)", GetDlgCtrlID(FocusOf(dlg)));
     // The focus shows before the field has handled WM_SETFOCUS, which installs the hook.
     DWORD_PTR result = 0;
@@ -224,11 +206,7 @@ void SendKeys(HWND dlg, const std::vector<Key>& keys)
 // Waits for the dialog to close; a box that came instead is named in the failure.
 bool WaitClosed(const App& app, HWND dlg, const char* what)
 {
-    if (WaitFor(
-            [&] {
-                return !IsWindow(dlg) || !IsWindowVisible(dlg);
-            },
-            10000))
+    if (WaitFor([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 10000))
         return true;
     HWND box = ProgramBox(app);
     Expect(false, "%s: the dialog stays open%s%s", what, box ? ", with the box " : "",
@@ -270,11 +248,7 @@ bool KeysReachOtherWindows()
         SetFocus(wnd);
         g_keysSeen = 0;
         SendKey('A');
-        arrived = WaitFor(
-            [] {
-                return g_keysSeen > 0;
-            },
-            5000);
+        arrived = WaitFor([] { return g_keysSeen > 0; }, 5000);
     }
     DestroyWindow(wnd);
     return arrived;
@@ -303,22 +277,14 @@ std::string Helpers(int count)
 KV_E2E_TEST(properties_dialog_shows_and_applies_the_settings)
 {
     Process helpers = Start(BuiltFile("kv_helper.exe"), Helpers(4));
-    Require(WaitFor(
-                [&] {
-                    return FindTopWindow(helpers.Pid(), nullptr, "prop 3") != nullptr;
-                },
-                5000),
+    Require(WaitFor([&] { return FindTopWindow(helpers.Pid(), nullptr, "prop 3") != nullptr; }, 5000),
             "the helpers did not open");
     SetCursorPos(1270, 300);
     Run r;
     StartIn(r, nullptr);
     const DWORD pid = r.app.proc.Pid();
-    Require(WaitFor(
-                [&] {
-                    return Thumbnails(pid).size() == 4;
-                },
-                15000),
-            "%u thumbnails", unsigned(Thumbnails(pid).size()));
+    Require(WaitFor([&] { return Thumbnails(pid).size() == 4; }, 15000), "%u thumbnails",
+            unsigned(Thumbnails(pid).size()));
 
     HWND dlg = OpenProperties(r.app);
     Expect(!IsWindowEnabled(r.app.main), "the main window stays enabled under the dialog");
@@ -385,51 +351,28 @@ KV_E2E_TEST(properties_dialog_shows_and_applies_the_settings)
 KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
 {
     Process helpers = Start(BuiltFile("kv_helper.exe"), Helpers(3));
-    Require(WaitFor(
-                [&] {
-                    return FindTopWindow(helpers.Pid(), nullptr, "prop 2") != nullptr;
-                },
-                5000),
+    Require(WaitFor([&] { return FindTopWindow(helpers.Pid(), nullptr, "prop 2") != nullptr; }, 5000),
             "the helpers did not open");
     SetCursorPos(1270, 300);
     Run r;
     StartIn(r, nullptr);
     const DWORD pid = r.app.proc.Pid();
-    Require(WaitFor(
-                [&] {
-                    return Thumbnails(pid).size() == 3;
-                },
-                15000),
-            "%u thumbnails", unsigned(Thumbnails(pid).size()));
+    Require(WaitFor([&] { return Thumbnails(pid).size() == 3; }, 15000), "%u thumbnails",
+            unsigned(Thumbnails(pid).size()));
 
     // Cancel after changes: no file, same labels.
     HWND dlg = OpenProperties(r.app);
     CheckRadio(dlg, kLocationRadios, 4, 0);
     SetText(dlg, kLimitEdit, "2");
     PressButton(dlg, IDCANCEL);
-    Require(WaitFor(
-                [&] {
-                    return PropertyDialog(pid) == nullptr;
-                },
-                10000),
-            "the dialog stays after Cancel");
-    Expect(HoldsFor(
-               [&] {
-                   return !StampOf(r.ini).exists;
-               },
-               1000),
-           "Cancel wrote Kestrova.ini");
+    Require(WaitFor([&] { return PropertyDialog(pid) == nullptr; }, 10000), "the dialog stays after Cancel");
+    Expect(HoldsFor([&] { return !StampOf(r.ini).exists; }, 1000), "Cancel wrote Kestrova.ini");
     ExpectLabel(r.app.main, 1009, "左辺に並べる", "after Cancel");
     ExpectLabel(r.app.main, 1041, "16", "after Cancel");
 
     // A freed slot in the middle stays free through an OK that changes nothing.
     PostMessageA(FindTopWindow(helpers.Pid(), nullptr, "prop 1"), WM_CLOSE, 0, 0);
-    Require(WaitFor(
-                [&] {
-                    return Thumbnails(pid).size() == 2;
-                },
-                5000),
-            "the closed window's thumbnail stays");
+    Require(WaitFor([&] { return Thumbnails(pid).size() == 2; }, 5000), "the closed window's thumbnail stays");
     // Taken once the thumbnails have settled: under load a first capture may still refit one.
     auto rects = [&] {
         std::vector<RECT> now;
@@ -449,11 +392,7 @@ KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
     Require(WaitFor(
                 [&] {
                     const std::vector<RECT> start = rects();
-                    if (HoldsFor(
-                            [&] {
-                                return same(rects(), start);
-                            },
-                            1000)) {
+                    if (HoldsFor([&] { return same(rects(), start); }, 1000)) {
                         before = start;
                         return true;
                     }
@@ -467,12 +406,7 @@ KV_E2E_TEST(properties_cancel_changes_nothing_and_unchanged_ok_writes_in_place)
     Require(WaitClosed(r.app, dlg, "OK"), "the dialog stays after OK");
     const std::string written = IniAfterSave(r.ini, none);
     Expect(written == IniText(Defaults()), "Kestrova.ini holds [%s]", Shown(written).c_str());
-    Expect(HoldsFor(
-               [&] {
-                   return same(rects(), before);
-               },
-               1500),
-           "an unchanged OK moved the thumbnails");
+    Expect(HoldsFor([&] { return same(rects(), before); }, 1500), "an unchanged OK moved the thumbnails");
 
     // Only the hot key changed: the whole apply runs, so the grid is rebuilt and the free slot closes.
     RECT first = before[0];
@@ -593,20 +527,10 @@ KV_E2E_TEST(hotkey_field_takes_keys_and_releases_the_hook)
     FocusField(dlg);
     // Esc and Enter are the field's keys while it has the focus: neither ends the dialog.
     SendKeys(dlg, {{VK_ESCAPE, true}, {VK_ESCAPE, false}, {VK_RETURN, true}, {VK_RETURN, false}});
-    Expect(HoldsFor(
-               [&] {
-                   return PropertyDialog(r.app.proc.Pid()) != nullptr;
-               },
-               500),
-           "Esc or Enter ended the dialog");
+    Expect(HoldsFor([&] { return PropertyDialog(r.app.proc.Pid()) != nullptr; }, 500), "Esc or Enter ended the dialog");
     SendKeys(dlg, {{VK_MENU, true}, {'Q', true}, {'Q', false}, {VK_MENU, false}});
     Require(PressAndWaitClosed(r.app, dlg, IDCANCEL), "the dialog stays after Cancel");
-    Expect(HoldsFor(
-               [&] {
-                   return SameStamp(StampOf(r.ini), before);
-               },
-               1000),
-           "Cancel changed Kestrova.ini");
+    Expect(HoldsFor([&] { return SameStamp(StampOf(r.ini), before); }, 1000), "Cancel changed Kestrova.ini");
     Expect(KeysReachOtherWindows(), "after Cancel, keys no longer reach other windows");
     Require(ExitByTray(r.app), "still running after the tray's exit");
     Expect(r.app.proc.ExitCode() == 0, "exit code %lu", r.app.proc.ExitCode());
@@ -636,20 +560,10 @@ KV_E2E_TEST(hotkey_check_and_clash_on_ok)
     PressButton(dlg, IDOK);
     ExpectBox(r.app, "HoverKey設定は既に他のアプリケーションで使用されています。他の組み合わせに変更してください.",
               "OK with a combination another program holds");
-    Expect(HoldsFor(
-               [&] {
-                   return PropertyDialog(pid) != nullptr;
-               },
-               1000),
-           "the dialog closed after the clash");
+    Expect(HoldsFor([&] { return PropertyDialog(pid) != nullptr; }, 1000), "the dialog closed after the clash");
     UnregisterHotKey(nullptr, 3);
     PressButton(dlg, IDCANCEL);
-    Require(WaitFor(
-                [&] {
-                    return PropertyDialog(pid) == nullptr;
-                },
-                10000),
-            "the dialog stays after Cancel");
+    Require(WaitFor([&] { return PropertyDialog(pid) == nullptr; }, 10000), "the dialog stays after Cancel");
     Expect(ReadIni(r.ini) == "<none>", "Kestrova.ini written");
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }

@@ -48,20 +48,14 @@ KV_E2E_TEST(gdi_objects_stay_flat_as_source_processes_come_and_go)
                 BuiltFile("kv_helper.exe"),
                 "--title \"" + title + "\" --pos " + std::to_string(300 + 20 * (i - first)) + ",300 --size 320x240"));
             HWND w = nullptr;
-            Require(WaitFor(
-                        [&] {
-                            return (w = FindWindowA(nullptr, title.c_str())) != nullptr;
-                        },
-                        10000),
+            Require(WaitFor([&] { return (w = FindWindowA(nullptr, title.c_str())) != nullptr; }, 10000),
                     "no window %s", title.c_str());
             windows.push_back(w);
         }
-        Require(WaitFor(
-                    [&] {
-                        return RowCount(list) == perRound && Thumbnails(app.proc.Pid()).size() == size_t(perRound);
-                    },
+        Require(
+            WaitFor([&] { return RowCount(list) == perRound && Thumbnails(app.proc.Pid()).size() == size_t(perRound); },
                     20000),
-                "round from %d: %d rows", first, RowCount(list));
+            "round from %d: %d rows", first, RowCount(list));
         for (size_t k = 0; k < windows.size(); ++k) {
             HWND w = windows[k];
             HWND thumb = nullptr;
@@ -78,23 +72,15 @@ KV_E2E_TEST(gdi_objects_stay_flat_as_source_processes_come_and_go)
                    "source %d was not captured in the front", first + int(k));
             if (k == 0) {
                 ShowWindow(w, SW_MINIMIZE);
-                Expect(WaitFor(
-                           [&] {
-                               return !IsIconic(w) && !IsWindowEnabled(w);
-                           },
-                           5000),
-                       "source %d was not parked", first);
+                Expect(WaitFor([&] { return !IsIconic(w) && !IsWindowEnabled(w); }, 5000), "source %d was not parked",
+                       first);
             }
         }
         for (HWND w : windows)
             PostMessageA(w, WM_CLOSE, 0, 0);
         for (const Process& p : sources)
             Require(p.WaitExit(5000), "a source did not end");
-        Require(WaitFor(
-                    [&] {
-                        return RowCount(list) == 0 && Thumbnails(app.proc.Pid()).empty();
-                    },
-                    10000),
+        Require(WaitFor([&] { return RowCount(list) == 0 && Thumbnails(app.proc.Pid()).empty(); }, 10000),
                 "round from %d: rows stay", first);
     };
     // The first round makes what is made once: the list's images, the capture's buffers.
@@ -165,11 +151,7 @@ KV_E2E_TEST(ui_answers_while_many_windows_come_and_go)
     for (HWND w : TopWindows(b.Pid()))
         PostMessageA(w, WM_CLOSE, 0, 0);
     const DWORD down = WorstAnswerUntil(
-        app.main,
-        [&] {
-            return RowCount(list) == 0 && !a.Running() && !b.Running();
-        },
-        30000);
+        app.main, [&] { return RowCount(list) == 0 && !a.Running() && !b.Running(); }, 30000);
     Log("worst answer while they go: %lu ms", down);
     const DWORD worst = std::max(up, down);
     Expect(worst < 500, "Kestrova took %lu ms to answer while windows came and went", worst);

@@ -32,11 +32,7 @@ std::string WindowRule(int index, const std::string& title, const std::string& e
 Process StartWindow(const Scratch& s, const std::string& exe, const std::string& title)
 {
     Process p = Start(s.InstallHelper(s.Folder("helpers"), exe), "--title \"" + title + "\"");
-    Require(WaitFor(
-                [&] {
-                    return FindTopWindow(p.Pid(), kHelperClass, title.c_str()) != nullptr;
-                },
-                10000),
+    Require(WaitFor([&] { return FindTopWindow(p.Pid(), kHelperClass, title.c_str()) != nullptr; }, 10000),
             "the window [%s] did not open", title.c_str());
     return p;
 }
@@ -69,20 +65,11 @@ bool HasThumbnail(HWND thumbList, const std::string& title)
 void Exclude(const App& app, const std::string& title)
 {
     HWND list = ThumbList(app);
-    Require(WaitFor(
-                [&] {
-                    return HasThumbnail(list, title);
-                },
-                8000),
-            "no thumbnail for [%s]: %s", title.c_str(), Joined(Rows(list)).c_str());
+    Require(WaitFor([&] { return HasThumbnail(list, title); }, 8000), "no thumbnail for [%s]: %s", title.c_str(),
+            Joined(Rows(list)).c_str());
     SelectRow(list, RowOf(list, title));
     Click(app.main, kExcludeButton);
-    Require(WaitFor(
-                [&] {
-                    return !HasThumbnail(list, title);
-                },
-                5000),
-            "[%s] keeps its thumbnail", title.c_str());
+    Require(WaitFor([&] { return !HasThumbnail(list, title); }, 5000), "[%s] keeps its thumbnail", title.c_str());
 }
 
 // Every window was handed to the strip once the console shows each one's addition.
@@ -118,12 +105,11 @@ KV_E2E_TEST(first_start_reports_no_damaged_rules)
             WriteBytes(folder + "\\" + kRulesFile, c.seed);
         App app = StartApp(s.InstallApp(folder), "-D574", s.Root());
         std::string text;
-        Require(WaitFor(
-                    [&] {
-                        return ReadConsoleOf(app.proc.Pid(), &text) && text.find("CurrentDir=") != std::string::npos;
-                    },
-                    5000),
-                "%s: no start-up trace on the console: [%s]", c.name, text.c_str());
+        Require(
+            WaitFor(
+                [&] { return ReadConsoleOf(app.proc.Pid(), &text) && text.find("CurrentDir=") != std::string::npos; },
+                5000),
+            "%s: no start-up trace on the console: [%s]", c.name, text.c_str());
         Require(ExitByTray(app), "%s: still running after the tray's exit", c.name);
         Expect(text.find("cannot be trusted") == std::string::npos, "%s: the console says [%s]", c.name, text.c_str());
         Expect(ReadBytes(folder + "\\" + kRulesFile) == Header(0), "%s: %s holds [%s]", c.name, kRulesFile,
@@ -161,18 +147,10 @@ KV_E2E_TEST(damaged_count_blocks_no_window)
         WriteBytes(rules, c.seed);
         App app = StartApp(s.InstallApp(folder), "-D574", s.Root());
         HWND thumbs = ThumbList(app);
-        Require(WaitFor(
-                    [&] {
-                        return AllOffered(app, {"kv counted"});
-                    },
-                    8000),
-                "%s: the window was not offered", c.name);
+        Require(WaitFor([&] { return AllOffered(app, {"kv counted"}); }, 8000), "%s: the window was not offered",
+                c.name);
         // The thumbnail comes in the handling that traced the addition; the wait is for a loaded machine.
-        const bool shown = WaitFor(
-            [&] {
-                return HasThumbnail(thumbs, "kv counted");
-            },
-            3000);
+        const bool shown = WaitFor([&] { return HasThumbnail(thumbs, "kv counted"); }, 3000);
         Expect(shown == c.thumbnail, "%s: thumbnails %s", c.name, Joined(Rows(thumbs)).c_str());
         Expect(RuleRows(app).size() == size_t(c.rules), "%s: %u rules listed", c.name, unsigned(RuleRows(app).size()));
         Require(ExitByTray(app), "%s: still running after the tray's exit", c.name);
@@ -218,17 +196,8 @@ KV_E2E_TEST(rules_added_over_runs_survive_a_damaged_file)
                 },
                 10000),
             "the three windows were not offered");
-    Expect(WaitFor(
-               [&] {
-                   return HasThumbnail(thumbs, "kv run free");
-               },
-               3000),
-           "no thumbnail for the free window");
-    Expect(HoldsFor(
-               [&] {
-                   return !HasThumbnail(thumbs, "kv run one") && !HasThumbnail(thumbs, "kv run two");
-               },
-               1000),
+    Expect(WaitFor([&] { return HasThumbnail(thumbs, "kv run free"); }, 3000), "no thumbnail for the free window");
+    Expect(HoldsFor([&] { return !HasThumbnail(thumbs, "kv run one") && !HasThumbnail(thumbs, "kv run two"); }, 1000),
            "thumbnails %s", Joined(Rows(thumbs)).c_str());
     const std::vector<std::string> listed = RuleRows(app);
     Expect(
@@ -272,29 +241,16 @@ KV_E2E_TEST(rule_added_while_the_file_is_locked)
 
         Exclude(app, "kv lock one");
         HWND box = nullptr;
-        Expect(WaitFor(
-                   [&] {
-                       return (box = MessageBoxOfProcess(app.proc.Pid())) != nullptr;
-                   },
-                   5000),
+        Expect(WaitFor([&] { return (box = MessageBoxOfProcess(app.proc.Pid())) != nullptr; }, 5000),
                "%s: no message box", c.name);
         if (box) {
             Expect(MessageBoxText(box) == kNotSavedText, "%s: the box says [%s]", c.name, MessageBoxText(box).c_str());
             PressButton(box, IDOK);
-            Expect(WaitFor(
-                       [&] {
-                           return !IsWindow(box) || !IsWindowVisible(box);
-                       },
-                       5000),
-                   "%s: the box stays", c.name);
+            Expect(WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000), "%s: the box stays", c.name);
         }
         Exclude(app, "kv lock two");
-        Expect(HoldsFor(
-                   [&] {
-                       return MessageBoxOfProcess(app.proc.Pid()) == nullptr;
-                   },
-                   1500),
-               "%s: told a second time", c.name);
+        Expect(HoldsFor([&] { return MessageBoxOfProcess(app.proc.Pid()) == nullptr; }, 1500), "%s: told a second time",
+               c.name);
         if (HWND again = MessageBoxOfProcess(app.proc.Pid()))
             PressButton(again, IDOK);
 

@@ -71,24 +71,14 @@ HWND OpenDialog(const Running& r, const Opener& o)
 {
     o.open(r);
     HWND dlg = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (dlg = DialogOf(r.Pid(), o.caption)) != nullptr;
-                },
-                10000),
-            "no dialog %s", o.caption);
+    Require(WaitFor([&] { return (dlg = DialogOf(r.Pid(), o.caption)) != nullptr; }, 10000), "no dialog %s", o.caption);
     return dlg;
 }
 
 void CloseDialog(HWND dlg, int button)
 {
     PressButton(dlg, button);
-    Require(WaitFor(
-                [&] {
-                    return !IsWindow(dlg) || !IsWindowVisible(dlg);
-                },
-                10000),
-            "the dialog stays");
+    Require(WaitFor([&] { return !IsWindow(dlg) || !IsWindowVisible(dlg); }, 10000), "the dialog stays");
 }
 
 // The arrow keys in the edit, one step at a time, each waited for in the edit's text.
@@ -99,11 +89,7 @@ bool Step(HWND edit, int from, int steps)
         PostMessageA(edit, WM_KEYDOWN, key, 1);
         PostMessageA(edit, WM_KEYUP, key, 0xC0000001);
         const std::string want = std::to_string(from + (steps < 0 ? -i : i));
-        if (!WaitFor(
-                [&] {
-                    return EditText(edit) == want;
-                },
-                3000))
+        if (!WaitFor([&] { return EditText(edit) == want; }, 3000))
             return false;
     }
     return true;
@@ -155,12 +141,8 @@ KV_E2E_TEST(transparency_ok_without_a_change_writes_nothing_and_leaves_the_thumb
     // Gone, so that a save would make it again; the thumbnail's alpha set from here, so that a
     // SetAlpha of the unchanged value would show.
     Require(DeleteFileA(r.ini.c_str()), "cannot remove Kestrova.ini (error %lu)", GetLastError());
-    Require(WaitFor(
-                [&] {
-                    return AlphaOf(r.thumb) == 153;
-                },
-                5000),
-            "the thumbnail's alpha is %d, not 60 %%", AlphaOf(r.thumb));
+    Require(WaitFor([&] { return AlphaOf(r.thumb) == 153; }, 5000), "the thumbnail's alpha is %d, not 60 %%",
+            AlphaOf(r.thumb));
     const char* typed[] = {nullptr, "60", "abc", "300"};
     for (const char* t : typed) {
         const char* name = t ? t : "(as shown)";
@@ -171,11 +153,7 @@ KV_E2E_TEST(transparency_ok_without_a_change_writes_nothing_and_leaves_the_thumb
             SendMessageTimeoutA(GetDlgItem(dlg, 1026), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(t), SMTO_ABORTIFHUNG,
                                 3000, nullptr);
         CloseDialog(dlg, IDOK);
-        Expect(HoldsFor(
-                   [&] {
-                       return !FileExists(r.ini) && AlphaOf(r.thumb) == 200;
-                   },
-                   1000),
+        Expect(HoldsFor([&] { return !FileExists(r.ini) && AlphaOf(r.thumb) == 200; }, 1000),
                "typed %s: Kestrova.ini %s, the thumbnail's alpha %d", name, FileExists(r.ini) ? "made again" : "absent",
                AlphaOf(r.thumb));
         Expect(TextOf(FindDescendant(r.app.main, 1025)) == "60", "typed %s: static 1025 shows [%s]", name,

@@ -22,11 +22,7 @@ bool DebugConsole(const App& app, std::string* text)
 {
     if (!ReadConsoleOf(app.proc.Pid(), text))
         return false;
-    WaitFor(
-        [&] {
-            return ReadConsoleOf(app.proc.Pid(), text) && Contains(*text, "CurrentDir=");
-        },
-        5000);
+    WaitFor([&] { return ReadConsoleOf(app.proc.Pid(), text) && Contains(*text, "CurrentDir="); }, 5000);
     return true;
 }
 
@@ -211,25 +207,12 @@ KV_E2E_TEST(started_by_bare_name_through_path)
     } killer = {pi.hProcess};
     App app;
     app.proc = Process(pi.hProcess, pi.dwProcessId);
-    Require(WaitFor(
-                [&] {
-                    return (app.main = MainWindowOf(pi.dwProcessId)) != nullptr;
-                },
-                15000),
-            "no main window");
+    Require(WaitFor([&] { return (app.main = MainWindowOf(pi.dwProcessId)) != nullptr; }, 15000), "no main window");
 
     Require(app.proc.WaitIdle(10000), "KvPathStart never went idle");
     HWND transparency = nullptr;
-    WaitFor(
-        [&] {
-            return (transparency = FindDescendant(app.main, 1025)) != nullptr;
-        },
-        5000);
-    Expect(transparency && WaitFor(
-                               [&] {
-                                   return TextOf(transparency) == "80";
-                               },
-                               3000),
+    WaitFor([&] { return (transparency = FindDescendant(app.main, 1025)) != nullptr; }, 5000);
+    Expect(transparency && WaitFor([&] { return TextOf(transparency) == "80"; }, 3000),
            "the settings beside the program were not read: TRANSPARENT shows [%s]",
            transparency ? TextOf(transparency).c_str() : "no label");
     Require(ExitByTray(app), "still running after the tray's exit");

@@ -151,11 +151,7 @@ KV_E2E_TEST(strip_fills_slots_in_place_and_arranges)
         Start(BuiltFile("kv_helper.exe"),
               HelperArgs({&kA, &kB, &kC}, 300) +
                   " --window --title \"strip layered\" --exstyle layered --alpha 255 --pos 500,450 --size 500x100");
-    Require(WaitFor(
-                [&] {
-                    return HelperWindow(first, kC.title) && HelperWindow(first, "strip layered");
-                },
-                5000),
+    Require(WaitFor([&] { return HelperWindow(first, kC.title) && HelperWindow(first, "strip layered"); }, 5000),
             "the helper windows did not open");
     App kestrova = StartApp(app, "", s.Root());
     const DWORD pid = kestrova.proc.Pid();
@@ -190,39 +186,21 @@ KV_E2E_TEST(strip_fills_slots_in_place_and_arranges)
         }
         return known.size();
     };
-    Require(WaitFor(
-                [&] {
-                    return watch() >= 3;
-                },
-                15000),
-            "%u thumbnails after 15 s: %s", unsigned(known.size()), StripText(Strip(pid, all)).c_str());
+    Require(WaitFor([&] { return watch() >= 3; }, 15000), "%u thumbnails after 15 s: %s", unsigned(known.size()),
+            StripText(Strip(pid, all)).c_str());
     for (size_t i = 1; i < appeared.size(); ++i) {
         Expect(appeared[i] - appeared[i - 1] >= 700, "thumbnails %u and %u came %lu ms apart", unsigned(i),
                unsigned(i + 1), appeared[i] - appeared[i - 1]);
     }
-    Expect(HoldsFor(
-               [&] {
-                   return watch() == 3;
-               },
-               2500),
-           "the layered window got a thumbnail: %s", StripText(Strip(pid, all)).c_str());
+    Expect(HoldsFor([&] { return watch() == 3; }, 2500), "the layered window got a thumbnail: %s",
+           StripText(Strip(pid, all)).c_str());
     for (HWND t : Thumbnails(pid))
         Expect(AlphaOf(t) == 204, "TRANSPARENT 80: alpha %d", AlphaOf(t));
 
     // Two more windows with LIMIT 4: one is admitted, the other turned away for good.
     Process second = Start(BuiltFile("kv_helper.exe"), HelperArgs({&kD, &kE}, 700));
-    Require(WaitFor(
-                [&] {
-                    return watch() >= 4;
-                },
-                8000),
-            "no fourth thumbnail: %s", StripText(Strip(pid, all)).c_str());
-    Expect(HoldsFor(
-               [&] {
-                   return watch() == 4;
-               },
-               2500),
-           "LIMIT 4 exceeded: %s", StripText(Strip(pid, all)).c_str());
+    Require(WaitFor([&] { return watch() >= 4; }, 8000), "no fourth thumbnail: %s", StripText(Strip(pid, all)).c_str());
+    Expect(HoldsFor([&] { return watch() == 4; }, 2500), "LIMIT 4 exceeded: %s", StripText(Strip(pid, all)).c_str());
     std::map<int, std::string> strip = Strip(pid, all);
     Require(strip.size() == 4 && strip.count(0) && strip.count(1) && strip.count(2) && strip.count(3),
             "slots 0 to 3 should be used: %s", StripText(strip).c_str());
@@ -235,40 +213,23 @@ KV_E2E_TEST(strip_fills_slots_in_place_and_arranges)
     PostMessageA(HelperWindow(processOf(gone), gone.c_str()), WM_CLOSE, 0, 0);
     std::map<int, std::string> expected = strip;
     expected.erase(1);
-    Expect(WaitFor(
-               [&] {
-                   return Strip(pid, all) == expected;
-               },
-               5000),
-           "after closing %s: %s, expected %s", gone.c_str(), StripText(Strip(pid, all)).c_str(),
-           StripText(expected).c_str());
-    Expect(HoldsFor(
-               [&] {
-                   return Strip(pid, all) == expected;
-               },
-               2500),
-           "a freed slot pulled a window in: %s", StripText(Strip(pid, all)).c_str());
+    Expect(WaitFor([&] { return Strip(pid, all) == expected; }, 5000), "after closing %s: %s, expected %s",
+           gone.c_str(), StripText(Strip(pid, all)).c_str(), StripText(expected).c_str());
+    Expect(HoldsFor([&] { return Strip(pid, all) == expected; }, 2500), "a freed slot pulled a window in: %s",
+           StripText(Strip(pid, all)).c_str());
 
     // The next new window fills the hole.
     Process third = Start(BuiltFile("kv_helper.exe"), HelperArgs({&kF}, 400));
     expected[1] = kF.title;
-    Expect(WaitFor(
-               [&] {
-                   return Strip(pid, all) == expected;
-               },
-               8000),
-           "the new window: %s, expected %s", StripText(Strip(pid, all)).c_str(), StripText(expected).c_str());
+    Expect(WaitFor([&] { return Strip(pid, all) == expected; }, 8000), "the new window: %s, expected %s",
+           StripText(Strip(pid, all)).c_str(), StripText(expected).c_str());
 
     // A hole at slot 0, then the arrange button compacts the strip in order.
     const std::string front = expected[0];
     PostMessageA(HelperWindow(processOf(front), front.c_str()), WM_CLOSE, 0, 0);
     expected.erase(0);
-    Expect(WaitFor(
-               [&] {
-                   return Strip(pid, all) == expected;
-               },
-               5000),
-           "after closing %s: %s", front.c_str(), StripText(Strip(pid, all)).c_str());
+    Expect(WaitFor([&] { return Strip(pid, all) == expected; }, 5000), "after closing %s: %s", front.c_str(),
+           StripText(Strip(pid, all)).c_str());
     HWND arrange = FindDescendant(kestrova.main, kArrangeButton);
     Require(arrange != nullptr, "no arrange button");
     DWORD_PTR result = 0;
@@ -277,12 +238,8 @@ KV_E2E_TEST(strip_fills_slots_in_place_and_arranges)
     int next = 0;
     for (const auto& e : expected)
         compact[next++] = e.second;
-    Expect(WaitFor(
-               [&] {
-                   return Strip(pid, all) == compact;
-               },
-               3000),
-           "after arranging: %s, expected %s", StripText(Strip(pid, all)).c_str(), StripText(compact).c_str());
+    Expect(WaitFor([&] { return Strip(pid, all) == compact; }, 3000), "after arranging: %s, expected %s",
+           StripText(Strip(pid, all)).c_str(), StripText(compact).c_str());
     for (HWND t : Thumbnails(pid))
         Expect(AlphaOf(t) == 204, "after arranging: alpha %d", AlphaOf(t));
 
@@ -305,20 +262,11 @@ KV_E2E_TEST(strip_defaults_without_settings_file)
     const std::string folder = s.Folder("app");
     ParkCursor();
     Process helper = Start(BuiltFile("kv_helper.exe"), HelperArgs({&kA}, 400));
-    Require(WaitFor(
-                [&] {
-                    return HelperWindow(helper, kA.title) != nullptr;
-                },
-                5000),
-            "the helper did not open");
+    Require(WaitFor([&] { return HelperWindow(helper, kA.title) != nullptr; }, 5000), "the helper did not open");
     App kestrova = StartApp(s.InstallApp(folder), "", s.Root());
     const DWORD pid = kestrova.proc.Pid();
 
-    Expect(HoldsFor(
-               [&] {
-                   return MessageBoxOf(pid) == nullptr;
-               },
-               1500),
+    Expect(HoldsFor([&] { return MessageBoxOf(pid) == nullptr; }, 1500),
            "a message box came up with the hover key free: [%s]",
            MessageBoxOf(pid) ? MessageBoxText(MessageBoxOf(pid)).c_str() : "");
     ExpectLabels(kestrova.main,
@@ -334,12 +282,8 @@ KV_E2E_TEST(strip_defaults_without_settings_file)
                   {1105, "P"}},
                  "defaults");
     // The left layout's first slot is (20, 10, 180, 130); a 4:3 window fills it.
-    Require(WaitFor(
-                [&] {
-                    return Thumbnails(pid).size() == 1;
-                },
-                5000),
-            "%u thumbnails", unsigned(Thumbnails(pid).size()));
+    Require(WaitFor([&] { return Thumbnails(pid).size() == 1; }, 5000), "%u thumbnails",
+            unsigned(Thumbnails(pid).size()));
     HWND thumb = Thumbnails(pid)[0];
     Expect(SameRect(WindowRectOf(thumb), RECT{20, 10, 180, 130}), "thumbnail at %s",
            RectText(WindowRectOf(thumb)).c_str());
@@ -371,12 +315,7 @@ KV_E2E_TEST(strip_survives_settings_out_of_range)
     Scratch s;
     ParkCursor();
     Process helper = Start(BuiltFile("kv_helper.exe"), HelperArgs({&kA}, 400));
-    Require(WaitFor(
-                [&] {
-                    return HelperWindow(helper, kA.title) != nullptr;
-                },
-                5000),
-            "the helper did not open");
+    Require(WaitFor([&] { return HelperWindow(helper, kA.title) != nullptr; }, 5000), "the helper did not open");
     int n = 0;
     for (const Case& c : cases) {
         const std::string folder = s.Folder("case" + std::to_string(n++));
@@ -384,21 +323,13 @@ KV_E2E_TEST(strip_survives_settings_out_of_range)
         const DWORD pid = kestrova.proc.Pid();
         ExpectLabels(kestrova.main, c.labels, c.name);
         if (c.thumbnails) {
-            Expect(WaitFor(
-                       [&] {
-                           return Thumbnails(pid).size() == 1;
-                       },
-                       5000),
-                   "%s: %u thumbnails", c.name, unsigned(Thumbnails(pid).size()));
+            Expect(WaitFor([&] { return Thumbnails(pid).size() == 1; }, 5000), "%s: %u thumbnails", c.name,
+                   unsigned(Thumbnails(pid).size()));
             for (HWND t : Thumbnails(pid))
                 Expect(AlphaOf(t) == c.alpha, "%s: alpha %d", c.name, AlphaOf(t));
         } else {
-            Expect(HoldsFor(
-                       [&] {
-                           return Thumbnails(pid).empty();
-                       },
-                       2500),
-                   "%s: %u thumbnails", c.name, unsigned(Thumbnails(pid).size()));
+            Expect(HoldsFor([&] { return Thumbnails(pid).empty(); }, 2500), "%s: %u thumbnails", c.name,
+                   unsigned(Thumbnails(pid).size()));
         }
         Expect(Responds(kestrova.main), "%s: the program does not answer", c.name);
         Expect(ExitByTray(kestrova), "%s: still running after the tray's exit", c.name);
@@ -413,35 +344,16 @@ KV_E2E_TEST(hover_key_taken_is_reported_once)
     Scratch s;
     Process kestrova = Start(s.InstallApp(s.Folder("app")), "", s.Root());
     HWND box = nullptr;
-    const bool shown = WaitFor(
-        [&] {
-            return (box = MessageBoxOf(kestrova.Pid())) != nullptr;
-        },
-        15000);
+    const bool shown = WaitFor([&] { return (box = MessageBoxOf(kestrova.Pid())) != nullptr; }, 15000);
     UnregisterHotKey(nullptr, 1);
     Require(shown, "no message box while Win+W is taken (running: %d)", kestrova.Running());
     Expect(MessageBoxText(box) == "HOVERキーの登録が重複しています.他のキーに変更してください.", "box text [%s]",
            MessageBoxText(box).c_str());
     PressButton(box, IDOK);
-    Require(WaitFor(
-                [&] {
-                    return !IsWindow(box);
-                },
-                5000),
-            "the box stays after OK");
+    Require(WaitFor([&] { return !IsWindow(box); }, 5000), "the box stays after OK");
     HWND mainWnd = nullptr;
-    Require(WaitFor(
-                [&] {
-                    return (mainWnd = MainWindowOf(kestrova.Pid())) != nullptr;
-                },
-                5000),
-            "no main window");
-    Expect(HoldsFor(
-               [&] {
-                   return MessageBoxOf(kestrova.Pid()) == nullptr;
-               },
-               1500),
-           "a second box: [%s]",
+    Require(WaitFor([&] { return (mainWnd = MainWindowOf(kestrova.Pid())) != nullptr; }, 5000), "no main window");
+    Expect(HoldsFor([&] { return MessageBoxOf(kestrova.Pid()) == nullptr; }, 1500), "a second box: [%s]",
            MessageBoxOf(kestrova.Pid()) ? MessageBoxText(MessageBoxOf(kestrova.Pid())).c_str() : "");
     Expect(Responds(mainWnd), "the program does not answer after the box");
     PostMessageA(mainWnd, WM_COMMAND, kCmdTrayExit, 0);

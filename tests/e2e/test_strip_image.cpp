@@ -94,38 +94,22 @@ KV_E2E_TEST(refresh_shows_each_source_in_its_thumbnail)
     // The foreground source is copied from the screen; Wine's PrintWindow draws nothing across
     // processes, so the screen copy is the capture whose pixels can be checked here.
     Require(Foreground(front), "the front helper does not come to the foreground");
-    Expect(WaitFor(
-               [&] {
-                   return PatternMismatch(front, frontThumb, 1).empty();
-               },
-               5000),
+    Expect(WaitFor([&] { return PatternMismatch(front, frontThumb, 1).empty(); }, 5000),
            "the front thumbnail does not show its source:%s", PatternMismatch(front, frontThumb, 1).c_str());
     // A source behind is captured with PrintWindow once its process is idle, and then redrawn. Wine's
     // PrintWindow neither draws nor sends WM_PRINT across processes: the redraws show the captures.
     const UINT_PTR before = PaintsOf(back);
-    Expect(WaitFor(
-               [&] {
-                   return PaintsOf(back) >= before + 3;
-               },
-               5000),
+    Expect(WaitFor([&] { return PaintsOf(back) >= before + 3; }, 5000),
            "the source behind was redrawn %u times in 5 s: not captured", unsigned(PaintsOf(back) - before));
 
     // A source that changes size refits its thumbnail at the next refresh step, top-left kept.
     const RECT was = WindowRectOf(frontThumb);
     SetWindowPos(front, nullptr, 0, 0, 400, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     const RECT want = {was.left, was.top, was.left + 160, was.top + 80};
-    Expect(WaitFor(
-               [&] {
-                   return RectText(WindowRectOf(frontThumb)) == RectText(want);
-               },
-               3000),
+    Expect(WaitFor([&] { return RectText(WindowRectOf(frontThumb)) == RectText(want); }, 3000),
            "after the resize the thumbnail is %s, expected %s", RectText(WindowRectOf(frontThumb)).c_str(),
            RectText(want).c_str());
-    Expect(WaitFor(
-               [&] {
-                   return PatternMismatch(front, frontThumb, 1).empty();
-               },
-               5000),
+    Expect(WaitFor([&] { return PatternMismatch(front, frontThumb, 1).empty(); }, 5000),
            "after the resize the thumbnail does not show its source:%s", PatternMismatch(front, frontThumb, 1).c_str());
     Require(ExitByTray(kestrova), "still running after the tray's exit");
 }
@@ -141,37 +125,19 @@ KV_E2E_TEST(hover_key_raises_every_thumbnail_while_held)
     Process helper = Start(BuiltFile("kv_helper.exe"),
                            "--title \"hover one\" --pos 300,100 --window --title \"hover two\" --pos 400,150 "
                            "--window --title \"hover three\" --pos 500,200");
-    Require(WaitFor(
-                [&] {
-                    return FindTopWindow(helper.Pid(), nullptr, "hover three") != nullptr;
-                },
-                5000),
+    Require(WaitFor([&] { return FindTopWindow(helper.Pid(), nullptr, "hover three") != nullptr; }, 5000),
             "the helper windows did not open");
     App kestrova = StartApp(app, "", s.Root());
     const DWORD pid = kestrova.proc.Pid();
-    Require(WaitFor(
-                [&] {
-                    return Thumbnails(pid).size() == 3;
-                },
-                10000),
-            "%u thumbnails", unsigned(Thumbnails(pid).size()));
+    Require(WaitFor([&] { return Thumbnails(pid).size() == 3; }, 10000), "%u thumbnails",
+            unsigned(Thumbnails(pid).size()));
     const std::vector<HWND> thumbs = Thumbnails(pid);
-    Require(WaitFor(
-                [&] {
-                    return All(thumbs, AtRest);
-                },
-                3000),
-            "the thumbnails are not at rest before the key");
+    Require(WaitFor([&] { return All(thumbs, AtRest); }, 3000), "the thumbnails are not at rest before the key");
 
     // Held: the system repeats the key-down, and each repeat is another hot-key message.
     Key(VK_LWIN, false);
     Key('W', false);
-    Expect(WaitFor(
-               [&] {
-                   return All(thumbs, Raised);
-               },
-               2000),
-           "Win+W did not raise every thumbnail");
+    Expect(WaitFor([&] { return All(thumbs, Raised); }, 2000), "Win+W did not raise every thumbnail");
     for (int repeat = 0; repeat < 8; ++repeat) {
         Pump(100);
         Key('W', false);
@@ -183,12 +149,7 @@ KV_E2E_TEST(hover_key_raises_every_thumbnail_while_held)
     Key('W', true);
     Key(VK_LWIN, true);
 
-    Expect(WaitFor(
-               [&] {
-                   return All(thumbs, AtRest);
-               },
-               3000),
-           "the thumbnails stay raised after Win+W");
+    Expect(WaitFor([&] { return All(thumbs, AtRest); }, 3000), "the thumbnails stay raised after Win+W");
     const DWORD dropped = GetTickCount() - lastPress;
     Expect(dropped >= 300, "dropped back %lu ms after the last press: the countdown is 5 ticks of 100 ms", dropped);
     Require(ExitByTray(kestrova), "still running after the tray's exit");

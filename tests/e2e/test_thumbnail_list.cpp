@@ -82,13 +82,12 @@ void StartWith(Running& r, const std::vector<std::string>& sources, const char* 
     for (const std::string& args : sources) {
         r.helpers.push_back(Start(BuiltFile("kv_helper.exe"), args));
         const size_t expected = r.helpers.size();
-        Require(WaitFor(
-                    [&] {
-                        return Thumbnails(r.app.proc.Pid()).size() == expected && RowCount(r.list) == int(expected);
-                    },
-                    15000),
-                "%u thumbnails and %d rows, expected %u", unsigned(Thumbnails(r.app.proc.Pid()).size()),
-                RowCount(r.list), unsigned(expected));
+        Require(
+            WaitFor(
+                [&] { return Thumbnails(r.app.proc.Pid()).size() == expected && RowCount(r.list) == int(expected); },
+                15000),
+            "%u thumbnails and %d rows, expected %u", unsigned(Thumbnails(r.app.proc.Pid()).size()), RowCount(r.list),
+            unsigned(expected));
     }
 }
 
@@ -107,19 +106,11 @@ HWND SourceOf(const Source& s)
 std::string AnswerBox(DWORD pid)
 {
     HWND box = nullptr;
-    if (!WaitFor(
-            [&] {
-                return (box = MessageBoxOfProcess(pid)) != nullptr;
-            },
-            5000))
+    if (!WaitFor([&] { return (box = MessageBoxOfProcess(pid)) != nullptr; }, 5000))
         return "<no box>";
     const std::string text = MessageBoxText(box);
     PressButton(box, IDOK);
-    WaitFor(
-        [&] {
-            return !IsWindow(box);
-        },
-        5000);
+    WaitFor([&] { return !IsWindow(box); }, 5000);
     return text;
 }
 
@@ -155,20 +146,12 @@ KV_E2E_TEST(thumbnail_list_rows_and_move_buttons)
 
     // B goes: slot 1 is free. "↑" on C passes over it and trades places with A.
     PostMessageA(b, WM_CLOSE, 0, 0);
-    Require(WaitFor(
-                [&] {
-                    return StripOf(pid) == "0:list A 2:list C" && RowCount(r.list) == 2;
-                },
-                5000),
+    Require(WaitFor([&] { return StripOf(pid) == "0:list A 2:list C" && RowCount(r.list) == 2; }, 5000),
             "after closing B: %s, rows %s", StripOf(pid).c_str(), Joined(Rows(r.list)).c_str());
     SelectRow(r.list, 1);
     Click(r.app.main, 1056);
-    Expect(WaitFor(
-               [&] {
-                   return StripOf(pid) == "0:list C 2:list A";
-               },
-               5000),
-           "after ↑ on C: %s", StripOf(pid).c_str());
+    Expect(WaitFor([&] { return StripOf(pid) == "0:list C 2:list A"; }, 5000), "after ↑ on C: %s",
+           StripOf(pid).c_str());
     Expect(WaitFor(
                [&] {
                    return Joined(Rows(r.list)) == Joined({Row(kC.title, c), Row(kA.title, a)});
@@ -184,32 +167,20 @@ KV_E2E_TEST(thumbnail_list_rows_and_move_buttons)
     for (const End& e : ends) {
         SelectRow(r.list, e.row);
         Click(r.app.main, e.id);
-        Expect(HoldsFor(
-                   [&] {
-                       return StripOf(pid) == "0:list C 2:list A";
-                   },
-                   600),
-               "button %d on row %d moved: %s", e.id, e.row, StripOf(pid).c_str());
+        Expect(HoldsFor([&] { return StripOf(pid) == "0:list C 2:list A"; }, 600), "button %d on row %d moved: %s",
+               e.id, e.row, StripOf(pid).c_str());
     }
     Expect(MessageBoxOfProcess(pid) == nullptr, "a box came up at the ends");
 
     // "最後尾" from the front, then "先頭" back.
     SelectRow(r.list, 0);
     Click(r.app.main, 1059);
-    Expect(WaitFor(
-               [&] {
-                   return StripOf(pid) == "0:list A 2:list C";
-               },
-               5000),
-           "after 最後尾 on C: %s", StripOf(pid).c_str());
+    Expect(WaitFor([&] { return StripOf(pid) == "0:list A 2:list C"; }, 5000), "after 最後尾 on C: %s",
+           StripOf(pid).c_str());
     SelectRow(r.list, 1);
     Click(r.app.main, 1058);
-    Expect(WaitFor(
-               [&] {
-                   return StripOf(pid) == "0:list C 2:list A";
-               },
-               5000),
-           "after 先頭 on C: %s", StripOf(pid).c_str());
+    Expect(WaitFor([&] { return StripOf(pid) == "0:list C 2:list A"; }, 5000), "after 先頭 on C: %s",
+           StripOf(pid).c_str());
     Require(ExitByTray(r.app), "still running after the tray's exit");
 }
 
@@ -221,12 +192,7 @@ KV_E2E_TEST(thumbnail_exclusion_from_list_and_menu)
     StartWith(r, {ArgsOf(twin, 300), ArgsOf(twin, 340), ArgsOf(kB, 380), ArgsOf(kC, 420, "--minimized")});
     const DWORD pid = r.app.proc.Pid();
     HWND c = SourceOf(kC);
-    Require(WaitFor(
-                [&] {
-                    return !IsIconic(c) && !IsWindowEnabled(c);
-                },
-                8000),
-            "C was not parked");
+    Require(WaitFor([&] { return !IsIconic(c) && !IsWindowEnabled(c); }, 8000), "C was not parked");
     HWND rules = FindDescendant(r.app.main, kRuleList);
     Require(rules != nullptr, "no rule list");
     const int rulesAtStart = RowCount(rules);
@@ -235,61 +201,30 @@ KV_E2E_TEST(thumbnail_exclusion_from_list_and_menu)
     // The first twin from the list: its thumbnail goes, the others stay where they were.
     SelectRow(r.list, RowOf(r.list, twin.title));
     Click(r.app.main, 1030);
-    Expect(WaitFor(
-               [&] {
-                   return Thumbnails(pid).size() == 3 && !ThumbnailIn(pid, Slot(0));
-               },
-               5000),
+    Expect(WaitFor([&] { return Thumbnails(pid).size() == 3 && !ThumbnailIn(pid, Slot(0)); }, 5000),
            "the first twin's thumbnail stays: %u thumbnails", unsigned(Thumbnails(pid).size()));
     Expect(ThumbnailIn(pid, Slot(1)) && SameRect(WindowRectOf(ThumbnailIn(pid, Slot(2))), bRect),
            "the other thumbnails moved");
-    Expect(WaitFor(
-               [&] {
-                   return RowCount(rules) == rulesAtStart + 1;
-               },
-               3000),
-           "rules %d, expected %d", RowCount(rules), rulesAtStart + 1);
+    Expect(WaitFor([&] { return RowCount(rules) == rulesAtStart + 1; }, 3000), "rules %d, expected %d", RowCount(rules),
+           rulesAtStart + 1);
     Expect(RowCount(r.list) == 3, "rows %s", Joined(Rows(r.list)).c_str());
 
     // The second twin: an equal rule exists, so none is added; the thumbnail still goes.
     SelectRow(r.list, RowOf(r.list, twin.title));
     Click(r.app.main, 1030);
-    Expect(WaitFor(
-               [&] {
-                   return Thumbnails(pid).size() == 2;
-               },
-               5000),
-           "the second twin's thumbnail stays");
-    Expect(HoldsFor(
-               [&] {
-                   return RowCount(rules) == rulesAtStart + 1;
-               },
-               800),
-           "an equal rule was added: %d rules", RowCount(rules));
+    Expect(WaitFor([&] { return Thumbnails(pid).size() == 2; }, 5000), "the second twin's thumbnail stays");
+    Expect(HoldsFor([&] { return RowCount(rules) == rulesAtStart + 1; }, 800), "an equal rule was added: %d rules",
+           RowCount(rules));
 
     // C from its thumbnail's menu: the parked source comes back minimised with its own styles.
     HWND cThumb = ThumbnailIn(pid, Slot(3));
     Require(cThumb != nullptr, "no thumbnail in slot 3");
     PostMessageA(cThumb, WM_COMMAND, 32780, 0);
-    Expect(WaitFor(
-               [&] {
-                   return !IsWindow(cThumb);
-               },
-               5000),
-           "C's thumbnail stays");
-    Expect(WaitFor(
-               [&] {
-                   return IsIconic(c) && IsWindowEnabled(c);
-               },
-               5000),
-           "C: iconic %d, enabled %d", IsIconic(c), IsWindowEnabled(c));
+    Expect(WaitFor([&] { return !IsWindow(cThumb); }, 5000), "C's thumbnail stays");
+    Expect(WaitFor([&] { return IsIconic(c) && IsWindowEnabled(c); }, 5000), "C: iconic %d, enabled %d", IsIconic(c),
+           IsWindowEnabled(c));
     Expect(!(GetWindowLongA(c, GWL_EXSTYLE) & WS_EX_LAYERED), "C stays layered");
-    Expect(WaitFor(
-               [&] {
-                   return RowCount(rules) == rulesAtStart + 2;
-               },
-               3000),
-           "rules %d after C", RowCount(rules));
+    Expect(WaitFor([&] { return RowCount(rules) == rulesAtStart + 2; }, 3000), "rules %d after C", RowCount(rules));
     Expect(Joined(Rows(r.list)) == Joined({Row(kB.title, SourceOf(kB))}), "rows %s", Joined(Rows(r.list)).c_str());
 
     Require(ExitByTray(r.app), "still running after the tray's exit");
@@ -318,11 +253,7 @@ KV_E2E_TEST(transparency_dialog_sets_every_thumbnail)
         const Stamp before = StampOf(ini);
         Click(r.app.main, 1010);
         HWND dlg = nullptr;
-        Require(WaitFor(
-                    [&] {
-                        return (dlg = DialogOf(pid, "透明度設定")) != nullptr;
-                    },
-                    5000),
+        Require(WaitFor([&] { return (dlg = DialogOf(pid, "透明度設定")) != nullptr; }, 5000),
                 "no transparency dialog");
         HWND edit = GetDlgItem(dlg, 1026);
         Expect(EditText(edit) == std::to_string(current), "the dialog shows [%s], expected %d", EditText(edit).c_str(),
@@ -331,12 +262,7 @@ KV_E2E_TEST(transparency_dialog_sets_every_thumbnail)
             SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(s.typed), SMTO_ABORTIFHUNG, 3000,
                                 nullptr);
         PressButton(dlg, IDOK);
-        Require(WaitFor(
-                    [&] {
-                        return !IsWindow(dlg);
-                    },
-                    5000),
-                "the dialog stays after OK");
+        Require(WaitFor([&] { return !IsWindow(dlg); }, 5000), "the dialog stays after OK");
         const int alpha = s.percent * 255 / 100;
         Expect(WaitFor(
                    [&] {
@@ -349,11 +275,7 @@ KV_E2E_TEST(transparency_dialog_sets_every_thumbnail)
                "typed [%s]: alpha %d, expected %d", s.typed ? s.typed : "(as shown)", AlphaOf(Thumbnails(pid)[0]),
                alpha);
         // The dialog is gone before the page has applied its value.
-        Expect(WaitFor(
-                   [&] {
-                       return TextOf(FindDescendant(r.app.main, 1025)) == std::to_string(s.percent);
-                   },
-                   3000),
+        Expect(WaitFor([&] { return TextOf(FindDescendant(r.app.main, 1025)) == std::to_string(s.percent); }, 3000),
                "typed [%s]: static 1025 shows [%s]", s.typed ? s.typed : "",
                TextOf(FindDescendant(r.app.main, 1025)).c_str());
         if (s.written) {
@@ -369,11 +291,7 @@ KV_E2E_TEST(transparency_dialog_sets_every_thumbnail)
             Expect(after.find("TRANSPARENT=" + std::to_string(s.percent) + "\r\n") != std::string::npos,
                    "Kestrova.ini: [%s]", after.c_str());
         } else {
-            Expect(HoldsFor(
-                       [&] {
-                           return SameStamp(StampOf(ini), before);
-                       },
-                       1000),
+            Expect(HoldsFor([&] { return SameStamp(StampOf(ini), before); }, 1000),
                    "typed [%s]: Kestrova.ini was written", s.typed ? s.typed : "");
         }
         current = s.percent;

@@ -112,11 +112,7 @@ public:
     // failure that lists what was seen, and returns false.
     bool Await(const char* kind, const std::string& exe, size_t n, DWORD timeoutMs, const char* what)
     {
-        if (WaitFor(
-                [&] {
-                    return Count(kind, exe) >= n;
-                },
-                timeoutMs))
+        if (WaitFor([&] { return Count(kind, exe) >= n; }, timeoutMs))
             return true;
         Expect(false, "%s: %u of %u %s traces%s%s in %lu ms; seen:%s", what, unsigned(Count(kind, exe)), unsigned(n),
                kind, exe.empty() ? "" : " of ", exe.c_str(), timeoutMs, Text().c_str());
@@ -196,11 +192,7 @@ std::vector<std::string> HelperTitles(const Process& helper)
 HWND WaitHelperWindow(const Process& helper)
 {
     HWND hwnd = nullptr;
-    WaitFor(
-        [&] {
-            return (hwnd = FindTopWindow(helper.Pid(), kHelperClass, nullptr)) != nullptr;
-        },
-        10000);
+    WaitFor([&] { return (hwnd = FindTopWindow(helper.Pid(), kHelperClass, nullptr)) != nullptr; }, 10000);
     return hwnd;
 }
 
@@ -319,12 +311,7 @@ struct RulePage {
 RulePage ShowRulePage(const App& app)
 {
     PostTray(app.main, WM_LBUTTONDBLCLK);
-    Require(WaitFor(
-                [&] {
-                    return IsWindowVisible(app.main) != FALSE;
-                },
-                5000),
-            "the panel did not show");
+    Require(WaitFor([&] { return IsWindowVisible(app.main) != FALSE; }, 5000), "the panel did not show");
     Require(Foreground(app.main), "the panel never came to the front");
     HWND list = FindDescendant(app.main, kRuleList);
     Require(list != nullptr, "no rule list");
@@ -348,44 +335,20 @@ KV_E2E_TEST(filters_decide_what_is_tracked)
         bool tracked;
         bool (*fixture)(HWND);  // the window is what the case says
     } cases[] = {
-        {"kvplain.exe", "--title \"kv plain\"", true,
-         [](HWND w) {
-             return IsWindowVisible(w) != FALSE;
-         }},
-        {"kvminimised.exe", "--title \"kv minimised\" --minimized", true,
-         [](HWND w) {
-             return IsIconic(w) != FALSE;
-         }},
-        {"kvlowerpm.exe", "--title \"program manager\"", true,
-         [](HWND w) {
-             return TextOf(w) == "program manager";
-         }},
-        {"kvprogman.exe", "--title \"Program Manager\"", false,
-         [](HWND w) {
-             return TextOf(w) == "Program Manager";
-         }},
-        {"kvnotitle.exe", "--title \"\"", false,
-         [](HWND w) {
-             return TextOf(w).empty();
-         }},
+        {"kvplain.exe", "--title \"kv plain\"", true, [](HWND w) { return IsWindowVisible(w) != FALSE; }},
+        {"kvminimised.exe", "--title \"kv minimised\" --minimized", true, [](HWND w) { return IsIconic(w) != FALSE; }},
+        {"kvlowerpm.exe", "--title \"program manager\"", true, [](HWND w) { return TextOf(w) == "program manager"; }},
+        {"kvprogman.exe", "--title \"Program Manager\"", false, [](HWND w) { return TextOf(w) == "Program Manager"; }},
+        {"kvnotitle.exe", "--title \"\"", false, [](HWND w) { return TextOf(w).empty(); }},
         {"kvnominbox.exe", "--title \"kv no minimise box\" --nominbox", false,
-         [](HWND w) {
-             return !(StyleOf(w) & WS_MINIMIZEBOX);
-         }},
-        {"kvhidden.exe", "--title \"kv hidden\" --hidden", false,
-         [](HWND w) {
-             return !IsWindowVisible(w);
-         }},
+         [](HWND w) { return !(StyleOf(w) & WS_MINIMIZEBOX); }},
+        {"kvhidden.exe", "--title \"kv hidden\" --hidden", false, [](HWND w) { return !IsWindowVisible(w); }},
         {"kvzerowide.exe", std::string("--title \"kv zero width\" ") + kSmall, false,
-         [](HWND w) {
-             return IsWindowVisible(w) && !IsIconic(w) && Width(w) == 0;
-         }},
+         [](HWND w) { return IsWindowVisible(w) && !IsIconic(w) && Width(w) == 0; }},
         // Wine shows other processes a window's current rectangle as its normal one, so the helper
         // makes a zero-wide window iconic by its style, and both rectangles are zero-wide.
         {"kvzeronormal.exe", std::string("--title \"kv zero normal\" --late-style minimize ") + kSmall, false,
-         [](HWND w) {
-             return IsIconic(w) && Width(w) == 0;
-         }},
+         [](HWND w) { return IsIconic(w) && Width(w) == 0; }},
     };
     Scratch s;
     App app = StartTracking(s);
@@ -399,11 +362,7 @@ KV_E2E_TEST(filters_decide_what_is_tracked)
     for (size_t i = 0; i < helpers.size(); ++i) {
         HWND hwnd = WaitHelperWindow(helpers[i]);
         // The helper shows and restyles its window after creating it.
-        const bool ready = hwnd && WaitFor(
-                                       [&] {
-                                           return cases[i].fixture(hwnd);
-                                       },
-                                       5000);
+        const bool ready = hwnd && WaitFor([&] { return cases[i].fixture(hwnd); }, 5000);
         Require(ready, "%s: the helper window is not as the case needs (style 0x%08lx, %s)", cases[i].exe,
                 hwnd ? StyleOf(hwnd) : 0, hwnd ? RectText(WindowRectOf(hwnd)).c_str() : "none");
         tracked += cases[i].tracked ? 1 : 0;
@@ -432,12 +391,7 @@ KV_E2E_TEST(own_windows_are_never_tracked)
         App app = StartApp(s.InstallApp(s.Folder("case" + std::to_string(n++)), exe), "-D574", s.Root());
         Traces traces(app.proc.Pid());
         PostTray(app.main, WM_LBUTTONDBLCLK);
-        Require(WaitFor(
-                    [&] {
-                        return IsWindowVisible(app.main) != FALSE;
-                    },
-                    5000),
-                "%s: the panel did not show", exe);
+        Require(WaitFor([&] { return IsWindowVisible(app.main) != FALSE; }, 5000), "%s: the panel did not show", exe);
         Require(StyleOf(app.main) & WS_MINIMIZEBOX, "%s: the panel has no minimise box", exe);
         auto ours = [&] {
             traces.Poll();
@@ -447,11 +401,7 @@ KV_E2E_TEST(own_windows_are_never_tracked)
             }
             return false;
         };
-        const bool never = HoldsFor(
-            [&] {
-                return !ours();
-            },
-            kTick * 3);
+        const bool never = HoldsFor([&] { return !ours(); }, kTick * 3);
         Expect(never, "%s: its own window tracked: %s", exe, traces.Text().c_str());
         Expect(ExitByTray(app), "%s: still running after the tray's exit", exe);
     }
@@ -464,25 +414,10 @@ KV_E2E_TEST(window_that_stops_qualifying_is_reported_gone)
         void (*leave)(HWND);
         void (*back)(HWND);  // nullptr: it does not come back
     } cases[] = {
-        {"kvclosed.exe",
-         [](HWND w) {
-             PostMessageA(w, WM_CLOSE, 0, 0);
-         },
-         nullptr},
-        {"kvhidden.exe",
-         [](HWND w) {
-             ShowWindow(w, SW_HIDE);
-         },
-         [](HWND w) {
-             ShowWindow(w, SW_SHOWNOACTIVATE);
-         }},
-        {"kvretitled.exe",
-         [](HWND w) {
-             SetWindowTextA(w, "Program Manager");
-         },
-         [](HWND w) {
-             SetWindowTextA(w, "kv leaving");
-         }},
+        {"kvclosed.exe", [](HWND w) { PostMessageA(w, WM_CLOSE, 0, 0); }, nullptr},
+        {"kvhidden.exe", [](HWND w) { ShowWindow(w, SW_HIDE); }, [](HWND w) { ShowWindow(w, SW_SHOWNOACTIVATE); }},
+        {"kvretitled.exe", [](HWND w) { SetWindowTextA(w, "Program Manager"); },
+         [](HWND w) { SetWindowTextA(w, "kv leaving"); }},
     };
     Scratch s;
     App app = StartTracking(s);
@@ -515,12 +450,7 @@ KV_E2E_TEST(new_windows_handed_on_one_per_tick)
     Process helper = StartHelper(s, exe,
                                  "--title \"kv batch 1\" --window --title \"kv batch 2\" "
                                  "--window --title \"kv batch 3\" --window --title \"kv batch 4\"");
-    Require(WaitFor(
-                [&] {
-                    return HelperTitles(helper).size() == 4;
-                },
-                10000),
-            "the helper's windows did not open");
+    Require(WaitFor([&] { return HelperTitles(helper).size() == 4; }, 10000), "the helper's windows did not open");
     const std::vector<std::string> zOrder = HelperTitles(helper);
 
     App app = StartTracking(s);
@@ -546,11 +476,7 @@ KV_E2E_TEST(closed_window_goes_while_many_are_pending)
         args += std::string(i ? " --window" : "") + " --noactivate --title \"kv many " + std::to_string(i) + "\"";
     Scratch s;
     Process helper = StartHelper(s, exe, args);
-    Require(WaitFor(
-                [&] {
-                    return HelperTitles(helper).size() == size_t(kWindows);
-                },
-                15000),
+    Require(WaitFor([&] { return HelperTitles(helper).size() == size_t(kWindows); }, 15000),
             "the helper's windows did not open");
 
     App app = StartTracking(s);
@@ -564,12 +490,7 @@ KV_E2E_TEST(closed_window_goes_while_many_are_pending)
 
     // Without a check at every tick, the removal would wait for the scan after all 23 deliveries.
     PostMessageA(window, WM_CLOSE, 0, 0);
-    Require(WaitFor(
-                [&] {
-                    return !IsWindow(window);
-                },
-                5000),
-            "[%s] did not close", first.c_str());
+    Require(WaitFor([&] { return !IsWindow(window); }, 5000), "[%s] did not close", first.c_str());
     const DWORD closedAt = GetTickCount();
     const bool gone = WaitFor(
         [&] {
@@ -591,12 +512,7 @@ KV_E2E_TEST(suspend_reports_all_gone_and_resume_brings_them_back)
     Scratch s;
     Process helper =
         StartHelper(s, exe, "--title \"kv one\" --window --title \"kv two\" --window --title \"kv three\"");
-    Require(WaitFor(
-                [&] {
-                    return HelperTitles(helper).size() == 3;
-                },
-                10000),
-            "the helper's windows did not open");
+    Require(WaitFor([&] { return HelperTitles(helper).size() == 3; }, 10000), "the helper's windows did not open");
     std::vector<std::string> titles = HelperTitles(helper);
     std::sort(titles.begin(), titles.end());
 
@@ -630,11 +546,7 @@ KV_E2E_TEST(suspend_reports_all_gone_and_resume_brings_them_back)
            unsigned(gone.size()), unsigned(delivered), traces.Text().c_str());
 
     const size_t allAdds = traces.Count("AddWindow");
-    const bool idle = HoldsFor(
-        [&] {
-            return traces.Count("AddWindow") == allAdds;
-        },
-        kTick * 2 + 500);
+    const bool idle = HoldsFor([&] { return traces.Count("AddWindow") == allAdds; }, kTick * 2 + 500);
     Expect(idle, "windows added while suspended: %s", traces.Text().c_str());
 
     const size_t before = traces.Count("AddWindow", exe);
@@ -657,12 +569,7 @@ KV_E2E_TEST(debug_page_lists_tracked_windows)
     const std::string exe = "kvlisted.exe";
     Scratch s;
     Process helper = StartHelper(s, exe, "--title \"kv listed 1\" --window --title \"kv listed 2\"");
-    Require(WaitFor(
-                [&] {
-                    return HelperTitles(helper).size() == 2;
-                },
-                10000),
-            "the helper's windows did not open");
+    Require(WaitFor([&] { return HelperTitles(helper).size() == 2; }, 10000), "the helper's windows did not open");
     App app = StartTracking(s);
     Traces traces(app.proc.Pid());
     if (!traces.Await("AddWindow", exe, 2, kTick * 4 + kNextScan, "the helper's windows"))
@@ -677,36 +584,21 @@ KV_E2E_TEST(debug_page_lists_tracked_windows)
         }
     }
     Require(page != nullptr, "no detection page");
-    auto tracked = [&] {
-        return int(traces.Count("AddWindow")) - int(traces.Count("DelWindow"));
-    };
+    auto tracked = [&] { return int(traces.Count("AddWindow")) - int(traces.Count("DelWindow")); };
     Expect(!IsWindowVisible(page) && RowCount(list) == 0, "the hidden page shows %d rows", RowCount(list));
 
     PostTray(app.main, WM_LBUTTONDBLCLK);
-    Require(WaitFor(
-                [&] {
-                    return IsWindowVisible(page) != FALSE;
-                },
-                5000),
-            "the page did not show with the panel");
+    Require(WaitFor([&] { return IsWindowVisible(page) != FALSE; }, 5000), "the page did not show with the panel");
     const RECT main = WindowRectOf(app.main), beside = WindowRectOf(page);
     Expect(beside.right == main.left && beside.top == main.top + GetSystemMetrics(SM_CYCAPTION),
            "the page at %s, the panel at %s", RectText(beside).c_str(), RectText(main).c_str());
     // Rows come with the next scan.
-    bool listed = WaitFor(
-        [&] {
-            return RowCount(list) == tracked();
-        },
-        kNextScan);
+    bool listed = WaitFor([&] { return RowCount(list) == tracked(); }, kNextScan);
     Expect(listed, "%d rows for %d tracked windows", RowCount(list), tracked());
 
     PostMessageA(FindTopWindow(helper.Pid(), kHelperClass, "kv listed 1"), WM_CLOSE, 0, 0);
     traces.Await("DelWindow", exe, 1, kNextScan, "the closed window");
-    listed = WaitFor(
-        [&] {
-            return RowCount(list) == tracked();
-        },
-        kNextScan);
+    listed = WaitFor([&] { return RowCount(list) == tracked(); }, kNextScan);
     Expect(listed, "after the close: %d rows for %d tracked windows", RowCount(list), tracked());
 }
 
@@ -802,18 +694,11 @@ KV_E2E_TEST(damaged_rule_count_keeps_the_file)
         WriteBytes(rules, c.seed);
         Process proc = Start(s.InstallApp(folder), "-D574", s.Root());
         HWND main = nullptr;
-        Require(WaitFor(
-                    [&] {
-                        return (main = MainWindowOf(proc.Pid())) != nullptr || !proc.Running();
-                    },
-                    5000) &&
-                    main,
+        Require(WaitFor([&] { return (main = MainWindowOf(proc.Pid())) != nullptr || !proc.Running(); }, 5000) && main,
                 "%s: no main window within 5 s (running: %d)", c.name, proc.Running());
         std::string text;
         const bool traced = WaitFor(
-            [&] {
-                return ReadConsoleOf(proc.Pid(), &text) && text.find("cannot be trusted") != std::string::npos;
-            },
+            [&] { return ReadConsoleOf(proc.Pid(), &text) && text.find("cannot be trusted") != std::string::npos; },
             3000);
         Expect(traced, "%s: no trace of the damaged count on the console: [%s]", c.name, text.c_str());
 
@@ -872,12 +757,7 @@ KV_E2E_TEST(excluded_window_rule_survives_a_kill)
                 8000),
             "%u thumbnails", unsigned(Thumbnails(app.proc.Pid()).size()));
     PostMessageA(thumb, WM_COMMAND, kExclude, 0);
-    Require(WaitFor(
-                [&] {
-                    return !IsWindow(thumb);
-                },
-                5000),
-            "the thumbnail stays after its exclusion");
+    Require(WaitFor([&] { return !IsWindow(thumb); }, 5000), "the thumbnail stays after its exclusion");
 
     const std::string rules = folder + "\\" + kRulesFile;
     const std::string expected =
@@ -896,9 +776,7 @@ KV_E2E_TEST(rule_list_deletes_the_rule_shown)
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     const RulePage p = ShowRulePage(app);
     const HWND list = p.list, page = p.page;
-    auto detail = [&](int id) {
-        return p.Detail(id);
-    };
+    auto detail = [&](int id) { return p.Detail(id); };
     Require(RowCount(list) == 2, "the list shows %d rules", RowCount(list));
 
     struct Answer {
@@ -913,17 +791,8 @@ KV_E2E_TEST(rule_list_deletes_the_rule_shown)
         Require(box != nullptr, "%s: no message box", a.step);
         Expect(MessageBoxText(box) == a.text, "%s: the box says [%s]", a.step, MessageBoxText(box).c_str());
         PressButton(box, a.button);
-        Expect(WaitFor(
-                   [&] {
-                       return !IsWindow(box) || !IsWindowVisible(box);
-                   },
-                   5000),
-               "%s: the box stays", a.step);
-        const bool rows = HoldsFor(
-            [&] {
-                return RowCount(list) == a.rowsAfter;
-            },
-            300);
+        Expect(WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000), "%s: the box stays", a.step);
+        const bool rows = HoldsFor([&] { return RowCount(list) == a.rowsAfter; }, 300);
         Expect(rows, "%s: %d rows", a.step, RowCount(list));
     };
     // The details: state texts on green when on, red when off, yellow when blank.
@@ -971,12 +840,8 @@ KV_E2E_TEST(rule_list_deletes_the_rule_shown)
 
     // Written at once, and the exit writes the same bytes.
     const std::string expected = std::string("[SYSTEM]\r\nEXCLUSIONNUM=1\r\n") + kFirstRule;
-    Expect(WaitFor(
-               [&] {
-                   return ReadBytes(rules) == expected;
-               },
-               3000),
-           "after the delete %s holds [%s]", kRulesFile, ReadBytes(rules).c_str());
+    Expect(WaitFor([&] { return ReadBytes(rules) == expected; }, 3000), "after the delete %s holds [%s]", kRulesFile,
+           ReadBytes(rules).c_str());
     Require(ExitByTray(app), "still running after the tray's exit");
     const std::string written = ReadBytes(rules);
     Expect(written == expected, "after the exit %s holds [%s]", kRulesFile, written.c_str());
@@ -1002,11 +867,7 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
     App app = StartApp(s.InstallApp(folder), "", s.Root());
     const RulePage p = ShowRulePage(app);
     ClickFirstRow(p);
-    const bool first = WaitFor(
-        [&] {
-            return p.Detail(kMatchKind) == "フルネーム一致";
-        },
-        3000);
+    const bool first = WaitFor([&] { return p.Detail(kMatchKind) == "フルネーム一致"; }, 3000);
     Require(first, "the first rule is not shown");
 
     for (const Case& c : cases) {
@@ -1025,24 +886,12 @@ KV_E2E_TEST(rule_editor_changes_the_rule_on_ok_only)
         SendMessageA(fullName, BM_SETCHECK, BST_UNCHECKED, 0);
         PressButton(editor, kFullNameBox);
         HWND pattern = GetDlgItem(editor, kTitlePattern);
-        const bool offered = WaitFor(
-            [&] {
-                return ControlText(pattern) == "kv first";
-            },
-            3000);
+        const bool offered = WaitFor([&] { return ControlText(pattern) == "kv first"; }, 3000);
         Expect(offered, "%s: the pattern field holds [%s]", c.name, ControlText(pattern).c_str());
         PressButton(editor, c.button);
-        Require(WaitFor(
-                    [&] {
-                        return !IsWindow(editor);
-                    },
-                    5000),
-                "%s: the editor stays", c.name);
-        const bool shown = WaitFor(
-            [&] {
-                return p.Detail(kMatchKind) == c.matchKind && p.Detail(kTitlePattern) == c.pattern;
-            },
-            3000);
+        Require(WaitFor([&] { return !IsWindow(editor); }, 5000), "%s: the editor stays", c.name);
+        const bool shown =
+            WaitFor([&] { return p.Detail(kMatchKind) == c.matchKind && p.Detail(kTitlePattern) == c.pattern; }, 3000);
         Expect(shown, "%s: the page shows [%s] [%s]", c.name, p.Detail(kMatchKind).c_str(),
                p.Detail(kTitlePattern).c_str());
         if (c.button == IDCANCEL)
@@ -1101,11 +950,7 @@ KV_E2E_TEST(rule_pages_act_on_the_picked_rule_after_a_rule_came_in)
                 "%s: %u thumbnails", c.name, unsigned(Thumbnails(app.proc.Pid()).size()));
         const RulePage p = ShowRulePage(app);
         ClickFirstRow(p);
-        Require(WaitFor(
-                    [&] {
-                        return p.Detail(kMatchKind) == "フルネーム一致";
-                    },
-                    3000),
+        Require(WaitFor([&] { return p.Detail(kMatchKind) == "フルネーム一致"; }, 3000),
                 "%s: the first rule is not shown", c.name);
 
         HWND question = nullptr;
@@ -1122,12 +967,8 @@ KV_E2E_TEST(rule_pages_act_on_the_picked_rule_after_a_rule_came_in)
             SendMessageA(GetDlgItem(question, kFullNameBox), BM_SETCHECK, BST_UNCHECKED, 0);
             PressButton(question, kFullNameBox);
             HWND pattern = GetDlgItem(question, kTitlePattern);
-            Require(WaitFor(
-                        [&] {
-                            return ControlText(pattern) == "kv first";
-                        },
-                        3000),
-                    "%s: the pattern holds [%s]", c.name, ControlText(pattern).c_str());
+            Require(WaitFor([&] { return ControlText(pattern) == "kv first"; }, 3000), "%s: the pattern holds [%s]",
+                    c.name, ControlText(pattern).c_str());
         } else {
             PressButton(p.page, kDeleteButton);
             question = WaitBox(app, 5000);
@@ -1136,26 +977,14 @@ KV_E2E_TEST(rule_pages_act_on_the_picked_rule_after_a_rule_came_in)
 
         // The exclusion runs inside the open dialog's loop.
         PostMessageA(thumb, WM_COMMAND, kExclude, 0);
-        Require(WaitFor(
-                    [&] {
-                        return !IsWindow(thumb) && RowCount(p.list) == 3;
-                    },
-                    5000),
+        Require(WaitFor([&] { return !IsWindow(thumb) && RowCount(p.list) == 3; }, 5000),
                 "%s: after the exclusion %d rules, thumbnail %s", c.name, RowCount(p.list),
                 IsWindow(thumb) ? "still there" : "gone");
         PressButton(question, c.edit ? IDOK : IDYES);
-        Require(WaitFor(
-                    [&] {
-                        return !IsWindow(question) || !IsWindowVisible(question);
-                    },
-                    5000),
+        Require(WaitFor([&] { return !IsWindow(question) || !IsWindowVisible(question); }, 5000),
                 "%s: the dialog stays", c.name);
-        Expect(WaitFor(
-                   [&] {
-                       return ReadBytes(rules) == c.expected;
-                   },
-                   3000),
-               "%s: %s holds [%s]", c.name, kRulesFile, ReadBytes(rules).c_str());
+        Expect(WaitFor([&] { return ReadBytes(rules) == c.expected; }, 3000), "%s: %s holds [%s]", c.name, kRulesFile,
+               ReadBytes(rules).c_str());
         TerminateProcess(app.proc.Handle(), 1);
         TerminateProcess(helper.Handle(), 0);
         Require(app.proc.WaitExit(5000) && helper.WaitExit(5000), "%s: still running after TerminateProcess", c.name);

@@ -124,11 +124,7 @@ bool SourceInFront(HWND source)
                 SetForegroundWindow(source);
                 return false;
             }
-            return HoldsFor(
-                [&] {
-                    return GetForegroundWindow() == source;
-                },
-                500);
+            return HoldsFor([&] { return GetForegroundWindow() == source; }, 500);
         },
         10000);
 }
@@ -157,17 +153,9 @@ POINT Cursor()
 void Drag(const Process& app, POINT from, POINT to, const std::function<void()>& whileHeld = nullptr)
 {
     Mouse(0, from.x, from.y);
-    Require(WaitFor(
-                [&] {
-                    return Cursor().x == from.x && Cursor().y == from.y;
-                },
-                2000),
+    Require(WaitFor([&] { return Cursor().x == from.x && Cursor().y == from.y; }, 2000),
             "the cursor did not reach (%ld,%ld)", from.x, from.y);
-    HoldsFor(
-        [&] {
-            return Cursor().x == from.x && Cursor().y == from.y;
-        },
-        300);
+    HoldsFor([&] { return Cursor().x == from.x && Cursor().y == from.y; }, 300);
     app.WaitIdle(2000);
     Mouse(MOUSEEVENTF_LEFTDOWN, from.x, from.y);
     Pump(100);
@@ -176,11 +164,7 @@ void Drag(const Process& app, POINT from, POINT to, const std::function<void()>&
         Mouse(0, from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
         Pump(30);
     }
-    Require(WaitFor(
-                [&] {
-                    return Cursor().x == to.x && Cursor().y == to.y;
-                },
-                2000),
+    Require(WaitFor([&] { return Cursor().x == to.x && Cursor().y == to.y; }, 2000),
             "the cursor did not reach (%ld,%ld) but is at (%ld,%ld)", to.x, to.y, Cursor().x, Cursor().y);
     if (whileHeld)
         whileHeld();
@@ -244,11 +228,7 @@ void Open(Bench& b, const char* title)
     b.helper =
         Start(BuiltFile("kv_helper.exe"), std::string("--title \"") + title +
                                               "\" --pos 300,100 --size 320x240 --pattern " + std::to_string(kPattern));
-    Require(WaitFor(
-                [&] {
-                    return (b.source = FindTopWindow(b.helper.Pid(), nullptr, title)) != nullptr;
-                },
-                5000),
+    Require(WaitFor([&] { return (b.source = FindTopWindow(b.helper.Pid(), nullptr, title)) != nullptr; }, 5000),
             "the helper window did not open");
     b.kestrova = StartApp(app, "", b.scratch.Root());
     Require(WaitFor(
@@ -260,11 +240,7 @@ void Open(Bench& b, const char* title)
                 10000),
             "%u thumbnails, not one", unsigned(Thumbnails(b.kestrova.proc.Pid()).size()));
     Require(Foreground(b.source), "the helper does not come to the foreground");
-    Require(WaitFor(
-                [&] {
-                    return WholeMismatch(b.source, b.thumb).empty();
-                },
-                5000),
+    Require(WaitFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 5000),
             "the thumbnail does not show its source:%s", WholeMismatch(b.source, b.thumb).c_str());
 }
 
@@ -277,31 +253,19 @@ KV_E2E_TEST(zoom_wheel_and_keys_act_only_while_hovered)
 
     // Not hovered: the wheel changes nothing.
     Wheel(b.thumb, 20);
-    Expect(HoldsFor(
-               [&] {
-                   return WholeMismatch(b.source, b.thumb).empty();
-               },
-               1500),
+    Expect(HoldsFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 1500),
            "the wheel zoomed a thumbnail that is not hovered:%s", WholeMismatch(b.source, b.thumb).c_str());
 
     // Hovered (which takes the foreground), then the source in front again for its captures.
     Require(Hover(b.thumb), "the thumbnail is not hovered: alpha %d", AlphaOf(b.thumb));
     Require(SourceInFront(b.source), "the helper does not stay in the foreground");
-    Require(WaitFor(
-                [&] {
-                    return WholeMismatch(b.source, b.thumb).empty();
-                },
-                5000),
+    Require(WaitFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 5000),
             "hovered, the thumbnail does not show its source:%s", WholeMismatch(b.source, b.thumb).c_str());
     // Thirty partial notches: as many notches would show the source's middle only.
     const POINT at = Cursor();
     for (int i = 0; i < 30; ++i)
         PostMessageA(b.thumb, WM_MOUSEWHEEL, MAKEWPARAM(0, 119), MAKELPARAM(at.x, at.y));
-    Expect(HoldsFor(
-               [&] {
-                   return WholeMismatch(b.source, b.thumb).empty();
-               },
-               1500),
+    Expect(HoldsFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 1500),
            "wheel deltas of 119 changed the picture:%s", WholeMismatch(b.source, b.thumb).c_str());
 
     // Ninety notches away: a tenth of the source, then the arrow keys into each quadrant.
@@ -314,12 +278,8 @@ KV_E2E_TEST(zoom_wheel_and_keys_act_only_while_hovered)
         Keys(b.thumb, want.x < pan.x ? VK_LEFT : VK_RIGHT, std::abs(want.x - pan.x));
         Keys(b.thumb, want.y < pan.y ? VK_UP : VK_DOWN, std::abs(want.y - pan.y));
         pan = want;
-        Expect(WaitFor(
-                   [&] {
-                       return AllOfMismatch(b.thumb, q).empty();
-                   },
-                   5000),
-               "panned into quadrant %d: %s", q, AllOfMismatch(b.thumb, q).c_str());
+        Expect(WaitFor([&] { return AllOfMismatch(b.thumb, q).empty(); }, 5000), "panned into quadrant %d: %s", q,
+               AllOfMismatch(b.thumb, q).c_str());
     }
     Keys(b.thumb, pan.x < 0 ? VK_RIGHT : VK_LEFT, std::abs(pan.x));
     Keys(b.thumb, pan.y < 0 ? VK_DOWN : VK_UP, std::abs(pan.y));
@@ -330,29 +290,19 @@ KV_E2E_TEST(zoom_wheel_and_keys_act_only_while_hovered)
     Keys(b.thumb, VK_UP, 100);
     const int viewHeight = place.window.cy / 4;
     const int clientTop = place.client.y;
-    auto row = [&](int sourceY) {
-        return double(sourceY) / viewHeight;
-    };  // at the top edge
+    auto row = [&](int sourceY) { return double(sourceY) / viewHeight; };  // at the top edge
     auto q0At = [&](double fy) {
         return NearColor(ScreenPixel(ThumbAt(b.thumb, 0.25, fy)), PatternColor(kPattern, 0));
     };
     // Two source pixels above the client's top edge, and two below it.
     const double above = row(clientTop - 2), below = row(clientTop + 2);
     Require(below < 1, "the client starts %d pixels down the source: not inside a view %d high", clientTop, viewHeight);
-    Expect(WaitFor(
-               [&] {
-                   return !q0At(above) && q0At(below);
-               },
-               5000),
+    Expect(WaitFor([&] { return !q0At(above) && q0At(below); }, 5000),
            "at the top edge the caption does not end between %.2f and %.2f of the height: %s and %s", above, below,
            ColorHex(ScreenPixel(ThumbAt(b.thumb, 0.25, above))).c_str(),
            ColorHex(ScreenPixel(ThumbAt(b.thumb, 0.25, below))).c_str());
     Keys(b.thumb, VK_DOWN, 1);
-    Expect(WaitFor(
-               [&] {
-                   return q0At(above);
-               },
-               5000),
+    Expect(WaitFor([&] { return q0At(above); }, 5000),
            "one step back from the top edge: %.2f of the height shows %s, not the pattern", above,
            ColorHex(ScreenPixel(ThumbAt(b.thumb, 0.25, above))).c_str());
     Require(ExitByTray(b.kestrova), "still running after the tray's exit");
@@ -377,12 +327,7 @@ KV_E2E_TEST(zoom_drag_moves_whole_thumbnail_or_pans_zoomed_view)
                3000),
            "the mouse moved by (%ld,%ld); the thumbnail went from %s to %s", end.x - grab.x, end.y - grab.y,
            RectText(was).c_str(), RectText(WindowRectOf(b.thumb)).c_str());
-    Expect(WaitFor(
-               [&] {
-                   return CaptureOf(b.thumb) == nullptr;
-               },
-               2000),
-           "the mouse is still captured after the move");
+    Expect(WaitFor([&] { return CaptureOf(b.thumb) == nullptr; }, 2000), "the mouse is still captured after the move");
 
     // Zoomed to half: the quadrants meet in the middle of the view.
     Require(Hover(b.thumb), "the thumbnail is not hovered: alpha %d", AlphaOf(b.thumb));
@@ -411,31 +356,18 @@ KV_E2E_TEST(zoom_drag_moves_whole_thumbnail_or_pans_zoomed_view)
     HWND capturedDuring = nullptr;
     RECT during = {};
     Drag(b.kestrova.proc, from, {from.x + 20, from.y}, [&] {
-        WaitFor(
-            [&] {
-                return (capturedDuring = CaptureOf(b.thumb)) == b.thumb;
-            },
-            2000);
+        WaitFor([&] { return (capturedDuring = CaptureOf(b.thumb)) == b.thumb; }, 2000);
         during = WindowRectOf(b.thumb);
     });
     Expect(capturedDuring == b.thumb, "during the drag the mouse is captured by 0x%08x, not the thumbnail",
            (unsigned)(UINT_PTR)capturedDuring);
     Expect(SameRect(during, before), "the zoomed thumbnail moved during the drag: %s to %s", RectText(before).c_str(),
            RectText(during).c_str());
-    Expect(WaitFor(
-               [&] {
-                   return CaptureOf(b.thumb) == nullptr;
-               },
-               2000),
-           "the mouse is still captured after the drag");
+    Expect(WaitFor([&] { return CaptureOf(b.thumb) == nullptr; }, 2000), "the mouse is still captured after the drag");
     Expect(SameRect(WindowRectOf(b.thumb), before), "the zoomed thumbnail moved: %s to %s", RectText(before).c_str(),
            RectText(WindowRectOf(b.thumb)).c_str());
     Require(SourceInFront(b.source), "the helper does not stay in the foreground");
-    Expect(WaitFor(
-               [&] {
-                   return NearColor(ColourAtColumn(b.thumb, probe), PatternColor(kPattern, 0));
-               },
-               5000),
+    Expect(WaitFor([&] { return NearColor(ColourAtColumn(b.thumb, probe), PatternColor(kPattern, 0)); }, 5000),
            "after dragging 20 pixels right, column %d shows %s, not the left quadrant; the picture:\n%s", probe,
            ColorHex(ColourAtColumn(b.thumb, probe)).c_str(), Picture(b.thumb).c_str());
 
@@ -445,18 +377,10 @@ KV_E2E_TEST(zoom_drag_moves_whole_thumbnail_or_pans_zoomed_view)
     Require(arrange != nullptr, "no arrange button");
     DWORD_PTR result = 0;
     Require(SendMessageTimeoutA(arrange, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0, "BM_CLICK timed out");
-    Expect(WaitFor(
-               [&] {
-                   return SameRect(WindowRectOf(b.thumb), was);
-               },
-               3000),
+    Expect(WaitFor([&] { return SameRect(WindowRectOf(b.thumb), was); }, 3000),
            "arranged, the thumbnail is at %s, not %s", RectText(WindowRectOf(b.thumb)).c_str(), RectText(was).c_str());
     Require(SourceInFront(b.source), "the helper does not stay in the foreground");
-    Expect(WaitFor(
-               [&] {
-                   return WholeMismatch(b.source, b.thumb).empty();
-               },
-               5000),
+    Expect(WaitFor([&] { return WholeMismatch(b.source, b.thumb).empty(); }, 5000),
            "arranged, the thumbnail does not show the whole source:%s", WholeMismatch(b.source, b.thumb).c_str());
     Require(ExitByTray(b.kestrova), "still running after the tray's exit");
 }

@@ -122,41 +122,19 @@ struct WrapperCase {
     const void* pointer;
 };
 const WrapperCase kWrappers[] = {
-    {"IsCompositionEnabled",
-     [] {
-         return SafeDwmIsCompositionEnabled(&g_flagOut);
-     },
-     nullptr, nullptr, nullptr, &g_flagOut},
-    {"GetWindowAttribute",
-     [] {
-         return SafeDwmGetWindowAttribute(kDest, &g_rectOut);
-     },
-     kDest, nullptr, nullptr, &g_rectOut},
-    {"UpdateThumbnailProperties",
-     [] {
-         return SafeDwmUpdateThumbnailProperties(kThumb, &g_props);
-     },
-     nullptr, nullptr, kThumb, &g_props},
-    {"RegisterThumbnail",
-     [] {
-         return SafeDwmRegisterThumbnail(kDest, kSource, &g_thumbOut);
-     },
-     kDest, kSource, nullptr, &g_thumbOut},
-    {"UnregisterThumbnail",
-     [] {
-         return SafeDwmUnregisterThumbnail(kThumb);
-     },
-     nullptr, nullptr, kThumb, nullptr},
-    {"QueryThumbnailSourceSize",
-     [] {
-         return SafeDwmQueryThumbnailSourceSize(kThumb, &g_sizeOut);
-     },
-     nullptr, nullptr, kThumb, &g_sizeOut},
-    {"ExtendFrameIntoClientArea",
-     [] {
-         return SafeDwmExtendFrameIntoClientArea(kDest, &g_margins);
-     },
-     kDest, nullptr, nullptr, &g_margins},
+    {"IsCompositionEnabled", [] { return SafeDwmIsCompositionEnabled(&g_flagOut); }, nullptr, nullptr, nullptr,
+     &g_flagOut},
+    {"GetWindowAttribute", [] { return SafeDwmGetWindowAttribute(kDest, &g_rectOut); }, kDest, nullptr, nullptr,
+     &g_rectOut},
+    {"UpdateThumbnailProperties", [] { return SafeDwmUpdateThumbnailProperties(kThumb, &g_props); }, nullptr, nullptr,
+     kThumb, &g_props},
+    {"RegisterThumbnail", [] { return SafeDwmRegisterThumbnail(kDest, kSource, &g_thumbOut); }, kDest, kSource, nullptr,
+     &g_thumbOut},
+    {"UnregisterThumbnail", [] { return SafeDwmUnregisterThumbnail(kThumb); }, nullptr, nullptr, kThumb, nullptr},
+    {"QueryThumbnailSourceSize", [] { return SafeDwmQueryThumbnailSourceSize(kThumb, &g_sizeOut); }, nullptr, nullptr,
+     kThumb, &g_sizeOut},
+    {"ExtendFrameIntoClientArea", [] { return SafeDwmExtendFrameIntoClientArea(kDest, &g_margins); }, kDest, nullptr,
+     nullptr, &g_margins},
 };
 
 const RECT kUntouched = {-7, -7, -7, -7};

@@ -147,9 +147,7 @@ TEST(FrameworkDialogTest, ModelessCreateRoutesInitDialogThroughWindowProc)
     ASSERT_TRUE(owner.Create());
     CScriptDlg dlg;
     bool initialised = false;
-    dlg.m_onInit = [&](CScriptDlg&) {
-        initialised = true;
-    };
+    dlg.m_onInit = [&](CScriptDlg&) { initialised = true; };
 
     ASSERT_TRUE(dlg.Create(IDD_FW_PLAIN, &owner));
     EXPECT_TRUE(initialised);
@@ -206,9 +204,7 @@ TEST(FrameworkDialogTest, DoModalDisablesTheOwnerForItsDuration)
 TEST(FrameworkDialogTest, DoModalReturnsHowTheDialogWasEnded)
 {
     const auto postKey = [](WPARAM vk) {
-        return [vk](CScriptDlg& d) {
-            PostMessageA(GetDlgItem(d, IDC_FW_EDIT), WM_KEYDOWN, vk, 1);
-        };
+        return [vk](CScriptDlg& d) { PostMessageA(GetDlgItem(d, IDC_FW_EDIT), WM_KEYDOWN, vk, 1); };
     };
     struct Case {
         const char* name;
@@ -216,16 +212,8 @@ TEST(FrameworkDialogTest, DoModalReturnsHowTheDialogWasEnded)
         INT_PTR result;
         bool shown;
     } cases[] = {
-        {"EndDialog in OnInitDialog",
-         [](CScriptDlg& d) {
-             d.EndDialog(7);
-         },
-         7, false},
-        {"WM_CLOSE",
-         [](CScriptDlg& d) {
-             d.PostMessage(WM_CLOSE);
-         },
-         IDCANCEL, true},
+        {"EndDialog in OnInitDialog", [](CScriptDlg& d) { d.EndDialog(7); }, 7, false},
+        {"WM_CLOSE", [](CScriptDlg& d) { d.PostMessage(WM_CLOSE); }, IDCANCEL, true},
         {"Esc in the edit", postKey(VK_ESCAPE), IDCANCEL, true},
         {"Enter in the edit", postKey(VK_RETURN), IDOK, true},
     };
@@ -247,14 +235,10 @@ TEST(FrameworkDialogTest, ModalDialogsNest)
     ASSERT_TRUE(owner.Create());
     CScriptDlg outer(&owner);
     std::vector<std::string> events;
-    outer.m_onInit = [](CScriptDlg& d) {
-        d.PostMessage(WM_STEP);
-    };
+    outer.m_onInit = [](CScriptDlg& d) { d.PostMessage(WM_STEP); };
     outer.m_onStep = [&](CScriptDlg& d) {
         CScriptDlg inner(&d);
-        inner.m_onInit = [](CScriptDlg& i) {
-            i.PostMessage(WM_STEP);
-        };
+        inner.m_onInit = [](CScriptDlg& i) { i.PostMessage(WM_STEP); };
         inner.m_onStep = [&](CScriptDlg& i) {
             events.push_back("inner runs, outer " + State(d) + ", owner " + State(owner));
             i.EndDialog(22);
@@ -284,17 +268,11 @@ TEST(FrameworkDialogTest, EndingAnOuterModalDialogCancelsTheInnerOne)
     ASSERT_TRUE(owner.Create());
     CScriptDlg outer(&owner);
     std::vector<std::string> events;
-    outer.m_onInit = [](CScriptDlg& d) {
-        d.PostMessage(WM_STEP);
-    };
+    outer.m_onInit = [](CScriptDlg& d) { d.PostMessage(WM_STEP); };
     outer.m_onStep = [&](CScriptDlg& d) {
         CScriptDlg inner(&d);
-        inner.m_onInit = [](CScriptDlg& i) {
-            i.PostMessage(WM_STEP);
-        };
-        inner.m_onStep = [&](CScriptDlg&) {
-            d.EndDialog(11);
-        };
+        inner.m_onInit = [](CScriptDlg& i) { i.PostMessage(WM_STEP); };
+        inner.m_onStep = [&](CScriptDlg&) { d.EndDialog(11); };
         events.push_back("inner returned " + std::to_string(inner.DoModal()));
     };
 
@@ -351,12 +329,8 @@ TEST(FrameworkDialogTest, EndingAnOuterModalDialogEndsTheBoxesOpenedInsideIt)
                 return;
             }
             CScriptDlg inner(&d);
-            inner.m_onInit = [&](CScriptDlg& i) {
-                i.PostMessage(WM_STEP);
-            };
-            inner.m_onStep = [&](CScriptDlg& i) {
-                showBox(i);
-            };
+            inner.m_onInit = [&](CScriptDlg& i) { i.PostMessage(WM_STEP); };
+            inner.m_onStep = [&](CScriptDlg& i) { showBox(i); };
             events.push_back("inner " + std::to_string(inner.DoModal()));
         };
 
@@ -384,9 +358,7 @@ TEST(FrameworkDialogTest, PreTranslateMessageRunsFromTargetToDialogBeforeIsDialo
         edit.PostMessage(WM_KEYDOWN, VK_F2, 1);
         d.PostMessage(WM_STEP);  // after the key in the queue
     };
-    dlg.m_onStep = [](CScriptDlg& d) {
-        d.EndDialog(IDOK);
-    };
+    dlg.m_onStep = [](CScriptDlg& d) { d.EndDialog(IDOK); };
 
     EXPECT_EQ(IDOK, dlg.DoModal());
     EXPECT_FALSE(watchdog.Fired());
@@ -425,9 +397,7 @@ TEST(FrameworkDialogTest, ThrowingOnInitDialogIsStoppedAndTheDialogRunsOn)
         d.PostMessage(WM_STEP);
         throw std::runtime_error("init failed");
     };
-    dlg.m_onStep = [](CScriptDlg& d) {
-        d.EndDialog(5);
-    };
+    dlg.m_onStep = [](CScriptDlg& d) { d.EndDialog(5); };
 
     testing::internal::CaptureStdout();
     const INT_PTR result = dlg.DoModal();

@@ -29,21 +29,9 @@ struct Case {
 TEST(FrameworkHandle, EachHandleIsReleasedOnceByItsLastOwner)
 {
     const Case cases[] = {
-        {"none",
-         [] {
-             Counted h;
-         },
-         {}},
-        {"invalid value",
-         [] {
-             Counted h(-1);
-         },
-         {}},
-        {"owned",
-         [] {
-             Counted h(7);
-         },
-         {7}},
+        {"none", [] { Counted h; }, {}},
+        {"invalid value", [] { Counted h(-1); }, {}},
+        {"owned", [] { Counted h(7); }, {7}},
         {"moved-from releases nothing",
          [] {
              Counted a(7);

@@ -349,31 +349,14 @@ TEST(FrameworkLifetimeTest, SelfDeletingWindowIsFreedOnceAfterItsOutermostMessag
         int postNcDestroyCalls;
         const char* seenInHandlers;
     } cases[] = {
-        {"DestroyWindow inside a nested message",
-         [](HWND h) {
-             return SendMessageA(h, WM_NESTED_DESTROY, 0, 0);
-         },
-         5, 1, "inner: PostNcDestroy 0, no window, outer: PostNcDestroy 0, alive"},
-        {"DestroyWindow inside its own message",
-         [](HWND h) {
-             return SendMessageA(h, WM_DESTROY_NOW, 0, 0);
-         },
-         6, 1, "inner: PostNcDestroy 0, no window"},
-        {"DestroyWindow from outside",
-         [](HWND h) {
-             return LRESULT(DestroyWindow(h));
-         },
-         TRUE, 1, ""},
-        {"delete this while the window lives",
-         [](HWND h) {
-             return SendMessageA(h, WM_DELETE_NOW, 0, 0);
-         },
-         7, 0, ""},
-        {"delete this inside a nested message",
-         [](HWND h) {
-             return SendMessageA(h, WM_NESTED_DELETE, 0, 0);
-         },
-         8, 0, "outer: no window"},
+        {"DestroyWindow inside a nested message", [](HWND h) { return SendMessageA(h, WM_NESTED_DESTROY, 0, 0); }, 5, 1,
+         "inner: PostNcDestroy 0, no window, outer: PostNcDestroy 0, alive"},
+        {"DestroyWindow inside its own message", [](HWND h) { return SendMessageA(h, WM_DESTROY_NOW, 0, 0); }, 6, 1,
+         "inner: PostNcDestroy 0, no window"},
+        {"DestroyWindow from outside", [](HWND h) { return LRESULT(DestroyWindow(h)); }, TRUE, 1, ""},
+        {"delete this while the window lives", [](HWND h) { return SendMessageA(h, WM_DELETE_NOW, 0, 0); }, 7, 0, ""},
+        {"delete this inside a nested message", [](HWND h) { return SendMessageA(h, WM_NESTED_DELETE, 0, 0); }, 8, 0,
+         "outer: no window"},
     };
     for (const Case& c : cases) {
         g_postNcDestroyCalls = 0;

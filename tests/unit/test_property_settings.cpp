@@ -189,9 +189,7 @@ struct FakeSystem {
                 SetLastError(ERROR_HOTKEY_ALREADY_REGISTERED);
             return ok;
         };
-        c.unregisterKey = [this] {
-            calls.push_back("unregister");
-        };
+        c.unregisterKey = [this] { calls.push_back("unregister"); };
         c.reportFailure = [this](DWORD error) {
             calls.push_back("report " + std::to_string(error));
             return pageAfterReport;
@@ -268,28 +266,16 @@ struct FakePage {
     {
         std::vector<std::string>& log = system.calls;
         PropertyApplyCalls c;
-        c.takeLayout = [&log](const PropertyValues& v) {
-            log.push_back("layout " + std::to_string(v.location));
-        };
-        c.takeNumbers = [&log](const PropertyValues& v) {
-            log.push_back("numbers " + std::to_string(v.limit));
-        };
-        c.takeFrame = [&log](int frame) {
-            log.push_back("frame " + std::to_string(frame));
-        };
-        c.updateTaskBar = [&log] {
-            log.push_back("taskbar");
-        };
-        c.updateLabels = [&log] {
-            log.push_back("labels");
-        };
+        c.takeLayout = [&log](const PropertyValues& v) { log.push_back("layout " + std::to_string(v.location)); };
+        c.takeNumbers = [&log](const PropertyValues& v) { log.push_back("numbers " + std::to_string(v.limit)); };
+        c.takeFrame = [&log](int frame) { log.push_back("frame " + std::to_string(frame)); };
+        c.updateTaskBar = [&log] { log.push_back("taskbar"); };
+        c.updateLabels = [&log] { log.push_back("labels"); };
         c.arrange = [this, &log] {
             log.push_back("arrange");
             arranged = true;
         };
-        c.pageAlive = [this] {
-            return !arranged || aliveAfterArrange;
-        };
+        c.pageAlive = [this] { return !arranged || aliveAfterArrange; };
         c.hoverKey = system.Calls();
         c.takeHoverKey = [this, &log](const HoverKey& k) {
             log.push_back("key " + std::to_string(k.modifiers) + "/" + std::to_string(k.key));
@@ -323,42 +309,32 @@ TEST(PropertyApply, StepsInOrderFrameBeforeTheGridAndTheOldKeyKeptWhenTheNewIsTa
     } cases[] = {
         {"nothing changed: the file only", preset, {}, true, "save", "8/87"},
         {"only the hot key: the whole apply",
-         with([](PropertyValues& v) {
-             v.modifiers = MOD_CONTROL;
-         }),
+         with([](PropertyValues& v) { v.modifiers = MOD_CONTROL; }),
          {},
          true,
          "layout 1, numbers 16, taskbar, labels, arrange, unregister, register 2/87, key 2/87, save",
          "2/87"},
         {"the frame ticked: the thumbnails before the grid",
-         with([](PropertyValues& v) {
-             v.frame = 1;
-         }),
+         with([](PropertyValues& v) { v.frame = 1; }),
          {},
          true,
          "layout 1, numbers 16, frame 1, taskbar, labels, arrange, unregister, register 8/87, key 8/87, save",
          "8/87"},
         {"the limit: the frame left alone",
-         with([](PropertyValues& v) {
-             v.limit = 3;
-         }),
+         with([](PropertyValues& v) { v.limit = 3; }),
          {},
          true,
          "layout 1, numbers 3, taskbar, labels, arrange, unregister, register 8/87, key 8/87, save",
          "8/87"},
         {"the new key taken: the old one stays in the page and the file",
-         with([](PropertyValues& v) {
-             v.modifiers = MOD_CONTROL;
-         }),
+         with([](PropertyValues& v) { v.modifiers = MOD_CONTROL; }),
          {FALSE, TRUE},
          true,
          "layout 1, numbers 16, taskbar, labels, arrange, unregister, register 2/87, report 1409, unregister, "
          "register 8/87, key 8/87, save",
          "8/87"},
         {"the page gone in the arrange",
-         with([](PropertyValues& v) {
-             v.limit = 3;
-         }),
+         with([](PropertyValues& v) { v.limit = 3; }),
          {},
          false,
          "layout 1, numbers 3, taskbar, labels, arrange",

@@ -342,10 +342,7 @@ TEST_F(ThumbnailListPage, AMoveAndAnArrangementPlaceEveryThumbnailInOneBatch)
         void (*act)(CControlDlg&, HWND last);
         const char* after;
     } cases[] = {
-        {"the last of 16 to the front",
-         [](CControlDlg& p, HWND last) {
-             p.moveToTop(last);
-         },
+        {"the last of 16 to the front", [](CControlDlg& p, HWND last) { p.moveToTop(last); },
          "P A B C D E F G H I J K L M N O"},
         {"an arrangement on another edge",
          [](CControlDlg& p, HWND) {
@@ -388,26 +385,10 @@ TEST_F(ThumbnailListPage, ListenerMovesStopAtTheEndsOfTheGrid)
         void (*press)(CControlDlg&);
         const char* after;
     } cases[] = {
-        {0,
-         [](CControlDlg& p) {
-             p.moveToTop(p.RowHandle(0));
-         },
-         "A B -"},
-        {1,
-         [](CControlDlg& p) {
-             p.moveToEnd(p.RowHandle(1));
-         },
-         "A B -"},
-        {1,
-         [](CControlDlg& p) {
-             p.moveBackward(p.RowHandle(1));
-         },
-         "A B -"},
-        {0,
-         [](CControlDlg& p) {
-             p.moveBackward(p.RowHandle(0));
-         },
-         "B A -"},
+        {0, [](CControlDlg& p) { p.moveToTop(p.RowHandle(0)); }, "A B -"},
+        {1, [](CControlDlg& p) { p.moveToEnd(p.RowHandle(1)); }, "A B -"},
+        {1, [](CControlDlg& p) { p.moveBackward(p.RowHandle(1)); }, "A B -"},
+        {0, [](CControlDlg& p) { p.moveBackward(p.RowHandle(0)); }, "B A -"},
     };
     for (const Case& c : cases) {
         Select(c.row);

@@ -231,14 +231,8 @@ public:
     explicit ThreadSource(int show, DWORD exStyle = 0, int alpha = -1, bool refuseOpen = false)
         : m_refuseOpen(refuseOpen)
     {
-        m_thread = std::thread([=] {
-            Run(show, exStyle, alpha);
-        });
-        if (!PollFor(
-                [this] {
-                    return m_ready.load();
-                },
-                5000))
+        m_thread = std::thread([=] { Run(show, exStyle, alpha); });
+        if (!PollFor([this] { return m_ready.load(); }, 5000))
             ADD_FAILURE() << "the source window did not open";
     }
     ~ThreadSource()
@@ -252,11 +246,7 @@ public:
     {
         m_hung = false;
         PostMessageA(m_hwnd, kHang, ms, 0);
-        if (!PollFor(
-                [this] {
-                    return m_hung.load();
-                },
-                5000))
+        if (!PollFor([this] { return m_hung.load(); }, 5000))
             ADD_FAILURE() << "the source did not take the hang message";
     }
     // The thread stops answering for ms at a moment of the caller's work: once it has taken the write
@@ -518,12 +508,7 @@ TEST(Parking, SourceThatCannotBeParkedCostsOneWaitPerMinimise)
 
         if (c.hung) {
             // Parked by a later step, once it answers again.
-            EXPECT_TRUE(PollFor(
-                [&] {
-                    return thumb->ParkMinimisedSource() != FALSE;
-                },
-                10000))
-                << c.name;
+            EXPECT_TRUE(PollFor([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
             EXPECT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
             EXPECT_FALSE(IsWindowEnabled(src)) << c.name;
         }
@@ -555,22 +540,14 @@ TEST(Parking, HungSourceIsStillPutBackWhenItsThumbnailGoes)
         const DWORD took = GetTickCount() - start;
         EXPECT_LT(took, 2000u) << c.name << ": the close waited for the hung source";
         // Enabled and opaque well before the source answers at 3000 ms.
-        EXPECT_TRUE(PollFor(
-            [&] {
-                return IsWindowEnabled(src) != FALSE;
-            },
-            2000 - (GetTickCount() - start)))
+        EXPECT_TRUE(PollFor([&] { return IsWindowEnabled(src) != FALSE; }, 2000 - (GetTickCount() - start)))
             << c.name << ": still disabled while it does not answer";
         const int alphaNow = Alpha(src);
         EXPECT_TRUE(alphaNow == -1 || alphaNow == 255)
             << c.name << ": alpha " << alphaNow << " while it does not answer";
         EXPECT_TRUE(IsMarkedParked(src)) << c.name << ": the mark went before its styles were back";
         // Once it answers it is minimised, with its own styles, the extended one too, and unmarked.
-        EXPECT_TRUE(PollFor(
-            [&] {
-                return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src);
-            },
-            10000))
+        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); }, 10000))
             << c.name << ": ex " << Hex(ExStyle(src)) << ", expected " << Hex(exBefore)
             << (IsIconic(src) ? "" : ", not minimised");
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
@@ -609,11 +586,7 @@ TEST(Parking, SourceMinimisedWhileParkedRestoresWhereItWasAfterItsThumbnailGoes)
             source.Hang(2000);
             CloseThumbnail(thumb, THUMB_CLOSE);
         }
-        EXPECT_TRUE(PollFor(
-            [&] {
-                return IsIconic(src) && IsWindowEnabled(src) && !IsMarkedParked(src);
-            },
-            10000))
+        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && IsWindowEnabled(src) && !IsMarkedParked(src); }, 10000))
             << c.name << ": " << Hex(Style(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name << ": its restore position";
         ShowWindow(src, SW_RESTORE);
@@ -1011,23 +984,15 @@ TEST(Parking, SourceThatStopsAnsweringAfterTheQuestionIsNotParked)
         EXPECT_EQ(THUMB_NORMAL, thumb->m_nState) << c.name;
         EXPECT_TRUE(IsIconic(src)) << c.name << ": shown or moved by a park it did not answer";
         // Once it answers it is as the user left it: minimised, enabled, opaque, its own restore position.
-        EXPECT_TRUE(PollFor(
-            [&] {
-                return IsWindowEnabled(src) && ExStyle(src) == exBefore && !IsMarkedParked(src);
-            },
-            10000))
+        EXPECT_TRUE(
+            PollFor([&] { return IsWindowEnabled(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); }, 10000))
             << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Hex(styleBefore | WS_MINIMIZE), Hex(Style(src))) << c.name;
         EXPECT_TRUE(IsIconic(src)) << c.name;
         EXPECT_EQ(restores, source.Restores()) << c.name << ": restored on the way back";
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
         // A later refresh step parks it.
-        EXPECT_TRUE(PollFor(
-            [&] {
-                return thumb->ParkMinimisedSource() != FALSE;
-            },
-            10000))
-            << c.name;
+        EXPECT_TRUE(PollFor([&] { return thumb->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
         EXPECT_FALSE(IsIconic(src) || IsWindowEnabled(src)) << c.name << ": not parked later";
         CloseThumbnail(thumb, THUMB_CLOSE);
         EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name;
@@ -1051,11 +1016,7 @@ TEST(Parking, EveryPutBackWithoutAWaitEnablesTheWindow)
     for (int i = 0; i < kPutBacks; ++i) {
         SetWindowLongA(src, GWL_STYLE, static_cast<LONG>(Style(src) | WS_DISABLED));
         PutBackParkedWindow(src, state, false);
-        if (!PollFor(
-                [&] {
-                    return !PutBackPending(src);
-                },
-                5000))
+        if (!PollFor([&] { return !PutBackPending(src); }, 5000))
             break;  // a write that never ran: the put-back never ends
         ++finished;
         enabled += IsWindowEnabled(src) ? 1 : 0;
@@ -1087,11 +1048,7 @@ TEST(Parking, SourceThatStopsAnsweringWhileItIsMinimisedIsPutBackWithoutAWait)
         const DWORD took = GetTickCount() - start;
         EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
         EXPECT_LT(took, 3500u) << c.name << ": the close waited for the source that stopped answering";
-        EXPECT_TRUE(PollFor(
-            [&] {
-                return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src);
-            },
-            15000))
+        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && ExStyle(src) == exBefore && !IsMarkedParked(src); }, 15000))
             << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
         EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
         EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;

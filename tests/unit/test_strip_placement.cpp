@@ -135,11 +135,7 @@ int Alpha(HWND h)
 void MoveCursor(int x, int y)
 {
     SetCursorPos(x, y);
-    WaitFor(
-        [&] {
-            return CursorAt(x, y);
-        },
-        2000);
+    WaitFor([&] { return CursorAt(x, y); }, 2000);
     const POINT at = {x, y};
     if (HWND under = WindowFromPoint(at)) {
         POINT client = at;
@@ -159,18 +155,8 @@ TEST(Placement, JustOpenedThumbnailSitsBeneathOrdinaryWindows)
     HWND hwnd = thumb->m_hWnd;
     // Wine raises it once it is mapped, from outside this thread, soon after its first paint.
     PumpFor(100);
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            return ZIndex(hwnd) > ZIndex(other);
-        },
-        1000))
-        << "not beneath within a second";
-    EXPECT_TRUE(HoldsFor(
-        [&] {
-            return ZIndex(hwnd) > ZIndex(other);
-        },
-        600))
-        << "raised again";
+    EXPECT_TRUE(WaitFor([&] { return ZIndex(hwnd) > ZIndex(other); }, 1000)) << "not beneath within a second";
+    EXPECT_TRUE(HoldsFor([&] { return ZIndex(hwnd) > ZIndex(other); }, 600)) << "raised again";
     EXPECT_FALSE(Topmost(hwnd));
     EXPECT_NE(hwnd, GetForegroundWindow()) << "the opening took the keyboard";
     CloseThumbnail(thumb, THUMB_CLOSE);
@@ -199,23 +185,13 @@ TEST(Placement, HoverRaisesOpaqueWithFrameAndLeavingSetsItBack)
 
         MoveCursor(180, 260);
         // The move may reach the thumbnail as the pointer's own motion rather than the one sent.
-        EXPECT_TRUE(WaitFor(
-            [&] {
-                return thumb->m_bHover == 1;
-            },
-            1000))
-            << c.name << ": not hovered";
+        EXPECT_TRUE(WaitFor([&] { return thumb->m_bHover == 1; }, 1000)) << c.name << ": not hovered";
         EXPECT_TRUE(Topmost(hwnd)) << c.name << ": hovered";
         EXPECT_EQ(255, Alpha(hwnd)) << c.name << ": hovered";
         EXPECT_TRUE(Framed(hwnd)) << c.name << ": hovered";
 
         MoveCursor(1200, 900);
-        EXPECT_TRUE(WaitFor(
-            [&] {
-                return thumb->m_bHover == 0;
-            },
-            1000))
-            << c.name << ": the poll did not end it";
+        EXPECT_TRUE(WaitFor([&] { return thumb->m_bHover == 0; }, 1000)) << c.name << ": the poll did not end it";
         EXPECT_FALSE(Topmost(hwnd)) << c.name << ": after";
         EXPECT_EQ(kAlpha, Alpha(hwnd)) << c.name << ": after";
         EXPECT_EQ(c.framedAtRest, Framed(hwnd)) << c.name << ": after";

@@ -325,17 +325,11 @@ TEST(Thumbnail, AtRestItStaysBeneathOtherWindows)
         std::function<void(HWND)> raise;
     } cases[] = {
         {"asked to the top",
-         [](HWND h) {
-             SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-         }},
+         [](HWND h) { SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }},
         {"asked to be topmost",
-         [](HWND h) {
-             SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-         }},
+         [](HWND h) { SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); }},
         {"refitted into its slot",
-         [](HWND h) {
-             static_cast<Cthumbnail*>(CWnd::FromHandlePermanent(h))->SetSlot(kSlot);
-         }},
+         [](HWND h) { static_cast<Cthumbnail*>(CWnd::FromHandlePermanent(h))->SetSlot(kSlot); }},
     };
     HWND source = MakeSource(400, 300, SW_SHOWNORMAL);
     HWND other = MakeSource(200, 200, SW_SHOWNORMAL);

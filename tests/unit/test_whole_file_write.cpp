@@ -92,13 +92,8 @@ TEST_F(WholeFileWriteTest, FlushedBeforeTheRename)
     } cases[] = {
         // A relative name would send the profile calls to the Windows folder.
         {"settings", "Kestrova.ini", settings,
-         [] {
-             EXPECT_TRUE(WriteProfileWhole(FullPath("Kestrova.ini"), "SYSTEM", {ProfileValue("LIMIT", "16")}));
-         }},
-        {"rules", "ExclusionData.ini", rules,
-         [] {
-             ExclusionStore store;
-         }},  // its destructor saves
+         [] { EXPECT_TRUE(WriteProfileWhole(FullPath("Kestrova.ini"), "SYSTEM", {ProfileValue("LIMIT", "16")})); }},
+        {"rules", "ExclusionData.ini", rules, [] { ExclusionStore store; }},  // its destructor saves
     };
     for (const Case& c : cases) {
         g_calls.clear();
