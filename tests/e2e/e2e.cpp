@@ -614,6 +614,24 @@ void SendKey(WORD vk)
     SendInput(2, in, sizeof(INPUT));
 }
 
+void ClickAt(POINT p, DWORD down, DWORD up)
+{
+    SetCursorPos(p.x, p.y);
+    // Another process sees the move a little late.
+    Require(WaitFor(
+                [&] {
+                    POINT at;
+                    return GetCursorPos(&at) && at.x == p.x && at.y == p.y;
+                },
+                2000),
+            "the cursor did not move to (%ld,%ld)", p.x, p.y);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = down;
+    in[1].mi.dwFlags = up;
+    SendInput(2, in, sizeof(INPUT));
+}
+
 void MoveCursor(int x, int y)
 {
     SetCursorPos(x, y);

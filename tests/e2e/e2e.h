@@ -135,6 +135,8 @@ bool Foreground(HWND hwnd);  // brings hwnd forward; true once it is the foregro
 void SendKey(WORD vk);
 // The cursor at (x, y), once this process sees it there; another process sees it a little later.
 void MoveCursor(int x, int y);
+// A real click at p (the MOUSEEVENTF_ pair down, up), once this process sees the cursor there.
+void ClickAt(POINT p, DWORD down, DWORD up);
 // The cursor at the screen's right edge, clear of the strip, once this process sees it there.
 void ParkCursor();
 

@@ -283,24 +283,6 @@ int RowCount(HWND list)
     return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
-void ClickAt(POINT p)
-{
-    SetCursorPos(p.x, p.y);
-    // Another process sees the move a little late.
-    Require(WaitFor(
-                [&] {
-                    POINT at;
-                    return GetCursorPos(&at) && at.x == p.x && at.y == p.y;
-                },
-                2000),
-            "the cursor did not move to (%ld,%ld)", p.x, p.y);
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, in, sizeof(INPUT));
-}
-
 // The exclusion list page of a panel opened by the tray's double click.
 struct RulePage {
     HWND list;
@@ -321,7 +303,7 @@ RulePage ShowRulePage(const App& app)
 void ClickFirstRow(const RulePage& p)
 {
     RECT header = WindowRectOf(FindWindowExA(p.list, nullptr, "SysHeader32", nullptr));
-    ClickAt(POINT{WindowRectOf(p.list).left + 20, header.bottom + 4});
+    ClickAt(POINT{WindowRectOf(p.list).left + 20, header.bottom + 4}, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
 }
 
 }  // namespace
