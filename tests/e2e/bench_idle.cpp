@@ -31,15 +31,8 @@ Process StartSources()
                 " --noactivate --pos " + std::to_string(20 + 20 * i) + "," + std::to_string(10 + 10 * i);
     }
     Process helper = Start(BuiltFile("kv_helper.exe"), args);
-    Require(WaitFor(
-                [&] {
-                    int open = 0;
-                    for (HWND hwnd : TopWindows(helper.Pid()))
-                        open += IsWindowVisible(hwnd) ? 1 : 0;
-                    return open == kSources;
-                },
-                10000),
-            "the %d sources did not open", kSources);
+    Require(WaitFor([&] { return VisibleTopWindows(helper.Pid()) == kSources; }, 10000), "the %d sources did not open",
+            kSources);
     return helper;
 }
 

@@ -26,15 +26,8 @@ Process StartSources(int count)
                 std::to_string(-90 + 2 * (i % 8));
     }
     Process helper = Start(BuiltFile("kv_helper.exe"), args);
-    Require(WaitFor(
-                [&] {
-                    int open = 0;
-                    for (HWND hwnd : TopWindows(helper.Pid()))
-                        open += IsWindowVisible(hwnd) ? 1 : 0;
-                    return open == count;
-                },
-                30000),
-            "the %d sources did not open", count);
+    Require(WaitFor([&] { return VisibleTopWindows(helper.Pid()) == count; }, 30000), "the %d sources did not open",
+            count);
     Require(helper.WaitIdle(10000), "the sources never went idle");
     return helper;
 }

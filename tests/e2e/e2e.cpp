@@ -298,13 +298,14 @@ bool SameStamp(const Stamp& a, const Stamp& b)
     return a.exists == b.exists && CompareFileTime(&a.written, &b.written) == 0 && a.size == b.size;
 }
 
-std::string ReadBytes(const std::string& path)
+std::string ReadBytes(const std::string& path, const char* missing)
 {
     std::string bytes;
-    HANDLE h =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    // FILE_SHARE_DELETE: a read must never be what makes the program's save fail.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return bytes;
+        return missing;
     char buf[4096];
     DWORD got = 0;
     while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got)
@@ -670,6 +671,14 @@ int AlphaOf(HWND hwnd)
     if (!GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA))
         return -1;
     return alpha;
+}
+
+int VisibleTopWindows(DWORD pid)
+{
+    int open = 0;
+    for (HWND hwnd : TopWindows(pid))
+        open += IsWindowVisible(hwnd) ? 1 : 0;
+    return open;
 }
 
 DWORD StyleOf(HWND hwnd)

@@ -53,7 +53,7 @@ void Pump(DWORD ms);
 std::string BuildDir();                   // the working directory CTest gives us
 std::string BuiltFile(const char* name);  // a file the build made: Kestrova.exe, kv_helper.exe
 bool FileExists(const std::string& path);
-std::string ReadBytes(const std::string& path);
+std::string ReadBytes(const std::string& path, const char* missing = "");  // missing: what a missing file reads as
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::vector<std::string> ListFolder(const std::string& folder);  // names, sorted
 
@@ -146,6 +146,8 @@ bool IsThumbnail(HWND hwnd);
 std::vector<HWND> Thumbnails(DWORD pid);
 // The layered alpha of hwnd; -1 when it has none.
 int AlphaOf(HWND hwnd);
+// How many of pid's top-level windows are visible.
+int VisibleTopWindows(DWORD pid);
 // Another process's window styles, read afresh.
 DWORD StyleOf(HWND hwnd);
 DWORD ExStyleOf(HWND hwnd);

@@ -37,20 +37,10 @@ void StartIn(Run& r, const char* keys)
     r.app = StartApp(r.scratch.InstallApp(r.folder), "", r.scratch.Root());
 }
 
-// The file as it is now. FILE_SHARE_DELETE: a poll must never be what makes the program's save fail.
+// The file as it is now; "<none>" when there is none.
 std::string ReadIni(const std::string& path)
 {
-    std::string bytes;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<none>";
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got)
-        bytes.append(buf, got);
-    CloseHandle(h);
-    return bytes;
+    return ReadBytes(path, "<none>");
 }
 
 // The file once the program has put its new copy in place. Only its stamp is watched meanwhile:
