@@ -9,55 +9,12 @@
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Guard.h"
+#include "tests/unit/support/box_closer.h"
 #include "test_framework_ddx.h"
 
 namespace {
 
 const char kBadNumberText[] = "整数を入力してください。";
-
-// Answers every message box of the thread with IDOK from a timer, which the box's own modal loop
-// dispatches. Counts the boxes that showed the validation text.
-class MessageBoxCloser {
-public:
-    explicit MessageBoxCloser(HWND dialog) : m_timer(SetTimer(nullptr, 0, 20, &Tick))
-    {
-        s_dialog = dialog;
-        s_boxes.clear();
-        s_expectedText = 0;
-    }
-    ~MessageBoxCloser() { KillTimer(nullptr, m_timer); }
-    static int Boxes() { return static_cast<int>(s_boxes.size()); }
-    static int BoxesWithValidationText() { return s_expectedText; }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), &Close, 0); }
-    static BOOL CALLBACK Close(HWND hwnd, LPARAM)
-    {
-        return AfxCallGuarded("EnumThreadWindows callback", FALSE, [&]() -> BOOL {
-            char name[16] = {};
-            GetClassNameA(hwnd, name, sizeof name);
-            if (hwnd == s_dialog || std::strcmp(name, "#32770") != 0 || !IsWindowVisible(hwnd))
-                return TRUE;
-            bool known = false;
-            for (HWND seen : s_boxes)
-                known = known || seen == hwnd;
-            if (!known) {
-                s_boxes.push_back(hwnd);
-                if (FindWindowExA(hwnd, nullptr, "Static", kBadNumberText))
-                    ++s_expectedText;
-            }
-            PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-            return TRUE;
-        });
-    }
-    static HWND s_dialog;
-    static std::vector<HWND> s_boxes;
-    static int s_expectedText;
-    UINT_PTR m_timer;
-};
-HWND MessageBoxCloser::s_dialog = nullptr;
-std::vector<HWND> MessageBoxCloser::s_boxes;
-int MessageBoxCloser::s_expectedText = 0;
 
 class CDdxDlg : public CDialog {
 public:
@@ -224,14 +181,14 @@ TEST(FrameworkDdxTest, InvalidIntegerFailsAndKeepsTheField)
     for (const Case& c : cases) {
         dlg.SetDlgItemText(IDC_FW_COUNT, c.text.c_str());
         dlg.m_count = 555;
-        MessageBoxCloser closer(dlg);
+        MessageBoxCloser closer(dlg, kBadNumberText);
 
         const BOOL ok = dlg.UpdateData(TRUE);
 
         EXPECT_EQ(c.valid, ok != FALSE) << c.name;
         EXPECT_EQ(c.valid ? c.expected : 555, dlg.m_count) << c.name;
         EXPECT_EQ(c.valid ? 0 : 1, MessageBoxCloser::Boxes()) << c.name;
-        EXPECT_EQ(c.valid ? 0 : 1, MessageBoxCloser::BoxesWithValidationText()) << c.name;
+        EXPECT_EQ(c.valid ? 0 : 1, MessageBoxCloser::BoxesWithText()) << c.name;
         if (!c.valid) {
             EXPECT_TRUE(GetFocus() == GetDlgItem(dlg, IDC_FW_COUNT)) << c.name << ": focus not on the field";
         }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/box_closer.h"
 #include "tests/unit/support/source_thread.h"
 #include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
@@ -80,34 +81,6 @@ TEST(ThumbnailCommands, MenuOpensWithTheReloadItemsOfItsProcessAndState)
 
 // Answers every message box of this thread from a timer, which the box's own loop dispatches, and
 // counts the boxes.
-class BoxCloser {
-public:
-    BoxCloser() : m_timer(SetTimer(nullptr, 0, 20, &Tick)) { s_boxes.clear(); }
-    ~BoxCloser() { KillTimer(nullptr, m_timer); }
-    static int Boxes() { return static_cast<int>(s_boxes.size()); }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), &Close, 0); }
-    static BOOL CALLBACK Close(HWND hwnd, LPARAM)
-    {
-        return AfxCallGuarded("EnumThreadWindows callback", FALSE, [&]() -> BOOL {
-            char name[16] = {};
-            GetClassNameA(hwnd, name, sizeof name);
-            if (std::strcmp(name, "#32770") != 0 || !IsWindowVisible(hwnd))
-                return TRUE;
-            bool known = false;
-            for (HWND seen : s_boxes)
-                known = known || seen == hwnd;
-            if (!known)
-                s_boxes.push_back(hwnd);
-            PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
-            return TRUE;
-        });
-    }
-    static std::vector<HWND> s_boxes;
-    UINT_PTR m_timer;
-};
-std::vector<HWND> BoxCloser::s_boxes;
 
 TEST(ThumbnailCommands, DoubleClickAsksTheSourceAfresh)
 {
@@ -132,11 +105,11 @@ TEST(ThumbnailCommands, DoubleClickAsksTheSourceAfresh)
         }
         if (c.hungNow)
             source.Hang();
-        BoxCloser closer;
+        MessageBoxCloser closer;
         const DWORD start = GetTickCount();
         SendMessageA(thumb->m_hWnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
         const DWORD elapsed = GetTickCount() - start;
-        EXPECT_EQ(c.boxes, BoxCloser::Boxes()) << c.name;
+        EXPECT_EQ(c.boxes, MessageBoxCloser::Boxes()) << c.name;
         EXPECT_LT(elapsed, 2500u) << c.name << ": held up by the source";
         source.Resume();
         CloseThumbnail(thumb, THUMB_CLOSE);
