@@ -24,6 +24,16 @@ namespace {
 
 const RECT kDesktop = {0, 0, 1280, 1024};
 
+// The two parking methods, which most parking tests run through.
+struct MethodCase {
+    const char* name;
+    int layered;
+};
+const MethodCase kBothMethods[] = {
+    {"off screen", 0},
+    {"in place", 1},
+};
+
 }  // namespace
 
 TEST(Parking, MethodFollowsMonitorsAndLayeredMode)
@@ -519,14 +529,7 @@ TEST(Parking, SourceThatCannotBeParkedCostsOneWaitPerMinimise)
 
 TEST(Parking, HungSourceIsStillPutBackWhenItsThumbnailGoes)
 {
-    struct Case {
-        const char* name;
-        int layered;
-    } cases[] = {
-        {"off screen", 0},
-        {"in place", 1},
-    };
-    for (const Case& c : cases) {
+    for (const MethodCase& c : kBothMethods) {
         Method method(1, c.layered);
         CControlDlg page;
         ThreadSource source(SW_SHOWMINNOACTIVE);
@@ -924,14 +927,7 @@ void CALLBACK CloseWhileBoxOpen(HWND, UINT, UINT_PTR, DWORD)
 
 TEST(Parking, ReturnFromParkingStopsWhenItsTaskbarBoxClosedTheThumbnail)
 {
-    struct Case {
-        const char* name;
-        int layered;
-    } cases[] = {
-        {"off screen", 0},
-        {"in place", 1},
-    };
-    for (const Case& c : cases) {
+    for (const MethodCase& c : kBothMethods) {
         Method method(1, c.layered);
         FailingTaskbar taskbar;
         CControlDlg page;
@@ -960,14 +956,7 @@ TEST(Parking, ReturnFromParkingStopsWhenItsTaskbarBoxClosedTheThumbnail)
 
 TEST(Parking, SourceThatStopsAnsweringAfterTheQuestionIsNotParked)
 {
-    struct Case {
-        const char* name;
-        int layered;
-    } cases[] = {
-        {"off screen", 0},
-        {"in place", 1},
-    };
-    for (const Case& c : cases) {
+    for (const MethodCase& c : kBothMethods) {
         Method method(1, c.layered);
         CControlDlg page;
         ThreadSource source(SW_SHOWNOACTIVATE);
@@ -1027,14 +1016,7 @@ TEST(Parking, EveryPutBackWithoutAWaitEnablesTheWindow)
 
 TEST(Parking, SourceThatStopsAnsweringWhileItIsMinimisedIsPutBackWithoutAWait)
 {
-    struct Case {
-        const char* name;
-        int layered;
-    } cases[] = {
-        {"off screen", 0},
-        {"in place", 1},
-    };
-    for (const Case& c : cases) {
+    for (const MethodCase& c : kBothMethods) {
         Method method(1, c.layered);
         CControlDlg page;
         ThreadSource source(SW_SHOWMINNOACTIVE);
