@@ -272,6 +272,10 @@ public:
     bool Hung() const { return m_hung; }
     // How often it was restored from minimised or shown restored.
     int Restores() const { return m_restores; }
+    // While on, every minimise is refused, whichever road asks for it, as a program that keeps its
+    // window on the screen does; Refusals counts them.
+    void RefuseMinimise(bool on) { m_refuseMinimise = on; }
+    int Refusals() const { return m_refusals; }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -309,8 +313,26 @@ private:
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 
+    // The system asks the window's thread before it minimises a window, whoever asked for it.
+    static LRESULT CALLBACK MinMaxHook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        if (code == HCBT_MINMAX) {
+            ThreadSource* self =
+                reinterpret_cast<ThreadSource*>(GetWindowLongPtrA(reinterpret_cast<HWND>(wParam), GWLP_USERDATA));
+            const int show = LOWORD(lParam);
+            const bool minimise = show == SW_MINIMIZE || show == SW_SHOWMINIMIZED || show == SW_SHOWMINNOACTIVE ||
+                                  show == SW_FORCEMINIMIZE;
+            if (self && minimise && self->m_refuseMinimise) {
+                ++self->m_refusals;
+                return 1;
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
     void Run(int show, DWORD exStyle, int alpha)
     {
+        const HHOOK hook = SetWindowsHookExA(WH_CBT, &MinMaxHook, nullptr, GetCurrentThreadId());
         WNDCLASSA wc = {};
         wc.lpfnWndProc = &Proc;
         wc.hInstance = GetModuleHandleA(nullptr);
@@ -326,6 +348,8 @@ private:
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0)
             DispatchMessageA(&msg);
+        if (hook)
+            UnhookWindowsHookEx(hook);
     }
 
     const bool m_refuseOpen;
@@ -336,6 +360,8 @@ private:
     std::atomic<int> m_hangAt{kNoHang};
     std::atomic<DWORD> m_hangMs{0};
     std::atomic<int> m_restores{0};
+    std::atomic<bool> m_refuseMinimise{false};
+    std::atomic<int> m_refusals{0};
 };
 
 WindowEntry EntryFor(HWND source)
@@ -686,6 +712,59 @@ TEST(Parking, OnlyAMarkedWindowIsRecoveredWhenItGetsAThumbnail)
         EXPECT_FALSE(IsMarkedParked(src)) << c.name;
         CloseThumbnail(thumb, THUMB_CLOSE);
         EnableWindow(src, TRUE);
+    }
+}
+
+// A window that will not be minimised is back on the screen after its put-back, usable, but its
+// put-back is not done: the mark stays, so that the next start finishes it, and goes once the window
+// is seen minimised.
+TEST(Parking, MarkStaysUntilTheWindowIsSeenMinimised)
+{
+    struct Case {
+        const char* name;
+        int layered;
+        bool atExit;  // put back without a wait for the window; else on the road that waits for its answers
+    } cases[] = {
+        {"off screen, answering", 0, false},
+        {"in place, answering", 1, false},
+        {"off screen, at the exit", 0, true},
+        {"in place, at the exit", 1, true},
+    };
+    for (const Case& c : cases) {
+        Method method(1, c.layered);
+        CControlDlg page;
+        ThreadSource source(SW_SHOWMINNOACTIVE);
+        HWND src = source.Hwnd();
+        const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        ASSERT_EQ(THUMB_PARKED, thumb->m_nState) << c.name;
+        source.RefuseMinimise(true);
+        if (c.atExit) {
+            PutBackTogether together(100);
+            CloseThumbnail(thumb, THUMB_CLOSE);
+        } else {
+            CloseThumbnail(thumb, THUMB_CLOSE);
+        }
+        EXPECT_TRUE(PollFor([&] { return IsWindowEnabled(src) && ExStyle(src) == exBefore; }, 5000))
+            << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src));
+        EXPECT_GT(source.Refusals(), 0) << c.name << ": never asked to minimise";
+        EXPECT_FALSE(IsIconic(src)) << c.name;
+        EXPECT_EQ(Text(kNormal), Text(WindowRect(src))) << c.name << ": not back where it was";
+        EXPECT_FALSE(PollFor([&] { return !IsMarkedParked(src); }, 300))
+            << c.name << ": the mark went, though the window never was minimised";
+
+        source.RefuseMinimise(false);
+        if (c.atExit) {
+            // Minimised by the user: the put-back, still waiting for that, sees it.
+            ShowWindow(src, SW_SHOWMINNOACTIVE);
+        } else {
+            EXPECT_EQ(1, RecoverParkedWindows()) << c.name << ": the next start found nothing to finish";
+        }
+        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && !IsMarkedParked(src) && !PutBackPending(src); }, 5000))
+            << c.name << ": " << Hex(Style(src)) << " marked " << IsMarkedParked(src);
+        EXPECT_EQ(Hex(styleBefore), Hex(Style(src))) << c.name;
+        EXPECT_EQ(Hex(exBefore), Hex(ExStyle(src))) << c.name;
+        EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name;
     }
 }
 
