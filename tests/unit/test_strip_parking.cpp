@@ -1151,3 +1151,115 @@ TEST(Parking, ParkedBrowserLeftEnabledByAReloadIsDisabledOnceItAnswers)
         EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name << ": not put back after the close";
     }
 }
+
+namespace {
+
+// Wine's notepad, a window of another process: under Wine its placement reports where it stands, so
+// once it is minimised its normal position is the iconic rectangle, and the one last seen restored
+// stands in.
+class OtherProcessWindow {
+public:
+    OtherProcessWindow()
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof(startup);
+        char command[] = "notepad.exe";
+        if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_process)) {
+            ADD_FAILURE() << "notepad did not start: " << GetLastError();
+            return;
+        }
+        WaitForInputIdle(m_process.hProcess, 5000);
+        if (!PollFor([this] { return (m_hwnd = Find(m_process.dwProcessId)) != nullptr; }, 10000))
+            ADD_FAILURE() << "notepad showed no window";
+    }
+    ~OtherProcessWindow()
+    {
+        if (!m_process.hProcess)
+            return;
+        TerminateProcess(m_process.hProcess, 0);
+        WaitForSingleObject(m_process.hProcess, 5000);
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+    }
+    OtherProcessWindow(const OtherProcessWindow&) = delete;
+    OtherProcessWindow& operator=(const OtherProcessWindow&) = delete;
+
+    HWND Hwnd() const { return m_hwnd; }
+    WindowEntry Entry() const
+    {
+        WindowEntry e = SourceEntry(m_hwnd, "notepad");
+        e.processId = m_process.dwProcessId;
+        return e;
+    }
+
+private:
+    struct Search {
+        DWORD pid;
+        HWND found;
+    };
+    static BOOL CALLBACK Visit(HWND hwnd, LPARAM context)
+    {
+        Search* search = reinterpret_cast<Search*>(context);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid != search->pid || !IsWindowVisible(hwnd))
+            return TRUE;
+        search->found = hwnd;
+        return FALSE;
+    }
+    static HWND Find(DWORD pid)
+    {
+        Search search = {pid, nullptr};
+        EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    PROCESS_INFORMATION m_process = {};
+    HWND m_hwnd = nullptr;
+};
+
+void MoveTo(HWND hwnd, const RECT& r)
+{
+    SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+// A window seen standing off the desktop (a put-back not yet taken, or moved there by its program)
+// and minimised from there: its normal position cannot be read, and the last rectangle seen on the
+// desktop stands in, so that the put-back brings it back where the user last had it.
+TEST(Parking, WindowSeenOffTheDesktopGoesBackWhereItWasLastOnIt)
+{
+    const RECT onDesktop = {300, 150, 620, 390};
+    struct Case {
+        const char* name;
+        RECT offDesktop;
+    } cases[] = {
+        {"at the parked depth", {10300, 10150, 10620, 10390}},
+        {"beyond the right edge", {1300, 150, 1620, 390}},
+    };
+    Method method(1, 0);  // off screen: the put-back moves it to its saved normal position
+    OtherProcessWindow other;
+    HWND src = other.Hwnd();
+    ASSERT_TRUE(src != nullptr);
+    for (const Case& c : cases) {
+        CControlDlg page;
+        MoveTo(src, onDesktop);
+        ASSERT_EQ(Text(onDesktop), Text(WindowRect(src))) << c.name;
+        Cthumbnail* thumb = new Cthumbnail(other.Entry(), kSlot, 153, nullptr);
+        thumb->KillTimer(IDT_THUMB_POLL);  // the polls run here
+        ASSERT_EQ(THUMB_NORMAL, thumb->m_nState) << c.name;
+        SendMessageA(thumb->m_hWnd, WM_TIMER, IDT_THUMB_POLL, 0);
+        MoveTo(src, c.offDesktop);
+        ASSERT_EQ(Text(c.offDesktop), Text(WindowRect(src))) << c.name;
+        SendMessageA(thumb->m_hWnd, WM_TIMER, IDT_THUMB_POLL, 0);
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        ASSERT_TRUE(IsIconic(src)) << c.name;
+        ASSERT_TRUE(thumb->ParkMinimisedSource()) << c.name;
+        EXPECT_EQ(Text(onDesktop), Text(thumb->m_wpSaved.rcNormalPosition)) << c.name << ": its saved normal position";
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name << ": not put back";
+        ShowWindow(src, SW_SHOWNOACTIVATE);
+        EXPECT_EQ(Text(onDesktop), Text(WindowRect(src))) << c.name << ": restored elsewhere";
+    }
+}
