@@ -4,6 +4,8 @@
 #include "framework/Handle.h"
 #include "framework/Trace.h"
 #include "strip/ParkedPlacement.h"
+#include "strip/ParkingMath.h"
+#include "strip/PlacementMath.h"
 
 #include <process.h>
 
@@ -241,6 +243,9 @@ std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state,
     return std::shared_ptr<void>(pending, pending->done.h.Get());
 }
 
+// What a put-back writes: the saved state with the window's own later layering, where a monitor shows it.
+ParkedState PreparePutBack(HWND hwnd, const ParkedState& saved);
+
 BOOL CALLBACK CollectMarked(HWND hwnd, LPARAM context)
 {
     try {
@@ -348,10 +353,10 @@ POINT WorkspaceOffset(HWND hwnd, const RECT& r)
     return WorkOffsetNear(CurrentMonitors(), r);
 }
 
-bool WindowAnswers(HWND hwnd)
+bool WindowAnswers(HWND hwnd, DWORD timeoutMs)
 {
     DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
+    return ::SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
 }
 
 DWORD StyleToWriteBack(DWORD saved, DWORD current)
@@ -403,10 +408,7 @@ bool PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers, bool
         return true;
     if (PutBackPending(hwnd))
         return false;  // once is enough: a second one would start from where the first left it
-    const WindowNow now = ReadWindowNow(hwnd);
-    const ParkedState state = SafeStateToPutBack(MergeOwnLayering(saved, now), true, now, CurrentMonitors());
-    if (state.placement.flags & WPF_RESTORETOMAXIMIZED)
-        ::SetPropA(hwnd, kRestoresMaximised, reinterpret_cast<HANDLE>(1));
+    const ParkedState state = PreparePutBack(hwnd, saved);
     if (PuttingBackTogether()) {
         try {
             g_together.push_back(PutBackWithoutWaiting(hwnd, state, restored));
@@ -458,6 +460,207 @@ bool PutBackParkedWindow(HWND hwnd, const ParkedState& saved, bool answers, bool
     if (::IsIconic(hwnd))
         RemoveParkedMark(hwnd);
     return true;
+}
+
+namespace {
+
+ParkedState PreparePutBack(HWND hwnd, const ParkedState& saved)
+{
+    const WindowNow now = ReadWindowNow(hwnd);
+    const ParkedState state = SafeStateToPutBack(MergeOwnLayering(saved, now), true, now, CurrentMonitors());
+    if (state.placement.flags & WPF_RESTORETOMAXIMIZED)
+        ::SetPropA(hwnd, kRestoresMaximised, reinterpret_cast<HANDLE>(1));
+    return state;
+}
+
+}  // namespace
+
+struct ParkInBackground::Shared {
+    HWND hwnd = nullptr;
+    bool normalUnknown = false;
+    Event progress;  // set after each write
+    Event done;      // the park has ended, and the put-back after an abandon has been started
+    std::mutex lock;
+    ParkedState state = {};
+    ParkOutcome outcome = kParkGoesOn;
+    bool abandoned = false;
+    std::shared_ptr<void> putBack;  // the abandoned park's put-back, once started
+};
+
+namespace {
+
+using Shared = ParkInBackground::Shared;
+
+// A write has returned: false once the park was abandoned, and no further write may go.
+bool GoOn(Shared& park)
+{
+    ::SetEvent(park.progress.h.Get());
+    std::lock_guard<std::mutex> lock(park.lock);
+    return !park.abandoned;
+}
+
+// Ends the park. An abandoned one puts back what was written, without a wait; one never shown has
+// nothing to move back, and its normal position may be the iconic rectangle: put back as in place.
+void EndPark(Shared& park, ParkOutcome outcome, bool written, bool shown)
+{
+    std::shared_ptr<void> putBack;
+    {
+        std::lock_guard<std::mutex> lock(park.lock);
+        park.outcome = outcome;
+        if (park.abandoned && written && (outcome == kParked || outcome == kParkGoesOn)) {
+            ParkedState state = park.state;
+            if (!shown)
+                state.method = kParkedInPlace;
+            MarkParked(park.hwnd, state);
+            putBack = PutBackWithoutWaiting(park.hwnd, PreparePutBack(park.hwnd, state), false);
+            park.putBack = putBack;
+        }
+    }
+    if (putBack)
+        ::WaitForSingleObject(static_cast<HANDLE>(putBack.get()), 10000);
+    ::SetEvent(park.done.h.Get());
+}
+
+void RunPark(Shared& park)
+{
+    HWND hwnd = park.hwnd;
+    if (!WindowAnswers(hwnd))
+        return EndPark(park, kParkNoAnswer, false, false);
+    const DWORD style = StyleOf(hwnd, GWL_STYLE);
+    const DWORD exStyle = StyleOf(hwnd, GWL_EXSTYLE);
+    // A window the user has restored meanwhile is left alone: disabled, nothing would enable it.
+    if (!(style & WS_MINIMIZE) || !::IsIconic(hwnd) || !GoOn(park))
+        return EndPark(park, kParkNotMinimised, false, false);
+    ParkedState state;
+    {
+        std::lock_guard<std::mutex> lock(park.lock);
+        state = park.state;
+    }
+    MarkParked(hwnd, state);
+    SetStyle(hwnd, GWL_STYLE, style | WS_DISABLED);
+    if (!GoOn(park))
+        return EndPark(park, kParkGoesOn, true, false);
+    SetStyle(hwnd, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+    ::SetLayeredWindowAttributes(hwnd, 0, 0, LWA_ALPHA);
+    if (!GoOn(park))
+        return EndPark(park, kParkGoesOn, true, false);
+    if (!SendWithTimeout(hwnd, WM_SETREDRAW, FALSE, 0)) {
+        // It stopped answering after the question: not parked. Still minimised where the user left it,
+        // it gets back what was written without a wait for it, and redraws once it takes both messages.
+        ::SendNotifyMessageA(hwnd, WM_SETREDRAW, TRUE, 0);
+        ParkedState unshown = state;
+        unshown.method = kParkedInPlace;
+        MarkParked(hwnd, unshown);
+        PutBackWithoutWaiting(hwnd, PreparePutBack(hwnd, unshown), false);
+        return EndPark(park, kParkNoAnswer, false, false);
+    }
+    if (!GoOn(park))
+        return EndPark(park, kParkGoesOn, true, false);
+    // Not activated: an invisible, disabled window would take the user's keystrokes.
+    ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    if (::IsIconic(hwnd)) {
+        // It refuses to open (WM_QUERYOPEN): not parked, and as it was.
+        SendWithTimeout(hwnd, WM_SETREDRAW, TRUE, 0);
+        WriteBackStyles(hwnd, state);
+        RemoveParkedMark(hwnd);
+        return EndPark(park, kParkRefused, false, false);
+    }
+    if (park.normalUnknown) {
+        RECT restored;
+        if (::GetWindowRect(hwnd, &restored) && !IsMinimisedRect(restored))
+            state.placement.rcNormalPosition = ScreenToWorkspace(restored, WorkspaceOffset(hwnd, restored));
+        MarkParked(hwnd, state);
+    }
+    {
+        std::lock_guard<std::mutex> lock(park.lock);
+        park.state = state;
+    }
+    if (!GoOn(park))
+        return EndPark(park, kParkGoesOn, true, true);
+    if (state.method == kParkedOffScreen) {
+        const RECT& normal = state.placement.rcNormalPosition;
+        AfxTrace("top=%d, bottom=%d, left=%d, right=%d\n", static_cast<int>(normal.top),
+                 static_cast<int>(normal.bottom), static_cast<int>(normal.left), static_cast<int>(normal.right));
+        const POINT at = ParkedPosition(WorkspaceToScreen(normal, WorkspaceOffset(hwnd, normal)));
+        ::SetWindowPos(hwnd, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        if (!GoOn(park))
+            return EndPark(park, kParkGoesOn, true, true);
+        // Opaque again off the screen, with its own layered look if it had one.
+        SetStyle(hwnd, GWL_EXSTYLE, state.exStyle);
+        if (state.exStyle & WS_EX_LAYERED)
+            ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
+        if (!GoOn(park))
+            return EndPark(park, kParkGoesOn, true, true);
+    }
+    SendWithTimeout(hwnd, WM_SETREDRAW, TRUE, 0);
+    EndPark(park, kParked, true, true);
+}
+
+}  // namespace
+
+ParkInBackground::ParkInBackground(std::shared_ptr<Shared> shared) : m_shared(std::move(shared)) {}
+
+ParkInBackground::~ParkInBackground() = default;
+
+std::shared_ptr<ParkInBackground> ParkInBackground::Start(HWND hwnd, const ParkedState& state, bool normalUnknown)
+{
+    auto shared = std::make_shared<Shared>();
+    shared->hwnd = hwnd;
+    shared->state = state;
+    shared->normalUnknown = normalUnknown;
+    StartDetached([shared] { RunPark(*shared); });
+    return std::shared_ptr<ParkInBackground>(new ParkInBackground(shared));
+}
+
+bool ParkInBackground::Wait(DWORD stallMs)
+{
+    const HANDLE events[2] = {m_shared->done.h.Get(), m_shared->progress.h.Get()};
+    for (;;) {
+        const DWORD woke = ::MsgWaitForMultipleObjects(2, events, FALSE, stallMs, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0)
+            return true;
+        if (woke == WAIT_OBJECT_0 + 2) {
+            MSG msg;
+            ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            continue;
+        }
+        if (woke != WAIT_OBJECT_0 + 1)
+            return ::WaitForSingleObject(events[0], 0) == WAIT_OBJECT_0;
+        ::ResetEvent(events[1]);
+    }
+}
+
+ParkOutcome ParkInBackground::Outcome() const
+{
+    if (::WaitForSingleObject(m_shared->done.h.Get(), 0) != WAIT_OBJECT_0)
+        return kParkGoesOn;
+    std::lock_guard<std::mutex> lock(m_shared->lock);
+    return m_shared->outcome;
+}
+
+ParkedState ParkInBackground::State() const
+{
+    std::lock_guard<std::mutex> lock(m_shared->lock);
+    return m_shared->state;
+}
+
+void ParkInBackground::Abandon()
+{
+    bool parked = false;
+    {
+        std::lock_guard<std::mutex> lock(m_shared->lock);
+        if (m_shared->abandoned)
+            return;
+        m_shared->abandoned = true;
+        parked = m_shared->outcome == kParked;
+    }
+    // Ended before the abandon: put back here, like any parked window.
+    if (parked) {
+        PutBackParkedWindow(m_shared->hwnd, State(), false);
+        return;
+    }
+    if (PuttingBackTogether())
+        g_together.push_back(std::shared_ptr<void>(m_shared, m_shared->done.h.Get()));
 }
 
 bool RestoresMaximised(HWND hwnd)

@@ -3,6 +3,8 @@
 // can put it back after this one was killed. Putting back, and the recovery at start-up.
 #include <windows.h>
 
+#include <memory>
+
 enum ParkingMethod {
     kParkedOffScreen = 1,  // restored, disabled, moved by kParkOffset
     kParkedInPlace = 2,    // restored, disabled, layered at alpha 0 where it is
@@ -36,8 +38,8 @@ RECT ScreenToWorkspace(const RECT& screen, POINT workOffset);
 // The offset for hwnd's workspace coordinates of a rectangle near r (screen or workspace).
 POINT WorkspaceOffset(HWND hwnd, const RECT& r);
 
-// Asks the window whether it answers, 1000 ms at most.
-bool WindowAnswers(HWND hwnd);
+// Asks the window whether it answers, timeoutMs at most.
+bool WindowAnswers(HWND hwnd, DWORD timeoutMs = 1000);
 
 // Puts a parked window back: minimised (restored, for restored), with its own styles, layered
 // attributes and normal position, and the mark removed once it is wholly back. A window that does not
@@ -61,6 +63,42 @@ private:
     DWORD m_deadlineMs;
 };
 bool PuttingBackTogether();
+
+// Parking a minimised window: the question and every write go, in order, from a thread of their own,
+// so that a window that answers only between long works holds up that thread, not the program.
+enum ParkOutcome {
+    kParkGoesOn,        // the writes go on
+    kParked,            // shown, disabled, and off the screen or invisible in place
+    kParkNoAnswer,      // it did not answer: what was written goes back without a wait for it
+    kParkNotMinimised,  // restored meanwhile: nothing written
+    kParkRefused,       // it would not open: as it was
+};
+
+class ParkInBackground {
+public:
+    // state: what it goes back with (method, styles, placement); normalUnknown: its normal position is
+    // the rectangle it is shown at. Throws when no thread can be started.
+    static std::shared_ptr<ParkInBackground> Start(HWND hwnd, const ParkedState& state, bool normalUnknown);
+    ~ParkInBackground();
+    ParkInBackground(const ParkInBackground&) = delete;
+    ParkInBackground& operator=(const ParkInBackground&) = delete;
+
+    // Waits while the writes go on, as long as each takes less than stallMs, letting in what is sent
+    // to this thread (the window may be one of its own); true once they have ended.
+    bool Wait(DWORD stallMs);
+    ParkOutcome Outcome() const;
+    // Once parked: what it goes back with, its normal position read when it was unknown.
+    ParkedState State() const;
+    // Its thumbnail goes: the window is put back without a wait, once the write under way returns
+    // when the park has not ended; the exit's one wait for all put-backs includes it.
+    void Abandon();
+
+    struct Shared;
+
+private:
+    explicit ParkInBackground(std::shared_ptr<Shared> shared);
+    std::shared_ptr<Shared> m_shared;
+};
 
 // A window put back minimised from the maximised state keeps a note of it until it is seen restored.
 bool RestoresMaximised(HWND hwnd);

@@ -192,7 +192,9 @@ void Cthumbnail::OnCreateWindow()
         m_nState = THUMB_PARKED;
         AfxTrace("CREATE: LAYERED START(%s)\n", m_entry.title.GetString());
     } else {
-        SaveSourceState();
+        // Not while its park goes on: the mark there is this park's own.
+        if (!m_pPark)
+            SaveSourceState();
         m_nState = THUMB_NORMAL;
         AfxTrace("CREATE: NORMAL START(%s)\n", m_entry.title.GetString());
     }
@@ -235,15 +237,30 @@ void Cthumbnail::PostNcDestroy()
         delete this;
 }
 
+namespace {
+
+// A source that answers within this is put back on the road that waits for it.
+const DWORD kPromptAnswer = 300;
+
+}  // namespace
+
 void Cthumbnail::PutBackSource()
 {
     if (m_bSourcePutBack)
         return;
     m_bSourcePutBack = true;
+    if (m_pPark) {
+        // Its park has not been taken up yet: put back from where it has got to.
+        m_pPark->Abandon();
+        m_pPark.reset();
+        return;
+    }
     if (!ShouldPutBackSource(m_nPrevState, m_nState) || !::IsWindow(m_hSource))
         return;
     const bool chrome = m_entry.processName == "chrome.exe";
-    UnparkSourceWindow(chrome);
+    // The answering road makes its writes one after another: a source busy between its answers
+    // would hold up the close for each of them.
+    UnparkSourceWindow(chrome, kPromptAnswer);
     if (chrome && !PuttingBackTogether()) {
         // This browser is left restored at its saved position rather than minimised. A time-out,
         // so that a source that does not answer cannot hold up the exit.

@@ -77,8 +77,12 @@ public:
     // TRUE when the source is parked; FALSE, with only its state saved, when it is not minimised
     // or does not answer (the refresh cycle tries again).
     BOOL ParkSourceWindow();
+    // A park whose writes outlasted the wait for them is taken up once they have ended: TRUE when
+    // that parked the source.
+    BOOL CheckPendingPark();
     // restored: left restored at its normal position instead (honoured while put back together).
-    void UnparkSourceWindow(bool restored = false);
+    // A source that does not answer within answerMs is put back without a wait for it.
+    void UnparkSourceWindow(bool restored = false, DWORD answerMs = 1000);
     void RestoreSourcePosition();
     // Reads the source's rectangle afresh.
     BOOL IsSourceOnScreen();
@@ -206,6 +210,8 @@ private:
     void PollSource();
     bool AboveOrdinaryWindow() const;
     void WriteBackSourceStyles();
+    // Takes up the ended park: TRUE, in THUMB_PARKED, when the source is parked.
+    BOOL EndPark();
     // Asks the source, 1000 ms at most; a source that did not answer a moment ago is not asked again
     // for a while, so a hung one costs one wait, not one per step.
     BOOL SourceAnswers() const;
@@ -229,12 +235,13 @@ private:
 
     RECT m_rcSeenRestored = {0, 0, 0, 0};  // the source on the last poll that found it not minimised
     BOOL m_bSeenRestored = FALSE;
-    BOOL m_bSeenMaximised = FALSE;       // maximised on the last poll that found it not minimised
-    BOOL m_bNormalUnknown = FALSE;       // m_wpSaved's normal position waits for the restored rectangle
-    bool m_bParkWaited = false;          // this minimise has had its one wait before parking
-    bool m_bParkedForeground = false;    // the parked source was the foreground window at the last look
-    bool m_bDisableAfterReload = false;  // a reload left the parked source enabled: it did not answer
-    mutable bool m_bNoAnswer = false;    // the source did not answer at m_dwNoAnswerTick
+    BOOL m_bSeenMaximised = FALSE;              // maximised on the last poll that found it not minimised
+    BOOL m_bNormalUnknown = FALSE;              // m_wpSaved's normal position waits for the restored rectangle
+    bool m_bParkWaited = false;                 // this minimise has had its one wait before parking
+    std::shared_ptr<ParkInBackground> m_pPark;  // the park whose writes go on
+    bool m_bParkedForeground = false;           // the parked source was the foreground window at the last look
+    bool m_bDisableAfterReload = false;         // a reload left the parked source enabled: it did not answer
+    mutable bool m_bNoAnswer = false;           // the source did not answer at m_dwNoAnswerTick
     mutable DWORD m_dwNoAnswerTick = 0;
     COLORREF m_crSavedKey = 0;  // the source's own layered attributes, put back with its styles
     BYTE m_bySavedAlpha = 255;

@@ -220,6 +220,10 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
     // is gone then (m_hWnd null), while the object lives on until this message returns.
     // The source's rectangle, when a capture of this step has read it.
     std::optional<RECT> source;
+    // Nothing of a source whose park goes on: it is neither as it was nor parked yet.
+    CheckPendingPark();
+    if (m_pPark)
+        return 0;
     const RefreshPath path =
         ChooseRefreshPath(m_nState, ::IsWindow(m_hSource), ::IsIconic(m_hSource), ::GetForegroundWindow() == m_hSource);
     switch (path) {

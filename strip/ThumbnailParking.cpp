@@ -19,11 +19,6 @@ bool InPlaceParking()
     return UseInPlaceParking(displays ? displays->m_nMonitorCount : 1, LayeredMode);
 }
 
-void SetStyle(HWND hwnd, int index, DWORD value)
-{
-    ::SetWindowLongPtrA(hwnd, index, static_cast<LONG_PTR>(static_cast<LONG>(value)));
-}
-
 DWORD StyleOf(HWND hwnd, int index)
 {
     return static_cast<DWORD>(::GetWindowLongPtrA(hwnd, index));
@@ -38,6 +33,9 @@ bool SendToSource(HWND source, UINT message, WPARAM wParam, LPARAM lParam)
 
 // A source that did not answer is not asked again within this time.
 const DWORD kNoAnswerPause = 2000;
+
+// The program waits for a park as long as each of its writes takes less than this.
+const DWORD kParkStall = 200;
 
 }  // namespace
 
@@ -153,74 +151,63 @@ BOOL Cthumbnail::ParkSourceWindow()
     // Not while a put-back of it goes on: it has not yet taken all of its own state back.
     if (!::IsWindow(m_hSource) || PutBackPending(m_hSource))
         return FALSE;
-    // A window the user has restored meanwhile is left alone: disabled, nothing would enable it.
-    if (!::IsIconic(m_hSource) || !SourceAnswers()) {
-        SaveStylesAndPlacement();
-        return FALSE;
-    }
-    // Read after the wait, not before it.
+    // One park at a time: an earlier one that has ended since is taken up.
+    if (m_pPark)
+        return CheckPendingPark();
     SaveStylesAndPlacement();
-    const DWORD style = StyleOf(m_hSource, GWL_STYLE);
-    const DWORD exStyle = StyleOf(m_hSource, GWL_EXSTYLE);
-    if (!(style & WS_MINIMIZE))
+    // A window the user has restored meanwhile is left alone: disabled, nothing would enable it.
+    // One that did not answer a moment ago is not asked again yet.
+    if (!::IsIconic(m_hSource) || !(StyleOf(m_hSource, GWL_STYLE) & WS_MINIMIZE) ||
+        (m_bNoAnswer && ::GetTickCount() - m_dwNoAnswerTick < kNoAnswerPause))
         return FALSE;
     // Before it shows: the user may bring it to the front the moment it is parked.
     m_bParkedForeground = ::GetForegroundWindow() == m_hSource;
-    MarkParked(m_hSource, SavedState());
-
-    SetStyle(m_hSource, GWL_STYLE, style | WS_DISABLED);
-    SetStyle(m_hSource, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
-    ::SetLayeredWindowAttributes(m_hSource, 0, 0, LWA_ALPHA);
-    if (!SendToSource(m_hSource, WM_SETREDRAW, FALSE, 0)) {
-        // It stopped answering after the question: not parked. Still minimised where the user left it,
-        // it gets back what was written without a wait for it, and redraws once it takes both messages.
-        ::SendNotifyMessageA(m_hSource, WM_SETREDRAW, TRUE, 0);
-        m_bNoAnswer = true;
-        m_dwNoAnswerTick = ::GetTickCount();
-        // Never shown, it has nothing to move back, and its normal position may be the iconic rectangle:
-        // put back, and marked for a later run, as one parked in place.
-        ParkedState unshown = SavedState();
-        unshown.method = kParkedInPlace;
-        MarkParked(m_hSource, unshown);
-        PutBackParkedWindow(m_hSource, unshown, false);
+    try {
+        m_pPark = ParkInBackground::Start(m_hSource, SavedState(), m_bNormalUnknown != FALSE);
+    } catch (...) {
+        return FALSE;  // nothing written: tried again at a later step
+    }
+    // A window that takes each write at once is parked now; a busy one, once the poll finds it ended.
+    if (!m_pPark->Wait(kParkStall))
         return FALSE;
-    }
-    // Not activated: an invisible, disabled window would take the user's keystrokes.
-    ::ShowWindow(m_hSource, SW_SHOWNOACTIVATE);
-    if (::IsIconic(m_hSource)) {
-        // It refuses to open (WM_QUERYOPEN): not parked, and as it was.
-        SendToSource(m_hSource, WM_SETREDRAW, TRUE, 0);
-        WriteBackSourceStyles();
-        return FALSE;
-    }
-    if (m_bNormalUnknown) {
-        RECT restored;
-        if (::GetWindowRect(m_hSource, &restored) && !IsMinimisedRect(restored))
-            m_wpSaved.rcNormalPosition = ScreenToWorkspace(restored, WorkspaceOffset(m_hSource, restored));
-        m_bNormalUnknown = FALSE;
-        MarkParked(m_hSource, SavedState());
-    }
-    if (!InPlaceParking()) {
-        const RECT& normal = m_wpSaved.rcNormalPosition;
-        AfxTrace("top=%d, bottom=%d, left=%d, right=%d\n", static_cast<int>(normal.top),
-                 static_cast<int>(normal.bottom), static_cast<int>(normal.left), static_cast<int>(normal.right));
-        const POINT at = ParkedPosition(WorkspaceToScreen(normal, WorkspaceOffset(m_hSource, normal)));
-        ::SetWindowPos(m_hSource, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
-        // Opaque again off the screen, with its own layered look if it had one.
-        SetStyle(m_hSource, GWL_EXSTYLE, m_dwSavedExStyle);
-        if (m_dwSavedExStyle & WS_EX_LAYERED)
-            ::SetLayeredWindowAttributes(m_hSource, m_crSavedKey, m_bySavedAlpha, m_dwSavedLayeredFlags);
-    }
-    SendToSource(m_hSource, WM_SETREDRAW, TRUE, 0);
+    return EndPark();
+}
 
+BOOL Cthumbnail::EndPark()
+{
+    const std::shared_ptr<ParkInBackground> park = std::move(m_pPark);
+    switch (park->Outcome()) {
+        case kParked:
+            break;
+        case kParkNoAnswer:
+            m_bNoAnswer = true;
+            m_dwNoAnswerTick = ::GetTickCount();
+            return FALSE;
+        case kParkNotMinimised:
+            SaveStylesAndPlacement();
+            return FALSE;
+        default:
+            return FALSE;
+    }
+    m_wpSaved = park->State().placement;
+    m_bNormalUnknown = FALSE;
+    m_nState = THUMB_PARKED;  // before the box: a close inside it puts the source back
     CTaskBarControl* taskbar = CTaskBarControl::GetInstance();
     if (!taskbar || !taskbar->DeleteTab(m_hSource))
         AfxMessageBox("タスクバーから削除でエラーが発生しました", MB_OK);
     return TRUE;
 }
 
+BOOL Cthumbnail::CheckPendingPark()
+{
+    // No wait: only what the park's writes sent to this thread is let in.
+    return m_pPark && m_pPark->Wait(0) && EndPark();
+}
+
 BOOL Cthumbnail::ParkMinimisedSource()
 {
+    if (m_pPark)
+        return CheckPendingPark();
     if (!::IsWindow(m_hSource) || !::IsIconic(m_hSource))
         return FALSE;
     // One wait per minimise: a source that cannot be parked is tried again without it.
@@ -228,10 +215,7 @@ BOOL Cthumbnail::ParkMinimisedSource()
         m_bParkWaited = true;
         ::Sleep(200);
     }
-    if (!::IsIconic(m_hSource) || !ParkSourceWindow())
-        return FALSE;
-    m_nState = THUMB_PARKED;
-    return TRUE;
+    return ::IsIconic(m_hSource) && ParkSourceWindow();
 }
 
 void Cthumbnail::CheckParkedSource()
@@ -274,12 +258,13 @@ void Cthumbnail::ReturnParkedSource()
     RestoreSourcePosition();
 }
 
-void Cthumbnail::UnparkSourceWindow(bool restored)
+void Cthumbnail::UnparkSourceWindow(bool restored, DWORD answerMs)
 {
     if (!::IsWindow(m_hSource))
         return;
     // At the exit no source is asked: all of them are put back together, none waited for.
-    const bool answers = !PuttingBackTogether() && SourceAnswers() != FALSE;
+    const bool answers =
+        !PuttingBackTogether() && (answerMs >= 1000 ? SourceAnswers() != FALSE : WindowAnswers(m_hSource, answerMs));
     PutBackParkedWindow(m_hSource, SavedState(), answers, restored);
     // Under Wine its restore position is the one it was minimised from, which the put-back set.
     m_rcSeenRestored =

@@ -108,6 +108,7 @@ bool Cthumbnail::AboveOrdinaryWindow() const
 
 void Cthumbnail::PollSource()
 {
+    CheckPendingPark();
     // A round trip to the server each: the cursor only while hovered, the z-order only after a change.
     if (m_bHover && HoverAfter(m_bHover, kHoverPollTick, CursorInside(m_hWnd)) != m_bHover) {
         m_bHover = 0;

@@ -270,6 +270,9 @@ public:
         m_hangAt = moment;
     }
     bool Hung() const { return m_hung; }
+    // From now on it works ms at a time and takes what came in between: it answers every question,
+    // each only after its work.
+    void Busy(DWORD ms) { m_busyMs = ms; }
     // How often it was restored from minimised or shown restored.
     int Restores() const { return m_restores; }
     // While on, every minimise is refused, whichever road asks for it, as a program that keeps its
@@ -346,8 +349,19 @@ private:
         ShowWindow(m_hwnd, show);
         m_ready = true;
         MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
-            DispatchMessageA(&msg);
+        for (bool quit = false; !quit;) {
+            if (m_busyMs) {
+                Sleep(m_busyMs);
+                while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                    quit = msg.message == WM_QUIT;
+                    DispatchMessageA(&msg);
+                }
+            } else if (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+                DispatchMessageA(&msg);
+            } else {
+                quit = true;
+            }
+        }
         if (hook)
             UnhookWindowsHookEx(hook);
     }
@@ -362,6 +376,7 @@ private:
     std::atomic<int> m_restores{0};
     std::atomic<bool> m_refuseMinimise{false};
     std::atomic<int> m_refusals{0};
+    std::atomic<DWORD> m_busyMs{0};
 };
 
 WindowEntry EntryFor(HWND source)
@@ -1261,5 +1276,66 @@ TEST(Parking, WindowSeenOffTheDesktopGoesBackWhereItWasLastOnIt)
         EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << c.name << ": not put back";
         ShowWindow(src, SW_SHOWNOACTIVATE);
         EXPECT_EQ(Text(onDesktop), Text(WindowRect(src))) << c.name << ": restored elsewhere";
+    }
+}
+
+// A busy source answers each question only after 900 ms of work: its park and its put-back go on
+// while the program does not wait for them, and a thumbnail that goes, or the exit, while the park
+// goes on still puts it back.
+TEST(Parking, BusySourceIsParkedAndPutBackWithoutHoldingUpTheProgram)
+{
+    enum When { kOnceParked, kWhileItsParkGoesOn, kAtTheExitWhileItsParkGoesOn };
+    struct Case {
+        const char* name;
+        When when;
+    } cases[] = {
+        {"closed once parked", kOnceParked},
+        {"closed while its park goes on", kWhileItsParkGoesOn},
+        {"the exit while its park goes on", kAtTheExitWhileItsParkGoesOn},
+    };
+    for (const MethodCase& m : kBothMethods) {
+        for (const Case& c : cases) {
+            const std::string name = std::string(m.name) + ", " + c.name;
+            Method method(1, m.layered);
+            CControlDlg page;
+            ThreadSource source(SW_SHOWNOACTIVATE);
+            HWND src = source.Hwnd();
+            Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+            thumb->KillTimer(IDT_THUMB_POLL);  // no poll while it is minimised: it would look at the source
+            ShowWindow(src, SW_SHOWMINNOACTIVE);
+            const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
+            source.Busy(900);
+            DWORD start = GetTickCount();
+            thumb->ParkMinimisedSource();
+            const DWORD step = GetTickCount() - start;
+            // The one wait per minimise, and a little of the park's.
+            EXPECT_LT(step, 800u) << name << ": the refresh step waited " << step << " ms for the park";
+            thumb->SetTimer(IDT_THUMB_POLL, 200);
+            if (c.when == kOnceParked) {
+                EXPECT_TRUE(WaitFor([&] { return thumb->m_nState == THUMB_PARKED; }, 15000)) << name;
+                EXPECT_FALSE(IsIconic(src) || IsWindowEnabled(src)) << name << ": not parked";
+                EXPECT_TRUE(m.layered ? Alpha(src) == 0 : WindowRect(src).left >= 10000)
+                    << name << ": parked at " << Text(WindowRect(src)) << " alpha " << Alpha(src);
+            }
+            start = GetTickCount();
+            if (c.when == kAtTheExitWhileItsParkGoesOn) {
+                PutBackTogether exit(1500);
+                CloseThumbnail(thumb, THUMB_CLOSE);
+            } else {
+                CloseThumbnail(thumb, THUMB_CLOSE);
+            }
+            const DWORD closed = GetTickCount() - start;
+            EXPECT_LT(closed, c.when == kAtTheExitWhileItsParkGoesOn ? 2000u : 700u)
+                << name << ": the close waited " << closed << " ms";
+            EXPECT_TRUE(PollFor(
+                [&] {
+                    return IsIconic(src) && Style(src) == styleBefore && ExStyle(src) == exBefore &&
+                           !IsMarkedParked(src);
+                },
+                20000))
+                << name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " marked " << IsMarkedParked(src);
+            EXPECT_EQ(-1, Alpha(src)) << name;
+            EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << name << ": its restore position";
+        }
     }
 }
