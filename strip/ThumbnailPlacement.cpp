@@ -108,7 +108,10 @@ bool Cthumbnail::AboveOrdinaryWindow() const
 
 void Cthumbnail::PollSource()
 {
-    CheckPendingPark();
+    // The taskbar's box after a park is a nested loop that may close this thumbnail.
+    HWND self = m_hWnd;
+    if (CheckPendingPark() && !StillThere(this, self))
+        return;
     // A round trip to the server each: the cursor only while hovered, the z-order only after a change.
     if (m_bHover && HoverAfter(m_bHover, kHoverPollTick, CursorInside(m_hWnd)) != m_bHover) {
         m_bHover = 0;
