@@ -65,6 +65,10 @@ void CKestrovaDlg::DelWindow(const std::vector<WindowEntry>* list)
     if (!list)
         return;
     for (const WindowEntry& entry : *list) {
+        // A window whose park goes on has its drawing turned off, which clears its visible bit: the scan
+        // takes it for gone, and finds it again once it draws. A suspension closes every thumbnail.
+        if (!m_winListDlg.m_bSuspended && ::IsWindow(entry.hwnd) && m_controlDlg.ParkGoesOn(entry.hwnd))
+            continue;
         AfxTrace("DelWindow() title=%s, exe=%s\n", entry.title.GetString(), entry.processName.GetString());
         m_controlDlg.RemoveThumbnail(entry);
     }

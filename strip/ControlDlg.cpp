@@ -400,6 +400,15 @@ void CControlDlg::arrange()
 
 // ---- admitting and removing thumbnails
 
+bool CControlDlg::ParkGoesOn(HWND source) const
+{
+    for (const ThumbSlot& slot : m_slots) {
+        if (slot.used == 1 && slot.entry.hwnd == source && slot.thumbnail)
+            return slot.thumbnail->ParkGoesOn();
+    }
+    return false;
+}
+
 bool CControlDlg::HasThumbnail(HWND source) const
 {
     for (const ThumbSlot& slot : m_slots) {

@@ -50,6 +50,8 @@ public:
     void AddThumbnail(WindowEntry entry);
     void RemoveThumbnail(WindowEntry entry);
     bool HasThumbnail(HWND source) const;
+    // Its thumbnail's park has not ended.
+    bool ParkGoesOn(HWND source) const;
     // Frees the slot showing source, then closes its thumbnail; nothing when no slot shows it.
     void CloseSlotOf(HWND source, int closeState);
 

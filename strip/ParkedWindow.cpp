@@ -9,6 +9,7 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
@@ -98,6 +99,9 @@ std::set<HWND>& g_pending = *new std::set<HWND>;
 // The put-backs started while the exit puts every window back together, each with its end event.
 int g_togetherDepth = 0;
 std::vector<std::shared_ptr<void>> g_together;
+
+// The exit's last step for parks abandoned inside a write (below).
+void PutBackAbandonedParksAtOnce();
 
 void SetPending(HWND hwnd, bool pending)
 {
@@ -395,6 +399,7 @@ PutBackTogether::~PutBackTogether()
     for (const std::shared_ptr<void>& done : started)
         events.push_back(static_cast<HANDLE>(done.get()));
     WaitPumpingSent(events, m_deadlineMs);
+    PutBackAbandonedParksAtOnce();
 }
 
 bool PuttingBackTogether()
@@ -484,36 +489,54 @@ struct ParkInBackground::Shared {
     ParkedState state = {};
     ParkOutcome outcome = kParkGoesOn;
     bool abandoned = false;
-    std::shared_ptr<void> putBack;  // the abandoned park's put-back, once started
+    // How far the writes got: something written, the show asked for, the redraw turned off.
+    bool written = false;
+    bool showing = false;
+    bool redrawOff = false;
+    bool putBackStarted = false;
 };
 
 namespace {
 
 using Shared = ParkInBackground::Shared;
 
+// Abandoned parks whose windows are not back yet: the exit puts back any whose write is still under way.
+std::vector<std::weak_ptr<Shared>> g_abandoned;
+
+// Puts back what an abandoned park wrote, without a wait; park.lock is held. A window never shown
+// has nothing to move back, and its normal position may be the iconic rectangle: put back as in place.
+std::shared_ptr<void> PutBackAbandoned(Shared& park)
+{
+    park.putBackStarted = true;
+    ParkedState state = park.state;
+    if (!park.showing)
+        state.method = kParkedInPlace;
+    if (park.redrawOff)
+        ::SendNotifyMessageA(park.hwnd, WM_SETREDRAW, TRUE, 0);  // after the one it has not taken yet
+    MarkParked(park.hwnd, state);
+    return PutBackWithoutWaiting(park.hwnd, PreparePutBack(park.hwnd, state), false);
+}
+
 // A write has returned: false once the park was abandoned, and no further write may go.
 bool GoOn(Shared& park)
 {
     ::SetEvent(park.progress.h.Get());
     std::lock_guard<std::mutex> lock(park.lock);
+    park.written = true;
     return !park.abandoned;
 }
 
-// Ends the park. An abandoned one puts back what was written, without a wait; one never shown has
-// nothing to move back, and its normal position may be the iconic rectangle: put back as in place.
-void EndPark(Shared& park, ParkOutcome outcome, bool written, bool shown)
+void EndPark(Shared& park, ParkOutcome outcome)
 {
     std::shared_ptr<void> putBack;
     {
         std::lock_guard<std::mutex> lock(park.lock);
         park.outcome = outcome;
-        if (park.abandoned && written && (outcome == kParked || outcome == kParkGoesOn)) {
-            ParkedState state = park.state;
-            if (!shown)
-                state.method = kParkedInPlace;
-            MarkParked(park.hwnd, state);
-            putBack = PutBackWithoutWaiting(park.hwnd, PreparePutBack(park.hwnd, state), false);
-            park.putBack = putBack;
+        if (park.abandoned && !park.putBackStarted) {
+            if (park.written && (outcome == kParked || outcome == kParkGoesOn))
+                putBack = PutBackAbandoned(park);
+            else
+                SetPending(park.hwnd, false);  // nothing of the park is left to put back
         }
     }
     if (putBack)
@@ -521,62 +544,73 @@ void EndPark(Shared& park, ParkOutcome outcome, bool written, bool shown)
     ::SetEvent(park.done.h.Get());
 }
 
-void RunPark(Shared& park)
+// The writes in their order, each followed by a look at whether the park was abandoned meanwhile.
+ParkOutcome ParkWrites(Shared& park)
 {
     HWND hwnd = park.hwnd;
     if (!WindowAnswers(hwnd))
-        return EndPark(park, kParkNoAnswer, false, false);
+        return kParkNoAnswer;
     const DWORD style = StyleOf(hwnd, GWL_STYLE);
     const DWORD exStyle = StyleOf(hwnd, GWL_EXSTYLE);
     // A window the user has restored meanwhile is left alone: disabled, nothing would enable it.
-    if (!(style & WS_MINIMIZE) || !::IsIconic(hwnd) || !GoOn(park))
-        return EndPark(park, kParkNotMinimised, false, false);
+    if (!(style & WS_MINIMIZE) || !::IsIconic(hwnd))
+        return kParkNotMinimised;
     ParkedState state;
     {
         std::lock_guard<std::mutex> lock(park.lock);
+        if (park.abandoned)
+            return kParkNotMinimised;  // nothing written
         state = park.state;
     }
     MarkParked(hwnd, state);
     SetStyle(hwnd, GWL_STYLE, style | WS_DISABLED);
     if (!GoOn(park))
-        return EndPark(park, kParkGoesOn, true, false);
+        return kParkGoesOn;
     SetStyle(hwnd, GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
-    ::SetLayeredWindowAttributes(hwnd, 0, 0, LWA_ALPHA);
     if (!GoOn(park))
-        return EndPark(park, kParkGoesOn, true, false);
+        return kParkGoesOn;
+    ::SetLayeredWindowAttributes(hwnd, 0, 0, LWA_ALPHA);
+    {
+        std::lock_guard<std::mutex> lock(park.lock);
+        if (park.abandoned)
+            return kParkGoesOn;
+        park.redrawOff = true;
+    }
     if (!SendWithTimeout(hwnd, WM_SETREDRAW, FALSE, 0)) {
         // It stopped answering after the question: not parked. Still minimised where the user left it,
         // it gets back what was written without a wait for it, and redraws once it takes both messages.
-        ::SendNotifyMessageA(hwnd, WM_SETREDRAW, TRUE, 0);
-        ParkedState unshown = state;
-        unshown.method = kParkedInPlace;
-        MarkParked(hwnd, unshown);
-        PutBackWithoutWaiting(hwnd, PreparePutBack(hwnd, unshown), false);
-        return EndPark(park, kParkNoAnswer, false, false);
+        std::lock_guard<std::mutex> lock(park.lock);
+        if (!park.putBackStarted)
+            PutBackAbandoned(park);
+        return kParkNoAnswer;
     }
-    if (!GoOn(park))
-        return EndPark(park, kParkGoesOn, true, false);
+    {
+        std::lock_guard<std::mutex> lock(park.lock);
+        if (park.abandoned)
+            return kParkGoesOn;
+        park.showing = true;
+    }
     // Not activated: an invisible, disabled window would take the user's keystrokes.
     ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    if (!GoOn(park))
+        return kParkGoesOn;
     if (::IsIconic(hwnd)) {
         // It refuses to open (WM_QUERYOPEN): not parked, and as it was.
         SendWithTimeout(hwnd, WM_SETREDRAW, TRUE, 0);
         WriteBackStyles(hwnd, state);
         RemoveParkedMark(hwnd);
-        return EndPark(park, kParkRefused, false, false);
+        std::lock_guard<std::mutex> lock(park.lock);
+        park.written = false;  // nothing left to put back
+        return kParkRefused;
     }
     if (park.normalUnknown) {
         RECT restored;
         if (::GetWindowRect(hwnd, &restored) && !IsMinimisedRect(restored))
             state.placement.rcNormalPosition = ScreenToWorkspace(restored, WorkspaceOffset(hwnd, restored));
         MarkParked(hwnd, state);
-    }
-    {
         std::lock_guard<std::mutex> lock(park.lock);
         park.state = state;
     }
-    if (!GoOn(park))
-        return EndPark(park, kParkGoesOn, true, true);
     if (state.method == kParkedOffScreen) {
         const RECT& normal = state.placement.rcNormalPosition;
         AfxTrace("top=%d, bottom=%d, left=%d, right=%d\n", static_cast<int>(normal.top),
@@ -584,16 +618,31 @@ void RunPark(Shared& park)
         const POINT at = ParkedPosition(WorkspaceToScreen(normal, WorkspaceOffset(hwnd, normal)));
         ::SetWindowPos(hwnd, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         if (!GoOn(park))
-            return EndPark(park, kParkGoesOn, true, true);
+            return kParkGoesOn;
         // Opaque again off the screen, with its own layered look if it had one.
         SetStyle(hwnd, GWL_EXSTYLE, state.exStyle);
+        if (!GoOn(park))
+            return kParkGoesOn;
         if (state.exStyle & WS_EX_LAYERED)
             ::SetLayeredWindowAttributes(hwnd, state.key, state.alpha, state.layeredFlags);
-        if (!GoOn(park))
-            return EndPark(park, kParkGoesOn, true, true);
     }
     SendWithTimeout(hwnd, WM_SETREDRAW, TRUE, 0);
-    EndPark(park, kParked, true, true);
+    std::lock_guard<std::mutex> lock(park.lock);
+    park.redrawOff = false;
+    return kParked;
+}
+
+void RunPark(Shared& park)
+{
+    ParkOutcome outcome = kParkGoesOn;
+    try {
+        outcome = ParkWrites(park);
+    } catch (...) {
+        // Whatever was written goes back, as if abandoned.
+        std::lock_guard<std::mutex> lock(park.lock);
+        park.abandoned = true;
+    }
+    EndPark(park, outcome);
 }
 
 }  // namespace
@@ -608,8 +657,9 @@ std::shared_ptr<ParkInBackground> ParkInBackground::Start(HWND hwnd, const Parke
     shared->hwnd = hwnd;
     shared->state = state;
     shared->normalUnknown = normalUnknown;
+    std::shared_ptr<ParkInBackground> park(new ParkInBackground(shared));
     StartDetached([shared] { RunPark(*shared); });
-    return std::shared_ptr<ParkInBackground>(new ParkInBackground(shared));
+    return park;
 }
 
 bool ParkInBackground::Wait(DWORD stallMs)
@@ -653,15 +703,46 @@ void ParkInBackground::Abandon()
             return;
         m_shared->abandoned = true;
         parked = m_shared->outcome == kParked;
+        // Until its writes stop, no other park or recovery may start on the window.
+        if (!parked && m_shared->outcome == kParkGoesOn)
+            SetPending(m_shared->hwnd, true);
     }
     // Ended before the abandon: put back here, like any parked window.
     if (parked) {
         PutBackParkedWindow(m_shared->hwnd, State(), false);
         return;
     }
-    if (PuttingBackTogether())
-        g_together.push_back(std::shared_ptr<void>(m_shared, m_shared->done.h.Get()));
+    try {
+        g_abandoned.erase(std::remove_if(g_abandoned.begin(), g_abandoned.end(),
+                                         [](const std::weak_ptr<Shared>& p) { return p.expired(); }),
+                          g_abandoned.end());
+        g_abandoned.push_back(m_shared);
+        if (PuttingBackTogether())
+            g_together.push_back(std::shared_ptr<void>(m_shared, m_shared->done.h.Get()));
+    } catch (...) {
+        // Not waited for: the park's own thread still puts the window back.
+    }
 }
+
+namespace {
+
+// The exit's wait is over: a park still inside a write has the rest of its put-back queued behind
+// that write now, since its thread ends with the process.
+void PutBackAbandonedParksAtOnce()
+{
+    std::vector<std::weak_ptr<Shared>> abandoned;
+    abandoned.swap(g_abandoned);
+    for (const std::weak_ptr<Shared>& weak : abandoned) {
+        const std::shared_ptr<Shared> park = weak.lock();
+        if (!park)
+            continue;
+        std::lock_guard<std::mutex> lock(park->lock);
+        if (!park->putBackStarted && park->outcome == kParkGoesOn && park->written)
+            PutBackAbandoned(*park);
+    }
+}
+
+}  // namespace
 
 bool RestoresMaximised(HWND hwnd)
 {

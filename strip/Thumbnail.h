@@ -77,6 +77,7 @@ public:
     // TRUE when the source is parked; FALSE, with only its state saved, when it is not minimised
     // or does not answer (the refresh cycle tries again).
     BOOL ParkSourceWindow();
+    bool ParkGoesOn() const { return m_pPark != nullptr; }
     // A park whose writes outlasted the wait for them is taken up once they have ended: TRUE when
     // that parked the source.
     BOOL CheckPendingPark();

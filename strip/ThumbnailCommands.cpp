@@ -81,8 +81,12 @@ void Cthumbnail::OnLButtonDblClk(UINT flags, CPoint point)
         CWnd::OnLButtonDblClk(flags, point);
         return;
     }
+    // A park whose writes go on has it invisible and disabled: it is busy until they end.
+    CheckPendingPark();
+    if (!StillThere(this, self))
+        return;
     // Asked afresh: a source that was busy a moment ago may answer now.
-    if (!SourceAnswersNow()) {
+    if (m_pPark || !SourceAnswersNow()) {
         AfxMessageBox("対象のウィンドが現在ビジー状態です。操作をSkipしました", MB_OK);
         return;
     }
@@ -163,6 +167,9 @@ void Cthumbnail::PostReloadKey()
 
 void Cthumbnail::ReloadInternetExplorer()
 {
+    // While its park's writes go on the style is theirs: the next reload comes soon enough.
+    if (m_pPark)
+        return;
     // A parked window is disabled and would ignore the key: enabled for the moment around it.
     DisableAgainAfterReload();
     const DWORD before = static_cast<DWORD>(::GetWindowLongA(m_hSource, GWL_STYLE));

@@ -168,7 +168,9 @@ BOOL Cthumbnail::ParkSourceWindow()
         return FALSE;  // nothing written: tried again at a later step
     }
     // A window that takes each write at once is parked now; a busy one, once the poll finds it ended.
-    if (!m_pPark->Wait(kParkStall))
+    // The wait lets sent messages in, and one of them may close this thumbnail.
+    const std::shared_ptr<ParkInBackground> park = m_pPark;
+    if (!park->Wait(kParkStall) || m_pPark != park)
         return FALSE;
     return EndPark();
 }
@@ -182,9 +184,10 @@ BOOL Cthumbnail::EndPark()
         case kParkNoAnswer:
             m_bNoAnswer = true;
             m_dwNoAnswerTick = ::GetTickCount();
+            SaveSourceState();  // a window a killed run left parked is put back all the same
             return FALSE;
         case kParkNotMinimised:
-            SaveStylesAndPlacement();
+            SaveSourceState();
             return FALSE;
         default:
             return FALSE;
@@ -200,8 +203,9 @@ BOOL Cthumbnail::EndPark()
 
 BOOL Cthumbnail::CheckPendingPark()
 {
-    // No wait: only what the park's writes sent to this thread is let in.
-    return m_pPark && m_pPark->Wait(0) && EndPark();
+    // No wait: only what the park's writes sent to this thread is let in, which may close this thumbnail.
+    const std::shared_ptr<ParkInBackground> park = m_pPark;
+    return park && park->Wait(0) && m_pPark == park && EndPark();
 }
 
 BOOL Cthumbnail::ParkMinimisedSource()
