@@ -100,7 +100,7 @@ std::set<HWND>& g_pending = *new std::set<HWND>;
 int g_togetherDepth = 0;
 std::vector<std::shared_ptr<void>> g_together;
 
-// The exit's last step for parks abandoned inside a write (below).
+// The exit's first step for parks abandoned inside a write (below).
 void PutBackAbandonedParksAtOnce();
 
 void SetPending(HWND hwnd, bool pending)
@@ -386,7 +386,8 @@ bool PutBackPending(HWND hwnd)
 
 PutBackTogether::PutBackTogether(DWORD deadlineMs) : m_deadlineMs(deadlineMs)
 {
-    ++g_togetherDepth;
+    if (++g_togetherDepth == 1)
+        PutBackAbandonedParksAtOnce();
 }
 
 PutBackTogether::~PutBackTogether()
@@ -399,7 +400,6 @@ PutBackTogether::~PutBackTogether()
     for (const std::shared_ptr<void>& done : started)
         events.push_back(static_cast<HANDLE>(done.get()));
     WaitPumpingSent(events, m_deadlineMs);
-    PutBackAbandonedParksAtOnce();
 }
 
 bool PuttingBackTogether()
@@ -717,17 +717,18 @@ void ParkInBackground::Abandon()
                                          [](const std::weak_ptr<Shared>& p) { return p.expired(); }),
                           g_abandoned.end());
         g_abandoned.push_back(m_shared);
-        if (PuttingBackTogether())
-            g_together.push_back(std::shared_ptr<void>(m_shared, m_shared->done.h.Get()));
     } catch (...) {
-        // Not waited for: the park's own thread still puts the window back.
+        // Not kept for the exit: the park's own thread still puts the window back.
     }
+    if (PuttingBackTogether())
+        PutBackAbandonedParksAtOnce();
 }
 
 namespace {
 
-// The exit's wait is over: a park still inside a write has the rest of its put-back queued behind
-// that write now, since its thread ends with the process.
+// The exit: the park's thread ends with the process, so a park still inside a write gets the rest of
+// its put-back now, queued behind that write, with the whole of the exit's wait for it to be taken.
+// Its thread writes nothing more once the write under way returns.
 void PutBackAbandonedParksAtOnce()
 {
     std::vector<std::weak_ptr<Shared>> abandoned;
@@ -737,8 +738,14 @@ void PutBackAbandonedParksAtOnce()
         if (!park)
             continue;
         std::lock_guard<std::mutex> lock(park->lock);
-        if (!park->putBackStarted && park->outcome == kParkGoesOn && park->written)
-            PutBackAbandoned(*park);
+        if (park->putBackStarted || park->outcome != kParkGoesOn)
+            continue;
+        const std::shared_ptr<void> done = PutBackAbandoned(*park);
+        try {
+            g_together.push_back(done);
+        } catch (...) {
+            // Not waited for: its writes are on their way all the same.
+        }
     }
 }
 

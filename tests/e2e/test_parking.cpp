@@ -547,6 +547,45 @@ KV_E2E_TEST(hung_parked_helper_does_not_hold_up_the_program)
     }
 }
 
+// A busy helper takes each of the park's writes only between its works: the park lasts seconds, with
+// its drawing turned off all the while, which clears its visible bit. It keeps the one thumbnail it
+// had, ends parked, and comes back at the exit.
+KV_E2E_TEST(busy_helper_keeps_its_thumbnail_while_it_is_parked)
+{
+    Scratch s;
+    CursorAway();
+    int n = 0;
+    for (const ParkingMethod& c : kParkingMethods) {
+        Process helper = Start(BuiltFile("kv_helper.exe"), HelperArgs(c.name, false));
+        HWND h = nullptr;
+        Require(WaitFor([&] { return (h = FindTopWindow(helper.Pid(), nullptr, c.name)) && IsWindowVisible(h); }, 5000),
+                "%s: the helper did not open", c.name);
+        const Original original = {StyleOf(h) | WS_MINIMIZE, ExStyleOf(h)};
+        App app = StartApp(AppWithSettings(s, s.Folder("busy" + std::to_string(n++))), c.args, s.Root());
+        const DWORD pid = app.proc.Pid();
+        HWND thumbnail = nullptr;
+        Require(WaitFor([&] { return (thumbnail = OnlyThumbnail(pid)) != nullptr; }, 8000), "%s: no thumbnail", c.name);
+        PostMessageA(h, kHelperStartBusy, 900, 0);
+        Require(WaitFor([&] { return GetPropA(h, kHelperBusyProp) != nullptr; }, 5000), "%s: the helper is not busy",
+                c.name);
+        PostMessageA(h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        const bool inPlace = *c.args != 0;
+        bool same = true;
+        auto sameThumbnail = [&] {
+            same = same && IsWindow(thumbnail) && OnlyThumbnail(pid) == thumbnail;
+            return same;
+        };
+        Expect(WaitFor([&] { return !sameThumbnail() || ParkedLook(h, inPlace); }, 20000), "%s: not parked: %s", c.name,
+               StateText(h).c_str());
+        Expect(HoldsFor([&] { return sameThumbnail() && ParkedLook(h, inPlace); }, 3000), "%s: %s once parked: %s",
+               c.name, same ? "not left parked" : "its thumbnail was closed and made again", StateText(h).c_str());
+        Expect(ExitByTray(app), "%s: still running after the tray's exit", c.name);
+        ExpectPutBack(h, original, c.name, 10000);
+        PostMessageA(h, WM_CLOSE, 0, 0);
+        helper.WaitExit(3000);
+    }
+}
+
 KV_E2E_TEST(parked_maximised_window_comes_back_maximised)
 {
     enum Road { kExit, kFront };

@@ -12,6 +12,7 @@
 
 #include "tests/unit/support/describe.h"
 #include "tests/unit/support/pump.h"
+#include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
 
 #include <atomic>
@@ -262,7 +263,7 @@ public:
     // The thread stops answering for ms at a moment of the caller's work: once it has taken the write
     // that makes it layered (the write itself returns), inside the command that minimises it, or at
     // the reload key.
-    enum HangMoment { kNoHang, kAfterLayeredWrite, kInMinimise, kAtReloadKey };
+    enum HangMoment { kNoHang, kAfterLayeredWrite, kInMinimise, kAtReloadKey, kAfterRedrawOff };
     void HangAt(HangMoment moment, DWORD ms)
     {
         m_hung = false;
@@ -270,6 +271,8 @@ public:
         m_hangAt = moment;
     }
     bool Hung() const { return m_hung; }
+    // Whether its last WM_SETREDRAW turned its drawing on (or none came).
+    bool RedrawOn() const { return m_redrawOn; }
     // From now on it works ms at a time and takes what came in between: it answers every question,
     // each only after its work.
     void Busy(DWORD ms) { m_busyMs = ms; }
@@ -288,6 +291,15 @@ private:
             self->m_hung = true;
             Sleep(static_cast<DWORD>(wParam));
             return 0;
+        }
+        if (message == WM_SETREDRAW && self) {
+            self->m_redrawOn = wParam != 0;
+            if (!wParam && self->m_hangAt == kAfterRedrawOff) {
+                self->m_hangAt = kNoHang;
+                self->m_hung = true;
+                ReplyMessage(0);
+                Sleep(self->m_hangMs);
+            }
         }
         if (message == WM_QUERYOPEN && self && self->m_refuseOpen)
             return FALSE;
@@ -377,6 +389,7 @@ private:
     std::atomic<bool> m_refuseMinimise{false};
     std::atomic<int> m_refusals{0};
     std::atomic<DWORD> m_busyMs{0};
+    std::atomic<bool> m_redrawOn{true};
 };
 
 WindowEntry EntryFor(HWND source)
@@ -1338,4 +1351,78 @@ TEST(Parking, BusySourceIsParkedAndPutBackWithoutHoldingUpTheProgram)
             EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << name << ": its restore position";
         }
     }
+}
+
+// Closed while its park waits for the source, after the source's drawing was turned off: the window
+// comes back drawing, as it was, and a new thumbnail made meanwhile parks it only once it is back.
+TEST(Parking, ParkAbandonedAfterTheRedrawWasTurnedOffPutsTheWindowBackDrawing)
+{
+    for (const MethodCase& c : kBothMethods) {
+        Method method(1, c.layered);
+        CControlDlg page;
+        ThreadSource source(SW_SHOWNOACTIVATE);
+        HWND src = source.Hwnd();
+        Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        thumb->KillTimer(IDT_THUMB_POLL);
+        ShowWindow(src, SW_SHOWMINNOACTIVE);
+        const DWORD styleBefore = Style(src), exBefore = ExStyle(src);
+        source.HangAt(ThreadSource::kAfterRedrawOff, 1500);
+        EXPECT_FALSE(thumb->ParkMinimisedSource()) << c.name << ": parked while the source did not answer";
+        EXPECT_TRUE(source.Hung()) << c.name << ": the source never stopped answering";
+        EXPECT_FALSE(source.RedrawOn()) << c.name;
+        CloseThumbnail(thumb, THUMB_CLOSE);
+        Cthumbnail* next = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+        next->KillTimer(IDT_THUMB_POLL);
+        EXPECT_TRUE(PollFor(
+            [&] {
+                return IsIconic(src) && source.RedrawOn() && Style(src) == styleBefore && ExStyle(src) == exBefore &&
+                       !IsMarkedParked(src) && !PutBackPending(src);
+            },
+            10000))
+            << c.name << ": " << Hex(Style(src)) << " ex " << Hex(ExStyle(src)) << " drawing " << source.RedrawOn()
+            << " marked " << IsMarkedParked(src);
+        EXPECT_EQ(-1, Alpha(src)) << c.name;
+        EXPECT_EQ(Text(kNormal), Text(NormalPosition(src))) << c.name << ": its restore position";
+        EXPECT_TRUE(PollFor([&] { return next->ParkMinimisedSource() != FALSE; }, 10000)) << c.name;
+        CloseThumbnail(next, THUMB_CLOSE);
+        EXPECT_TRUE(PollFor([&] { return IsIconic(src) && Style(src) == styleBefore && !IsMarkedParked(src); }, 10000))
+            << c.name << ": " << Hex(Style(src));
+    }
+}
+
+namespace {
+
+Cthumbnail* g_closeOnQuestion = nullptr;
+
+// A source of this thread that closes its thumbnail when another thread asks whether it answers.
+LRESULT CALLBACK ClosesItsThumbnailOnTheQuestion(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NULL && InSendMessage() && g_closeOnQuestion) {
+        Cthumbnail* thumb = g_closeOnQuestion;
+        g_closeOnQuestion = nullptr;
+        CloseThumbnail(thumb, THUMB_CLOSE);
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+// The wait for a park lets in what is sent to this thread: a close there ends the park's wait.
+TEST(Parking, ThumbnailClosedWhileItsParkAsksTheSource)
+{
+    Method method(1, 0);
+    CControlDlg page;
+    HWND src = MakeSourceWindow(kNormal, "closes", &ClosesItsThumbnailOnTheQuestion);
+    const DWORD styleBefore = Style(src);
+    Cthumbnail* thumb = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
+    thumb->KillTimer(IDT_THUMB_POLL);
+    ShowWindow(src, SW_SHOWMINNOACTIVE);
+    g_closeOnQuestion = thumb;
+    SendMessageA(thumb->m_hWnd, WM_APP_THUMB_REFRESH, 0, 0);
+    EXPECT_EQ(nullptr, g_closeOnQuestion) << "the park never asked the source";
+    EXPECT_TRUE(WaitFor([&] { return !PutBackPending(src); }, 5000));
+    EXPECT_TRUE(IsIconic(src) && IsWindowEnabled(src)) << Hex(Style(src));
+    EXPECT_EQ(Hex(styleBefore | WS_MINIMIZE), Hex(Style(src)));
+    EXPECT_FALSE(IsMarkedParked(src));
+    DestroyWindow(src);
 }
