@@ -526,6 +526,16 @@ bool GoOn(Shared& park)
     return !park.abandoned;
 }
 
+// Notes the write about to go: false, and nothing noted, once the park was abandoned.
+bool NoteBefore(Shared& park, bool Shared::*step)
+{
+    std::lock_guard<std::mutex> lock(park.lock);
+    if (park.abandoned)
+        return false;
+    park.*step = true;
+    return true;
+}
+
 void EndPark(Shared& park, ParkOutcome outcome)
 {
     std::shared_ptr<void> putBack;
@@ -570,12 +580,8 @@ ParkOutcome ParkWrites(Shared& park)
     if (!GoOn(park))
         return kParkGoesOn;
     ::SetLayeredWindowAttributes(hwnd, 0, 0, LWA_ALPHA);
-    {
-        std::lock_guard<std::mutex> lock(park.lock);
-        if (park.abandoned)
-            return kParkGoesOn;
-        park.redrawOff = true;
-    }
+    if (!NoteBefore(park, &Shared::redrawOff))
+        return kParkGoesOn;
     if (!SendWithTimeout(hwnd, WM_SETREDRAW, FALSE, 0)) {
         // It stopped answering after the question: not parked. Still minimised where the user left it,
         // it gets back what was written without a wait for it, and redraws once it takes both messages.
@@ -584,12 +590,8 @@ ParkOutcome ParkWrites(Shared& park)
             PutBackAbandoned(park);
         return kParkNoAnswer;
     }
-    {
-        std::lock_guard<std::mutex> lock(park.lock);
-        if (park.abandoned)
-            return kParkGoesOn;
-        park.showing = true;
-    }
+    if (!NoteBefore(park, &Shared::showing))
+        return kParkGoesOn;
     // Not activated: an invisible, disabled window would take the user's keystrokes.
     ::ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     if (!GoOn(park))

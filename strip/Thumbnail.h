@@ -216,6 +216,8 @@ private:
     // Asks the source, 1000 ms at most; a source that did not answer a moment ago is not asked again
     // for a while, so a hung one costs one wait, not one per step.
     BOOL SourceAnswers() const;
+    // It did not answer within the pause before it is asked again.
+    bool NoAnswerAMomentAgo() const;
     // What a user action asks: always afresh, 1000 ms at most.
     BOOL SourceAnswersNow() const;
     ParkedState SavedState() const;

@@ -39,9 +39,14 @@ const DWORD kParkStall = 200;
 
 }  // namespace
 
+bool Cthumbnail::NoAnswerAMomentAgo() const
+{
+    return m_bNoAnswer && ::GetTickCount() - m_dwNoAnswerTick < kNoAnswerPause;
+}
+
 BOOL Cthumbnail::SourceAnswers() const
 {
-    if (m_bNoAnswer && ::GetTickCount() - m_dwNoAnswerTick < kNoAnswerPause)
+    if (NoAnswerAMomentAgo())
         return FALSE;
     return SourceAnswersNow();
 }
@@ -157,8 +162,7 @@ BOOL Cthumbnail::ParkSourceWindow()
     SaveStylesAndPlacement();
     // A window the user has restored meanwhile is left alone: disabled, nothing would enable it.
     // One that did not answer a moment ago is not asked again yet.
-    if (!::IsIconic(m_hSource) || !(StyleOf(m_hSource, GWL_STYLE) & WS_MINIMIZE) ||
-        (m_bNoAnswer && ::GetTickCount() - m_dwNoAnswerTick < kNoAnswerPause))
+    if (!::IsIconic(m_hSource) || !(StyleOf(m_hSource, GWL_STYLE) & WS_MINIMIZE) || NoAnswerAMomentAgo())
         return FALSE;
     // Before it shows: the user may bring it to the front the moment it is parked.
     m_bParkedForeground = ::GetForegroundWindow() == m_hSource;
@@ -184,10 +188,9 @@ BOOL Cthumbnail::EndPark()
         case kParkNoAnswer:
             m_bNoAnswer = true;
             m_dwNoAnswerTick = ::GetTickCount();
-            SaveSourceState();  // a window a killed run left parked is put back all the same
-            return FALSE;
+            [[fallthrough]];
         case kParkNotMinimised:
-            SaveSourceState();
+            SaveSourceState();  // a window a killed run left parked is put back all the same
             return FALSE;
         default:
             return FALSE;
