@@ -2,12 +2,11 @@
 
 #include "desktop/TaskBarControl.h"
 #include "framework/Handle.h"
+#include "framework/Thread.h"
 #include "framework/Trace.h"
 #include "strip/ParkedPlacement.h"
 #include "strip/ParkingMath.h"
 #include "strip/PlacementMath.h"
-
-#include <process.h>
 
 #include <algorithm>
 #include <atomic>
@@ -125,53 +124,6 @@ bool WaitShowState(HWND hwnd, bool minimised, DWORD timeoutMs)
     }
 }
 
-unsigned __stdcall RunDetached(void* context)
-{
-    std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(context));
-    try {
-        (*work)();
-    } catch (...) {
-    }
-    return 0;
-}
-
-// A thread of its own, started by the C runtime rather than std::thread: the library's detached
-// threads, started just as one ends, can share one record, so that one's work runs twice and another's never.
-void StartDetached(std::function<void()> work)
-{
-    auto* context = new std::function<void()>(std::move(work));
-    const CKernelHandle thread(
-        reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &RunDetached, context, 0, nullptr)));
-    if (!thread) {
-        delete context;
-        throw std::runtime_error("no thread");
-    }
-}
-
-// A manual-reset event, not yet set.
-struct Event {
-    CKernelHandle h{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-};
-
-// Waits for the events, pumping only messages sent to this thread: a source of this process may be
-// waiting for it.
-void WaitPumpingSent(const std::vector<HANDLE>& events, DWORD timeoutMs)
-{
-    const DWORD start = ::GetTickCount();
-    for (HANDLE h : events) {
-        for (;;) {
-            if (!h || ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0)
-                break;
-            const DWORD spent = ::GetTickCount() - start;
-            if (spent >= timeoutMs)
-                return;
-            ::MsgWaitForMultipleObjects(1, &h, FALSE, timeoutMs - spent, QS_SENDMESSAGE);
-            MSG msg;
-            ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-    }
-}
-
 // The road that needs no wait for the window's thread: what the system does without it happens now,
 // moved and shown asynchronously; every write that waits for the thread goes from a thread of its own,
 // all of them at once. A write already waiting is still taken by the window after this process has
@@ -201,8 +153,8 @@ std::shared_ptr<void> PutBackWithoutWaiting(HWND hwnd, const ParkedState& state,
     if (!maximisedFirst)
         ::ShowWindowAsync(hwnd, show);
     struct Pending {
-        Event started[3];
-        Event done;
+        CManualEvent started[3];
+        CManualEvent done;
         std::atomic<int> writes{3};
     };
     auto pending = std::make_shared<Pending>();
@@ -483,8 +435,8 @@ ParkedState PreparePutBack(HWND hwnd, const ParkedState& saved)
 struct ParkInBackground::Shared {
     HWND hwnd = nullptr;
     bool normalUnknown = false;
-    Event progress;  // set after each write
-    Event done;      // the park has ended, and the put-back after an abandon has been started
+    CManualEvent progress;  // set after each write
+    CManualEvent done;      // the park has ended, and the put-back after an abandon has been started
     std::mutex lock;
     ParkedState state = {};
     ParkOutcome outcome = kParkGoesOn;

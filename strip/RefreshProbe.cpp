@@ -2,6 +2,12 @@
 
 RefreshStepParts* g_pRefreshStepParts = nullptr;
 
+void AddToRefreshPart(double RefreshStepParts::*part, double ms)
+{
+    if (g_pRefreshStepParts)
+        g_pRefreshStepParts->*part += ms;
+}
+
 RefreshPartTimer::RefreshPartTimer(double RefreshStepParts::*part)
     : m_pTotal(g_pRefreshStepParts ? &(g_pRefreshStepParts->*part) : nullptr), m_start()
 {

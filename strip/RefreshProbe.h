@@ -13,6 +13,9 @@ struct RefreshStepParts {
 
 extern RefreshStepParts* g_pRefreshStepParts;
 
+// Adds time measured elsewhere (on another thread) to one part while a benchmark listens.
+void AddToRefreshPart(double RefreshStepParts::*part, double ms);
+
 // Adds the time of its scope to one part while a benchmark listens.
 class RefreshPartTimer {
 public:

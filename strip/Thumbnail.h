@@ -12,6 +12,7 @@
 #include "framework/Gdi.h"
 #include "framework/Wnd.h"
 #include "strip/ParkedWindow.h"
+#include "strip/PrintInBackground.h"
 #include "strip/ThumbnailState.h"
 #include "strip/ThumbnailListener.h"
 #include "tracking/WindowEntry.h"
@@ -22,6 +23,12 @@ const UINT_PTR IDT_WEB_RELOAD = 110;
 // The refresh step runs inside a message of the thumbnail's own, so that a close let in by the
 // step's calls to the source waits until the step is over.
 const UINT WM_APP_THUMB_REFRESH = WM_APP + 2;
+// A print of the source on a thread of its own has ended.
+const UINT WM_APP_THUMB_PRINTED = WM_APP + 4;
+
+// How long a refresh step waits for a print on a thread of its own before it goes on without it:
+// one that answers at once shows in its step, a busy one later.
+const DWORD kPrintStall = 100;
 
 struct CaptureTarget;
 class CWindowDCOnDemand;
@@ -177,6 +184,7 @@ protected:
     BOOL OnEraseBkgnd(CDC* dc);
     LRESULT OnCompositionChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnRefreshStep(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPrinted(WPARAM wParam, LPARAM lParam);
     void OnRButtonUp(UINT flags, CPoint point);
     void OnLButtonDblClk(UINT flags, CPoint point);
     void OnMenuArrange();
@@ -222,8 +230,13 @@ private:
     BOOL SourceAnswersNow() const;
     ParkedState SavedState() const;
     // The two captures of a source that the caller has just found to be a window; *source gets the
-    // rectangle they read, when they could read it.
-    BOOL PrintSource(std::optional<RECT>* source);
+    // rectangle they read, when they could read it. idleFirst: only once the source's process is idle.
+    // A source of another thread is printed on a thread of its own: FALSE while that goes on, and its
+    // image shows once it has ended.
+    BOOL PrintSource(std::optional<RECT>* source, bool idleFirst);
+    BOOL PrintFromItsOwnThread(std::optional<RECT>* source, bool idleFirst);
+    // Stores the image of the ended print: TRUE when there was one.
+    BOOL TakeUpPrint(std::optional<RECT>* source);
     BOOL CopySourceFromScreen(std::optional<RECT>* source);
     BOOL StoreCapture(CWindowDCOnDemand& window, CDC& copy, SIZE copied, const CaptureTarget& target,
                       bool traceFailure);
@@ -238,13 +251,14 @@ private:
 
     RECT m_rcSeenRestored = {0, 0, 0, 0};  // the source on the last poll that found it not minimised
     BOOL m_bSeenRestored = FALSE;
-    BOOL m_bSeenMaximised = FALSE;              // maximised on the last poll that found it not minimised
-    BOOL m_bNormalUnknown = FALSE;              // m_wpSaved's normal position waits for the restored rectangle
-    bool m_bParkWaited = false;                 // this minimise has had its one wait before parking
-    std::shared_ptr<ParkInBackground> m_pPark;  // the park whose writes go on
-    bool m_bParkedForeground = false;           // the parked source was the foreground window at the last look
-    bool m_bDisableAfterReload = false;         // a reload left the parked source enabled: it did not answer
-    mutable bool m_bNoAnswer = false;           // the source did not answer at m_dwNoAnswerTick
+    BOOL m_bSeenMaximised = FALSE;                // maximised on the last poll that found it not minimised
+    BOOL m_bNormalUnknown = FALSE;                // m_wpSaved's normal position waits for the restored rectangle
+    bool m_bParkWaited = false;                   // this minimise has had its one wait before parking
+    std::shared_ptr<ParkInBackground> m_pPark;    // the park whose writes go on
+    std::shared_ptr<PrintInBackground> m_pPrint;  // the print not yet taken up
+    bool m_bParkedForeground = false;             // the parked source was the foreground window at the last look
+    bool m_bDisableAfterReload = false;           // a reload left the parked source enabled: it did not answer
+    mutable bool m_bNoAnswer = false;             // the source did not answer at m_dwNoAnswerTick
     mutable DWORD m_dwNoAnswerTick = 0;
     COLORREF m_crSavedKey = 0;  // the source's own layered attributes, put back with its styles
     BYTE m_bySavedAlpha = 255;

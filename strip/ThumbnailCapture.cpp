@@ -2,6 +2,7 @@
 // and painting.
 #include "strip/Thumbnail.h"
 
+#include <exception>
 #include <utility>
 
 #include "desktop/Globals.h"
@@ -47,35 +48,26 @@ int MonitorCount()
 
 BOOL Cthumbnail::WaitSourceIdle(DWORD processId, DWORD milliseconds)
 {
-    // SYNCHRONIZE: WaitForInputIdle needs it under Wine.
-    const CKernelHandle process(
-        ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, processId));
-    if (!process)
-        return FALSE;
-    const DWORD result = ::WaitForInputIdle(process.Get(), milliseconds);
-    switch (result) {
-        case 0:
-            return TRUE;
-        case WAIT_TIMEOUT:
-            AfxTrace("WaitForInputIdle()関数がTIMEOUTです\n");
-            return FALSE;
-        case WAIT_FAILED:
-            AfxTrace("WaitForInputIdle()関数のエラーです\n");
-            return FALSE;
-        default:
-            return FALSE;
-    }
+    return ProcessIdle(processId, milliseconds);
 }
 
 BOOL Cthumbnail::CaptureByPrintWindow()
 {
-    return ::IsWindow(m_hSource) && PrintSource(nullptr);
+    return ::IsWindow(m_hSource) && PrintSource(nullptr, false);
 }
 
-BOOL Cthumbnail::PrintSource(std::optional<RECT>* source)
+BOOL Cthumbnail::PrintSource(std::optional<RECT>* source, bool idleFirst)
 {
     if (m_bComposition || !m_hWnd)
         return FALSE;
+    if (!SourceOnThisThread())
+        return PrintFromItsOwnThread(source, idleFirst);
+    if (idleFirst) {
+        RefreshPartTimer timer(&RefreshStepParts::idleWait);
+        if (!WaitSourceIdle(m_entry.processId, 100))
+            return FALSE;
+    }
+    RefreshPartTimer timer(&RefreshStepParts::capture);
     CRect window;
     if (!::GetWindowRect(m_hSource, &window))
         AfxTrace("●GetWindowRect() Error=%d\n", LastError());
@@ -103,6 +95,69 @@ BOOL Cthumbnail::PrintSource(std::optional<RECT>* source)
         return FALSE;  // closed while the source drew itself, or no room for the image
     RemoveSourceTab();
     return TRUE;
+}
+
+BOOL Cthumbnail::PrintFromItsOwnThread(std::optional<RECT>* source, bool idleFirst)
+{
+    // One at a time: a print still under way holds its source up, and this step goes without.
+    if (!m_pPrint) {
+        if (NoAnswerAMomentAgo())
+            return FALSE;
+        try {
+            m_pPrint = PrintInBackground::Start(m_hSource, idleFirst ? m_entry.processId : 0, kThumbGrey, m_hWnd,
+                                                WM_APP_THUMB_PRINTED);
+        } catch (const std::exception&) {
+            return FALSE;
+        }
+        RefreshPartTimer timer(&RefreshStepParts::capture);
+        m_pPrint->Wait(kPrintStall);  // lets sent messages in: one may close this thumbnail
+        if (!m_hWnd)
+            return FALSE;
+    }
+    return TakeUpPrint(source);
+}
+
+BOOL Cthumbnail::TakeUpPrint(std::optional<RECT>* source)
+{
+    if (!m_pPrint || m_pPrint->Outcome() == kPrintGoesOn)
+        return FALSE;
+    const std::shared_ptr<PrintInBackground> print = std::move(m_pPrint);
+    const PrintOutcome outcome = print->Outcome();
+    AddToRefreshPart(&RefreshStepParts::idleWait, print->IdleWaitMs());
+    AddToRefreshPart(&RefreshStepParts::answerCheck, print->AnswerCheckMs());
+    if (outcome == kPrintNotIdle)
+        return FALSE;
+    m_bNoAnswer = outcome == kPrintNoAnswer;
+    m_dwNoAnswerTick = print->AskedTick();
+    if (outcome != kPrinted)
+        return FALSE;
+    const CRect window(print->Window());
+    if (source)
+        *source = window;
+    CRect client;
+    GetClientRect(&client);
+    CaptureTarget target;
+    if (!ComputeCaptureTarget(client.Size(), window.Size(), m_nZoomX, m_nZoomY, &target))
+        return FALSE;
+    CWindowDCOnDemand thumbDC(this);
+    CDC copy(print->ImageDC());
+    if (!StoreCapture(thumbDC, copy, window.Size(), target, true))
+        return FALSE;
+    RemoveSourceTab();
+    return TRUE;
+}
+
+LRESULT Cthumbnail::OnPrinted(WPARAM, LPARAM)
+{
+    // A print that its step did not wait for: its image shows now, and the source redraws as after
+    // any capture of the refresh cycle.
+    const bool normal = m_nState == THUMB_NORMAL;
+    if (!TakeUpPrint(nullptr) || !m_hWnd)
+        return 0;
+    if (normal)
+        ::InvalidateRect(m_hSource, nullptr, FALSE);
+    Invalidate(TRUE);
+    return 0;
 }
 
 BOOL Cthumbnail::CaptureByScreenCopy()
@@ -252,18 +307,7 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
             // With composition the DWM draws the source: nothing to capture.
             if (m_bComposition)
                 break;
-            BOOL idle;
-            {
-                RefreshPartTimer timer(&RefreshStepParts::idleWait);
-                idle = WaitSourceIdle(m_entry.processId, 100);
-            }
-            if (!idle)
-                break;
-            BOOL captured;
-            {
-                RefreshPartTimer timer(&RefreshStepParts::capture);
-                captured = PrintSource(&source);
-            }
+            const BOOL captured = PrintSource(&source, true);
             if (!m_hWnd)
                 return 0;
             if (!captured)
@@ -292,9 +336,8 @@ LRESULT Cthumbnail::OnRefreshStep(WPARAM, LPARAM)
 
 void Cthumbnail::CaptureParkedSource()
 {
-    if (!WaitSourceIdle(m_entry.processId, 100))
-        return;
-    CaptureByPrintWindow();
+    if (::IsWindow(m_hSource))
+        PrintSource(nullptr, true);
     if (m_hWnd)
         Invalidate(TRUE);
 }

@@ -90,23 +90,8 @@ void BusySourcesHoldUpNeitherThePanelNorTheExit(const char* name, const char* ar
     Scratch scratch;
     SetCursorPos(1270, 300);
     std::vector<Source> sources;
-    StartSources(8, 3, "", &sources);
-    const std::string folder = scratch.Folder("app");
-    WriteBytes(folder + "\\Kestrova.ini", kSettings);
-    App app = StartApp(scratch.InstallApp(folder), args, scratch.Root());
-    const DWORD pid = app.proc.Pid();
-    DWORD start = GetTickCount();
-    Require(WaitFor(
-                [&] {
-                    int parked = 0;
-                    for (int i = 0; i < 3; ++i)
-                        parked += Parked(sources[i].h) ? 1 : 0;
-                    return ThumbnailCount(pid) == 8 && parked == 3;
-                },
-                20000),
-            "%s: %d thumbnails, source 0 %s", name, ThumbnailCount(pid), StateText(sources[0].h).c_str());
-    Log("%s: 8 thumbnails, 3 parked after %lu ms", name, static_cast<unsigned long>(GetTickCount() - start));
-    // Parked while they answered at once; from here on each answers only between its works.
+    // Busy from the start: each answers only between its works, also while it is parked.
+    StartSources(8, 0, "", &sources);
     for (const Source& s : sources)
         PostMessageA(s.h, kHelperStartBusy, 900, 0);
     Require(WaitFor(
@@ -119,23 +104,40 @@ void BusySourcesHoldUpNeitherThePanelNorTheExit(const char* name, const char* ar
                 },
                 5000),
             "%s: the sources are not busy", name);
+    for (int i = 0; i < 3; ++i)
+        PostMessageA(sources[i].h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    const std::string folder = scratch.Folder("app");
+    WriteBytes(folder + "\\Kestrova.ini", kSettings);
+    App app = StartApp(scratch.InstallApp(folder), args, scratch.Root());
+    const DWORD pid = app.proc.Pid();
+    DWORD start = GetTickCount();
+    Require(WaitFor(
+                [&] {
+                    int parked = 0;
+                    for (int i = 0; i < 3; ++i)
+                        parked += Parked(sources[i].h) ? 1 : 0;
+                    return ThumbnailCount(pid) == 8 && parked == 3;
+                },
+                30000),
+            "%s: %d thumbnails, source 0 %s", name, ThumbnailCount(pid), StateText(sources[0].h).c_str());
+    Log("%s: 8 thumbnails, 3 parked after %lu ms", name, static_cast<unsigned long>(GetTickCount() - start));
 
-    // A loaded machine may slow one opening of three.
+    // Every opening: the sources' works never line up with the user's click.
     std::string times;
-    DWORD fastest = INFINITE;
-    for (int attempt = 0; attempt < 3 && fastest >= 500; ++attempt) {
+    DWORD slowest = 0;
+    for (int attempt = 0; attempt < 5; ++attempt) {
         start = GetTickCount();
         PostTray(app.main, WM_LBUTTONDBLCLK);
         Require(WaitFor([&] { return IsWindowVisible(app.main) != FALSE; }, 10000),
                 "%s: the panel did not open (after%s ms)", name, times.c_str());
         const DWORD opened = GetTickCount() - start;
-        fastest = opened < fastest ? opened : fastest;
+        slowest = opened > slowest ? opened : slowest;
         times += " " + std::to_string(opened);
         PostMessageA(app.main, WM_SYSCOMMAND, SC_CLOSE, 0);
         Require(WaitFor([&] { return !IsWindowVisible(app.main); }, 10000), "%s: the panel did not close", name);
     }
     Log("%s: the panel opened in%s ms", name, times.c_str());
-    Expect(fastest < 500, "%s: the panel took%s ms to open", name, times.c_str());
+    Expect(slowest < 500, "%s: the panel took%s ms to open", name, times.c_str());
 
     start = GetTickCount();
     Expect(ExitByTray(app, 15000), "%s: still running after the tray's exit", name);
@@ -262,7 +264,8 @@ KV_E2E_TEST(maximised_window_left_parked_by_a_kill_comes_back_maximised)
 
 namespace {
 
-enum KillPoint { kAtOnce, kFirstBack, kHalfBack };
+// kMinimisedNotBack: the first window minimised again while still disabled or invisible.
+enum KillPoint { kAtOnce, kFirstBack, kHalfBack, kMinimisedNotBack };
 
 // Six windows parked in place, the exit killed at the given point, the next start puts all of them back.
 void KilledDuringTheExit(KillPoint point)
@@ -297,10 +300,23 @@ void KilledDuringTheExit(KillPoint point)
         return n;
     };
     PostMessageA(first.main, WM_COMMAND, kCmdTrayExit, 0);
-    if (point == kFirstBack)
+    if (point == kFirstBack) {
         WaitFor([&] { return back() >= 1; }, 5000);
-    else if (point == kHalfBack)
+    } else if (point == kHalfBack) {
         WaitFor([&] { return back() >= 3; }, 5000);
+    } else if (point == kMinimisedNotBack) {
+        // Looked at without a pause: the state may last only a moment.
+        const DWORD start = GetTickCount();
+        auto halfway = [&] {
+            for (const Source& s : sources) {
+                if (IsIconic(s.h) && (!IsWindowEnabled(s.h) || LayeredAlpha(s.h) == 0))
+                    return true;
+            }
+            return false;
+        };
+        while (!halfway() && GetTickCount() - start < 5000)
+            Sleep(0);
+    }
     TerminateProcess(first.proc.Handle(), 1);
     Require(first.proc.WaitExit(5000), "not killed");
     Log("killed with %d of 6 windows on their way back", back());
@@ -329,4 +345,8 @@ KV_E2E_TEST(exit_killed_with_one_window_back_then_restarted)
 KV_E2E_TEST(exit_killed_with_half_the_windows_back_then_restarted)
 {
     KilledDuringTheExit(kHalfBack);
+}
+KV_E2E_TEST(exit_killed_with_a_window_minimised_but_not_yet_back_then_restarted)
+{
+    KilledDuringTheExit(kMinimisedNotBack);
 }

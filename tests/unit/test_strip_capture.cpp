@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/unit/support/pump.h"
 #include "tests/unit/support/source_thread.h"
 #include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
@@ -468,6 +469,53 @@ TEST_F(CapturedImage, RefreshStepIsNotHeldUpByASourceThatStopsAnsweringAfterItsP
     EXPECT_LT(elapsed, 1500u) << "the step waited for the source to repaint";
     source.Resume();
     CloseThumbnail(thumb, THUMB_CLOSE);
+}
+
+// A source that answers only after a long work: the step goes on without its print, whose image
+// shows once the source has drawn it; a thumbnail closed meanwhile leaves nothing behind.
+TEST_F(CapturedImage, SourceBusyInItsWorkHoldsUpNeitherTheStepNorTheImageAfterIt)
+{
+    struct Case {
+        const char* name;
+        bool closeWhilePrinted;
+    } cases[] = {
+        {"the image shows once it answers", false},
+        {"closed while it is printed", true},
+    };
+    for (const Case& c : cases) {
+        const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+        SourceThread source(&MakeThreadSource);
+        ASSERT_TRUE(IsWindow(source.Window())) << c.name;
+        WindowEntry entry = EntryFor(source.Window());
+        // WaitForInputIdle fails for this console process: the step waits for the desktop's idle one.
+        GetWindowThreadProcessId(GetDesktopWindow(), &entry.processId);
+        Cthumbnail* thumb = new Cthumbnail(entry, kSlot, 255, nullptr);
+        ASSERT_NE(GetForegroundWindow(), source.Window()) << "the step must take the PrintWindow road";
+        source.Hang(600);  // answers by itself after its work
+        DWORD start = GetTickCount();
+        thumb->RefreshThumbnail();
+        const DWORD first = GetTickCount() - start;
+        start = GetTickCount();
+        thumb->RefreshThumbnail();  // its print still goes on: not a second one
+        const DWORD second = GetTickCount() - start;
+        EXPECT_LT(first, 400u) << c.name << ": the step waited for the source";
+        EXPECT_LT(second, 400u) << c.name << ": the next step waited for the source";
+        EXPECT_EQ(0, thumb->m_nBitmapWidth) << c.name << ": an image before the source drew";
+        if (c.closeWhilePrinted) {
+            CloseThumbnail(thumb, THUMB_CLOSE);
+            source.Resume();
+            // The print's thread lets its bitmap and DC go once it has ended.
+            EXPECT_TRUE(WaitFor([&] { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) <= gdiBefore; }, 5000))
+                << c.name << ": " << GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) << " GDI objects, "
+                << gdiBefore << " before";
+            continue;
+        }
+        EXPECT_TRUE(WaitFor([&] { return thumb->m_nBitmapWidth > 0; }, 5000)) << c.name << ": no image";
+        const COLORREF want = kv::PatternColor(0, 3);
+        const COLORREF got = ImagePixel(thumb, 0.75, 0.75);
+        EXPECT_TRUE(NearColor(want, got)) << c.name << ": expected " << ColorHex(want) << ", got " << ColorHex(got);
+        CloseThumbnail(thumb, THUMB_CLOSE);
+    }
 }
 
 // A wide source and a tall one: the scratch follows the last copy, not the widest and the tallest.

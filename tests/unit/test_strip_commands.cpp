@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/support/box_closer.h"
+#include "tests/unit/support/pump.h"
 #include "tests/unit/support/source_thread.h"
 #include "tests/unit/support/source_window.h"
 #include "tests/unit/support/strip.h"
@@ -101,6 +102,17 @@ TEST(ThumbnailCommands, DoubleClickAsksTheSourceAfresh)
         if (c.hungBefore) {
             source.Hang();
             EXPECT_FALSE(thumb->CaptureByPrintWindow()) << c.name;
+            // The print goes on a thread of its own: the thumbnail learns of the missed answer at its end.
+            EXPECT_TRUE(PollFor(
+                [&] {
+                    MSG msg;
+                    if (!PeekMessageA(&msg, thumb->m_hWnd, WM_APP_THUMB_PRINTED, WM_APP_THUMB_PRINTED, PM_REMOVE))
+                        return false;
+                    DispatchMessageA(&msg);
+                    return true;
+                },
+                5000))
+                << c.name << ": the print never ended";
             source.Resume();
         }
         if (c.hungNow)
