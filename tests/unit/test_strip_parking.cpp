@@ -1373,6 +1373,9 @@ TEST(Parking, ParkAbandonedAfterTheRedrawWasTurnedOffPutsTheWindowBackDrawing)
         CloseThumbnail(thumb, THUMB_CLOSE);
         Cthumbnail* next = new Cthumbnail(EntryFor(src), kSlot, 153, nullptr);
         next->KillTimer(IDT_THUMB_POLL);
+        // Its writes would cross those of the put-back still waiting for the source.
+        EXPECT_FALSE(next->ParkMinimisedSource()) << c.name;
+        EXPECT_FALSE(next->ParkGoesOn()) << c.name << ": a second park while the first one's put-back goes on";
         EXPECT_TRUE(PollFor(
             [&] {
                 return IsIconic(src) && source.RedrawOn() && Style(src) == styleBefore && ExStyle(src) == exBefore &&
