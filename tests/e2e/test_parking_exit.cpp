@@ -264,27 +264,24 @@ KV_E2E_TEST(maximised_window_left_parked_by_a_kill_comes_back_maximised)
 
 namespace {
 
-// kMinimisedNotBack: the first window minimised again while still disabled or invisible.
-enum KillPoint { kAtOnce, kFirstBack, kHalfBack, kMinimisedNotBack };
+// kHalfway: the first window half-way back: its drawing off (which clears its visible bit), or
+// minimised again while still disabled or invisible.
+enum KillPoint { kAtOnce, kFirstBack, kHalfBack, kHalfway };
 
-// Six windows parked in place, the exit killed at the given point, the next start puts all of them back.
-void KilledDuringTheExit(KillPoint point)
+// Six windows, each of a process of its own, parked in place by a run of the program installed in folder.
+App StartWithSixParked(Scratch& scratch, const std::string& folder, std::vector<Source>* sources)
 {
-    Scratch scratch;
     SetCursorPos(1270, 300);
-    std::vector<Source> sources;
-    StartSources(6, 0, "", &sources);
-    const std::string folder = scratch.Folder("app");
+    StartSources(6, 0, "", sources);
     WriteBytes(folder + "\\Kestrova.ini", kSettings);
-    const std::string exe = scratch.InstallApp(folder);
-    App first = StartApp(exe, "-LAYERED", scratch.Root());
-    Require(WaitFor([&] { return ThumbnailCount(first.proc.Pid()) == 6; }, 15000), "%d thumbnails",
-            ThumbnailCount(first.proc.Pid()));
-    for (const Source& s : sources)
+    App app = StartApp(scratch.InstallApp(folder), "-LAYERED", scratch.Root());
+    Require(WaitFor([&] { return ThumbnailCount(app.proc.Pid()) == 6; }, 15000), "%d thumbnails",
+            ThumbnailCount(app.proc.Pid()));
+    for (const Source& s : *sources)
         PostMessageA(s.h, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     Require(WaitFor(
                 [&] {
-                    for (const Source& s : sources) {
+                    for (const Source& s : *sources) {
                         if (!ParkedLook(s.h, true))
                             return false;
                     }
@@ -292,6 +289,25 @@ void KilledDuringTheExit(KillPoint point)
                 },
                 10000),
             "not all parked");
+    return app;
+}
+
+void CloseSources(std::vector<Source>* sources)
+{
+    for (Source& s : *sources) {
+        PostMessageA(s.h, WM_CLOSE, 0, 0);
+        s.process.WaitExit(3000);
+    }
+}
+
+// Six windows parked in place, the exit killed at the given point, the next start puts all of them back.
+void KilledDuringTheExit(KillPoint point)
+{
+    Scratch scratch;
+    std::vector<Source> sources;
+    const std::string folder = scratch.Folder("app");
+    App first = StartWithSixParked(scratch, folder, &sources);
+    const std::string exe = folder + "\\Kestrova.exe";
 
     auto back = [&] {
         int n = 0;
@@ -304,12 +320,12 @@ void KilledDuringTheExit(KillPoint point)
         WaitFor([&] { return back() >= 1; }, 5000);
     } else if (point == kHalfBack) {
         WaitFor([&] { return back() >= 3; }, 5000);
-    } else if (point == kMinimisedNotBack) {
+    } else if (point == kHalfway) {
         // Looked at without a pause: the state may last only a moment.
         const DWORD start = GetTickCount();
         auto halfway = [&] {
             for (const Source& s : sources) {
-                if (IsIconic(s.h) && (!IsWindowEnabled(s.h) || LayeredAlpha(s.h) == 0))
+                if (!IsWindowVisible(s.h) || (IsIconic(s.h) && (!IsWindowEnabled(s.h) || LayeredAlpha(s.h) == 0)))
                     return true;
             }
             return false;
@@ -326,13 +342,48 @@ void KilledDuringTheExit(KillPoint point)
     for (const Source& s : sources)
         ExpectBack(s, "after the restart", 5000);
     Expect(ExitByTray(second), "the second run did not end");
-    for (Source& s : sources) {
-        PostMessageA(s.h, WM_CLOSE, 0, 0);
-        s.process.WaitExit(3000);
-    }
+    CloseSources(&sources);
 }
 
 }  // namespace
+
+// No window waits for another: a kill at any moment of the exit leaves as few half-way as can be.
+KV_E2E_TEST(exit_puts_every_parked_window_back_at_once)
+{
+    Scratch scratch;
+    std::vector<Source> sources;
+    App app = StartWithSixParked(scratch, scratch.Folder("app"), &sources);
+    // When each one was first seen usable: enabled and not invisible, or minimised.
+    std::vector<DWORD> backAt(sources.size(), 0);
+    const DWORD start = GetTickCount();
+    PostMessageA(app.main, WM_COMMAND, kCmdTrayExit, 0);
+    auto allBack = [&] {
+        bool all = true;
+        for (size_t i = 0; i < sources.size(); ++i) {
+            const HWND h = sources[i].h;
+            if (!backAt[i] && (IsIconic(h) || (IsWindowEnabled(h) && LayeredAlpha(h) != 0)))
+                backAt[i] = GetTickCount();
+            all = all && backAt[i];
+        }
+        return all;
+    };
+    while (!allBack() && GetTickCount() - start < 10000)
+        Sleep(1);
+    std::string times;
+    DWORD first = INFINITE, last = 0;
+    for (DWORD at : backAt) {
+        times += " " + (at ? std::to_string(at - start) : std::string("never"));
+        first = at && at < first ? at : first;
+        last = at > last ? at : last;
+    }
+    Log("back after%s ms", times.c_str());
+    Require(allBack(), "not every window came back:%s ms", times.c_str());
+    Expect(last - first < 500, "the windows came back one after another:%s ms", times.c_str());
+    Expect(app.proc.WaitExit(5000), "still running after the exit");
+    for (const Source& s : sources)
+        ExpectBack(s, "after the exit", 5000);
+    CloseSources(&sources);
+}
 
 KV_E2E_TEST(exit_killed_at_once_then_restarted)
 {
@@ -346,7 +397,7 @@ KV_E2E_TEST(exit_killed_with_half_the_windows_back_then_restarted)
 {
     KilledDuringTheExit(kHalfBack);
 }
-KV_E2E_TEST(exit_killed_with_a_window_minimised_but_not_yet_back_then_restarted)
+KV_E2E_TEST(exit_killed_with_a_window_half_way_back_then_restarted)
 {
-    KilledDuringTheExit(kMinimisedNotBack);
+    KilledDuringTheExit(kHalfway);
 }
