@@ -1,7 +1,9 @@
 #pragma once
 // One capture by PrintWindow of a window of another thread, taken on a thread of its own.
 // PrintWindow waits for the window's thread without a time-out, so a source that answers only
-// between long works holds up that thread, not the program.
+// between long works holds up that thread, not the program. The threads are kept, each with its
+// memory DC and scratch bitmap, for the prints after: a print costs no thread and no bitmap while
+// the sources answer, and one more thread for each that holds its print up.
 #include <windows.h>
 
 #include <memory>
@@ -21,7 +23,8 @@ class PrintInBackground {
 public:
     // Waits up to 100 ms for the source's process to be idle (none: no process id), asks the source (1000 ms at most),
     // then prints it, at its size of that moment, over `fill`. Once it has ended, posts `message`
-    // to `notify`. Throws when no thread can be started.
+    // to `notify`. Throws when no thread can be started. The image is the print's until this
+    // object goes.
     static std::shared_ptr<PrintInBackground> Start(HWND source, DWORD processId, COLORREF fill, HWND notify,
                                                     UINT message);
     ~PrintInBackground();
@@ -29,7 +32,8 @@ public:
     PrintInBackground& operator=(const PrintInBackground&) = delete;
 
     // Waits for the end, timeoutMs at most, letting in what is sent to this thread (the thread of
-    // a source of this process waits for it); true once it has ended.
+    // a source of this process waits for it); true once it has ended. A print that ends inside the
+    // wait posts no message.
     bool Wait(DWORD timeoutMs);
     // kPrintGoesOn until it has ended; the rest only once it has.
     PrintOutcome Outcome() const;
@@ -41,9 +45,9 @@ public:
     double IdleWaitMs() const;
     double AnswerCheckMs() const;
 
-    struct Shared;
+    struct Worker;
 
 private:
-    explicit PrintInBackground(std::shared_ptr<Shared> shared);
-    std::shared_ptr<Shared> m_shared;
+    explicit PrintInBackground(std::shared_ptr<Worker> worker);
+    std::shared_ptr<Worker> m_worker;
 };

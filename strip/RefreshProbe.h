@@ -6,7 +6,7 @@
 struct RefreshStepParts {
     double idleWait = 0;      // waiting for the source process to be idle
     double answerCheck = 0;   // WM_NULL to the source before a capture
-    double capture = 0;       // the whole capture, its answer check included
+    double capture = 0;       // the whole capture, its answer check included (a print thread's: its idle wait too)
     double sourceRedraw = 0;  // the source invalidated and redrawn
     double finish = 0;        // the refit check and the thumbnail's invalidation
 };

@@ -100,16 +100,17 @@ BOOL Cthumbnail::PrintSource(std::optional<RECT>* source, bool idleFirst)
 BOOL Cthumbnail::PrintFromItsOwnThread(std::optional<RECT>* source, bool idleFirst)
 {
     // One at a time: a print still under way holds its source up, and this step goes without.
+    std::optional<RefreshPartTimer> timer;  // the print and its take-up, within this step
     if (!m_pPrint) {
         if (NoAnswerAMomentAgo())
             return FALSE;
         try {
+            timer.emplace(&RefreshStepParts::capture);
             m_pPrint = PrintInBackground::Start(m_hSource, idleFirst ? m_entry.processId : 0, kThumbGrey, m_hWnd,
                                                 WM_APP_THUMB_PRINTED);
         } catch (const std::exception&) {
             return FALSE;
         }
-        RefreshPartTimer timer(&RefreshStepParts::capture);
         m_pPrint->Wait(kPrintStall);  // lets sent messages in: one may close this thumbnail
         if (!m_hWnd)
             return FALSE;

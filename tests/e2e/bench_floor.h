@@ -153,22 +153,69 @@ inline bool SourceIdle(DWORD processId)
     return idle == 0;
 }
 
-// One refresh step of a background source, call by call: the idle wait, the fill, the answer
-// check, PrintWindow, the stretch into the kept image, the source invalidated (it is another
-// thread's, which paints when it gets to it), its rectangle read and the thumbnail invalidated.
-// Its paint follows when the caller updates the window. The capture takes the source's size that
-// the last step read (the copy buffer holds the largest). True when it captured.
+// The capture's own thread, kept for the run: a step hands it the source and waits for it, so that a
+// source busy in its work would hold up that thread, not the program.
+class CaptureThread {
+public:
+    CaptureThread() { m_thread = ::CreateThread(nullptr, 0, &Run, this, 0, nullptr); }
+    CaptureThread(const CaptureThread&) = delete;
+    CaptureThread& operator=(const CaptureThread&) = delete;
+
+    // On the thread: the idle wait, the fill, the answer check and PrintWindow into copy.
+    bool Capture(const Thumb& t, HDC copy, SIZE size)
+    {
+        m_thumb = &t;
+        m_copy = copy;
+        m_size = size;
+        ::SetEvent(m_wake);
+        ::WaitForSingleObject(m_done, INFINITE);
+        return m_captured;
+    }
+
+private:
+    static DWORD WINAPI Run(void* context)
+    {
+        CaptureThread* self = static_cast<CaptureThread*>(context);
+        for (;;) {
+            ::WaitForSingleObject(self->m_wake, INFINITE);
+            self->m_captured = self->CaptureHere();
+            ::SetEvent(self->m_done);
+        }
+    }
+    bool CaptureHere() const
+    {
+        if (!SourceIdle(m_thumb->processId))
+            return false;
+        const RECT all = {0, 0, m_size.cx, m_size.cy};
+        ::FillRect(m_copy, &all, GreyBrush());
+        DWORD_PTR answer = 0;
+        if (!::SendMessageTimeoutA(m_thumb->source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer))
+            return false;
+        ::PrintWindow(m_thumb->source, m_copy, 0);
+        return true;
+    }
+
+    HANDLE m_wake = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE m_done = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE m_thread = nullptr;
+    const Thumb* m_thumb = nullptr;
+    HDC m_copy = nullptr;
+    SIZE m_size = {0, 0};
+    bool m_captured = false;
+};
+
+// One refresh step of a background source, call by call: on the capture's thread the idle wait, the
+// fill, the answer check and PrintWindow; then the stretch into the kept image, the source
+// invalidated (it is another thread's, which paints when it gets to it), its rectangle read and the
+// thumbnail invalidated. Its paint follows when the caller updates the window. The capture takes the
+// source's size that the last step read (the copy buffer holds the largest). True when it captured.
 inline bool Step(Thumb& t, CopyBuffer& copy)
 {
+    // Never destroyed: its thread waits for the next step until the program ends.
+    static CaptureThread& thread = *new CaptureThread;
     const SIZE sourceSize = t.sourceSize;
-    if (!SourceIdle(t.processId))
+    if (!thread.Capture(t, copy.DC(), sourceSize))
         return false;
-    const RECT all = {0, 0, sourceSize.cx, sourceSize.cy};
-    ::FillRect(copy.DC(), &all, GreyBrush());
-    DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutA(t.source, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer))
-        return false;
-    ::PrintWindow(t.source, copy.DC(), 0);
     ::StretchBlt(t.imageDC, 0, 0, t.size.cx, t.size.cy, copy.DC(), 0, 0, sourceSize.cx, sourceSize.cy, SRCCOPY);
     t.captured = true;
     ::InvalidateRect(t.source, nullptr, FALSE);
