@@ -178,6 +178,12 @@ void Run(const std::shared_ptr<Worker>& w)
 
 }  // namespace
 
+size_t KeptPrintThreads()
+{
+    std::lock_guard<std::mutex> lock(g_poolLock);
+    return g_pool.size();
+}
+
 bool ProcessIdle(DWORD processId, DWORD milliseconds)
 {
     // SYNCHRONIZE: WaitForInputIdle needs it under Wine.

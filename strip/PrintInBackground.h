@@ -19,6 +19,9 @@ enum PrintOutcome {
 // Waits, milliseconds at most, for the process to wait for input with none pending.
 bool ProcessIdle(DWORD processId, DWORD milliseconds);
 
+// Print threads waiting for a print: each print gives its thread back once both sides are done with it.
+size_t KeptPrintThreads();
+
 class PrintInBackground {
 public:
     // Waits up to 100 ms for the source's process to be idle (none: no process id), asks the source (1000 ms at most),

@@ -472,7 +472,7 @@ TEST_F(CapturedImage, RefreshStepIsNotHeldUpByASourceThatStopsAnsweringAfterItsP
 }
 
 // A source that answers only after a long work: the step goes on without its print, whose image
-// shows once the source has drawn it; a thumbnail closed meanwhile leaves nothing behind.
+// shows once the source has drawn it; a thumbnail closed meanwhile gives the print's thread back.
 TEST_F(CapturedImage, SourceBusyInItsWorkHoldsUpNeitherTheStepNorTheImageAfterIt)
 {
     struct Case {
@@ -483,7 +483,6 @@ TEST_F(CapturedImage, SourceBusyInItsWorkHoldsUpNeitherTheStepNorTheImageAfterIt
         {"closed while it is printed", true},
     };
     for (const Case& c : cases) {
-        const DWORD gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
         SourceThread source(&MakeThreadSource);
         ASSERT_TRUE(IsWindow(source.Window())) << c.name;
         WindowEntry entry = EntryFor(source.Window());
@@ -491,6 +490,7 @@ TEST_F(CapturedImage, SourceBusyInItsWorkHoldsUpNeitherTheStepNorTheImageAfterIt
         GetWindowThreadProcessId(GetDesktopWindow(), &entry.processId);
         Cthumbnail* thumb = new Cthumbnail(entry, kSlot, 255, nullptr);
         ASSERT_NE(GetForegroundWindow(), source.Window()) << "the step must take the PrintWindow road";
+        const size_t keptBefore = KeptPrintThreads();
         source.Hang(600);  // answers by itself after its work
         DWORD start = GetTickCount();
         thumb->RefreshThumbnail();
@@ -504,10 +504,9 @@ TEST_F(CapturedImage, SourceBusyInItsWorkHoldsUpNeitherTheStepNorTheImageAfterIt
         if (c.closeWhilePrinted) {
             CloseThumbnail(thumb, THUMB_CLOSE);
             source.Resume();
-            // The print's thread lets its bitmap and DC go once it has ended.
-            EXPECT_TRUE(WaitFor([&] { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) <= gdiBefore; }, 5000))
-                << c.name << ": " << GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS) << " GDI objects, "
-                << gdiBefore << " before";
+            // Its thread waits for the next print again once the source has drawn.
+            EXPECT_TRUE(WaitFor([&] { return KeptPrintThreads() >= (keptBefore ? keptBefore : 1); }, 5000))
+                << c.name << ": " << KeptPrintThreads() << " print threads kept, " << keptBefore << " before";
             continue;
         }
         EXPECT_TRUE(WaitFor([&] { return thumb->m_nBitmapWidth > 0; }, 5000)) << c.name << ": no image";
