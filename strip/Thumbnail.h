@@ -238,6 +238,9 @@ private:
     // Stores the image of the ended print: TRUE when there was one.
     BOOL TakeUpPrint(std::optional<RECT>* source);
     BOOL CopySourceFromScreen(std::optional<RECT>* source);
+    // The image's size and scale for a copy of `copied` at this client size and zoom; false when
+    // there is nothing to show.
+    bool TargetFor(SIZE copied, CaptureTarget* target);
     BOOL StoreCapture(CWindowDCOnDemand& window, CDC& copy, SIZE copied, const CaptureTarget& target,
                       bool traceFailure);
     // The image and its DC go together.

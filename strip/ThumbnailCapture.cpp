@@ -51,6 +51,13 @@ BOOL Cthumbnail::WaitSourceIdle(DWORD processId, DWORD milliseconds)
     return ProcessIdle(processId, milliseconds);
 }
 
+bool Cthumbnail::TargetFor(SIZE copied, CaptureTarget* target)
+{
+    CRect client;
+    GetClientRect(&client);
+    return ComputeCaptureTarget(client.Size(), copied, m_nZoomX, m_nZoomY, target);
+}
+
 BOOL Cthumbnail::CaptureByPrintWindow()
 {
     return ::IsWindow(m_hSource) && PrintSource(nullptr, false);
@@ -73,10 +80,8 @@ BOOL Cthumbnail::PrintSource(std::optional<RECT>* source, bool idleFirst)
         AfxTrace("●GetWindowRect() Error=%d\n", LastError());
     else if (source)
         *source = window;
-    CRect client;
-    GetClientRect(&client);
     CaptureTarget target;
-    if (!ComputeCaptureTarget(client.Size(), window.Size(), m_nZoomX, m_nZoomY, &target))
+    if (!TargetFor(window.Size(), &target))
         return FALSE;
 
     CWindowDCOnDemand thumbDC(this);
@@ -135,10 +140,8 @@ BOOL Cthumbnail::TakeUpPrint(std::optional<RECT>* source)
     const CRect window(print->Window());
     if (source)
         *source = window;
-    CRect client;
-    GetClientRect(&client);
     CaptureTarget target;
-    if (!ComputeCaptureTarget(client.Size(), window.Size(), m_nZoomX, m_nZoomY, &target))
+    if (!TargetFor(window.Size(), &target))
         return FALSE;
     CWindowDCOnDemand thumbDC(this);
     CDC copy(print->ImageDC());
@@ -179,10 +182,8 @@ BOOL Cthumbnail::CopySourceFromScreen(std::optional<RECT>* source)
     ScreenCopyArea area;
     if (!ComputeScreenCopyArea(window, desktop, UseInPlaceParking(MonitorCount(), LayeredMode), &area))
         return FALSE;  // nothing of the source is on the screen
-    CRect client;
-    GetClientRect(&client);
     CaptureTarget target;
-    if (!ComputeCaptureTarget(client.Size(), area.size, m_nZoomX, m_nZoomY, &target))
+    if (!TargetFor(area.size, &target))
         return FALSE;
 
     CWindowDCOnDemand thumbDC(this);
