@@ -14,8 +14,6 @@ void StartDetached(std::function<void()> work);
 // A manual-reset event, not yet set.
 struct CManualEvent {
     CKernelHandle h{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    void Set() const { ::SetEvent(h.Get()); }
-    bool IsSet() const { return ::WaitForSingleObject(h.Get(), 0) == WAIT_OBJECT_0; }
 };
 
 // Waits for every event, timeoutMs in all, letting in only the messages sent to this thread: a

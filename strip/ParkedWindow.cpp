@@ -11,11 +11,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 

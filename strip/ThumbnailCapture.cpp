@@ -125,10 +125,10 @@ BOOL Cthumbnail::PrintFromItsOwnThread(std::optional<RECT>* source, bool idleFir
 
 BOOL Cthumbnail::TakeUpPrint(std::optional<RECT>* source)
 {
-    if (!m_pPrint || m_pPrint->Outcome() == kPrintGoesOn)
+    const PrintOutcome outcome = m_pPrint ? m_pPrint->Outcome() : kPrintGoesOn;
+    if (outcome == kPrintGoesOn)
         return FALSE;
     const std::shared_ptr<PrintInBackground> print = std::move(m_pPrint);
-    const PrintOutcome outcome = print->Outcome();
     AddToRefreshPart(&RefreshStepParts::idleWait, print->IdleWaitMs());
     AddToRefreshPart(&RefreshStepParts::answerCheck, print->AnswerCheckMs());
     if (outcome == kPrintNotIdle)

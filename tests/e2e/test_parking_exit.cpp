@@ -268,13 +268,15 @@ namespace {
 // minimised again while still disabled or invisible.
 enum KillPoint { kAtOnce, kFirstBack, kHalfBack, kHalfway };
 
-// Six windows, each of a process of its own, parked in place by a run of the program installed in folder.
-App StartWithSixParked(Scratch& scratch, const std::string& folder, std::vector<Source>* sources)
+// Six windows, each of a process of its own, parked in place by a run of the program installed in
+// folder; *exe gets the installed program.
+App StartWithSixParked(Scratch& scratch, const std::string& folder, std::vector<Source>* sources, std::string* exe)
 {
     SetCursorPos(1270, 300);
     StartSources(6, 0, "", sources);
     WriteBytes(folder + "\\Kestrova.ini", kSettings);
-    App app = StartApp(scratch.InstallApp(folder), "-LAYERED", scratch.Root());
+    *exe = scratch.InstallApp(folder);
+    App app = StartApp(*exe, "-LAYERED", scratch.Root());
     Require(WaitFor([&] { return ThumbnailCount(app.proc.Pid()) == 6; }, 15000), "%d thumbnails",
             ThumbnailCount(app.proc.Pid()));
     for (const Source& s : *sources)
@@ -306,8 +308,8 @@ void KilledDuringTheExit(KillPoint point)
     Scratch scratch;
     std::vector<Source> sources;
     const std::string folder = scratch.Folder("app");
-    App first = StartWithSixParked(scratch, folder, &sources);
-    const std::string exe = folder + "\\Kestrova.exe";
+    std::string exe;
+    App first = StartWithSixParked(scratch, folder, &sources, &exe);
 
     auto back = [&] {
         int n = 0;
@@ -352,7 +354,8 @@ KV_E2E_TEST(exit_puts_every_parked_window_back_at_once)
 {
     Scratch scratch;
     std::vector<Source> sources;
-    App app = StartWithSixParked(scratch, scratch.Folder("app"), &sources);
+    std::string exe;
+    App app = StartWithSixParked(scratch, scratch.Folder("app"), &sources, &exe);
     // When each one was first seen usable: enabled and not invisible, or minimised.
     std::vector<DWORD> backAt(sources.size(), 0);
     const DWORD start = GetTickCount();

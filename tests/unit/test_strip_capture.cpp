@@ -56,6 +56,15 @@ WindowEntry EntryFor(HWND source)
     return SourceEntry(source, "capture source");
 }
 
+// For the refresh step's idle wait: WaitForInputIdle fails for this console process, so the
+// desktop's process, which is idle, stands in for the source's.
+WindowEntry StepEntryFor(HWND source)
+{
+    WindowEntry entry = EntryFor(source);
+    GetWindowThreadProcessId(GetDesktopWindow(), &entry.processId);
+    return entry;
+}
+
 const RECT kSlot = {100, 600, 260, 720};
 
 // What the captures share while a thumbnail lives: the copy DC with its scratch bitmap.
@@ -455,10 +464,7 @@ TEST_F(CapturedImage, RefreshStepIsNotHeldUpByASourceThatStopsAnsweringAfterItsP
 {
     SourceThread source(&MakeHangAfterPrintSource);
     ASSERT_TRUE(IsWindow(source.Window()));
-    WindowEntry entry = EntryFor(source.Window());
-    // WaitForInputIdle fails for this console process: the step waits for the desktop's idle one.
-    GetWindowThreadProcessId(GetDesktopWindow(), &entry.processId);
-    Cthumbnail* thumb = new Cthumbnail(entry, kSlot, 255, nullptr);
+    Cthumbnail* thumb = new Cthumbnail(StepEntryFor(source.Window()), kSlot, 255, nullptr);
     ASSERT_NE(GetForegroundWindow(), source.Window()) << "the step must take the PrintWindow road";
     g_hangAfterPrint = &source;
     const DWORD start = GetTickCount();
@@ -485,10 +491,7 @@ TEST_F(CapturedImage, SourceBusyInItsWorkHoldsUpNeitherTheStepNorTheImageAfterIt
     for (const Case& c : cases) {
         SourceThread source(&MakeThreadSource);
         ASSERT_TRUE(IsWindow(source.Window())) << c.name;
-        WindowEntry entry = EntryFor(source.Window());
-        // WaitForInputIdle fails for this console process: the step waits for the desktop's idle one.
-        GetWindowThreadProcessId(GetDesktopWindow(), &entry.processId);
-        Cthumbnail* thumb = new Cthumbnail(entry, kSlot, 255, nullptr);
+        Cthumbnail* thumb = new Cthumbnail(StepEntryFor(source.Window()), kSlot, 255, nullptr);
         ASSERT_NE(GetForegroundWindow(), source.Window()) << "the step must take the PrintWindow road";
         const size_t keptBefore = KeptPrintThreads();
         source.Hang(600);  // answers by itself after its work
